@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Veilwalker needs that are missing. Quick when all are present.
+#   scripts/setup.sh play   what building and playing the game needs
+#   scripts/setup.sh test   that, plus what the tests, fuzzers and benchmarks use
+set -euo pipefail
+
+mode="${1:-test}"
+packages=(g++ make cmake pkg-config libpng-dev zlib1g-dev freeglut3-dev libgl-dev libglu1-mesa-dev)
+if [[ "$mode" == test ]]; then
+  packages+=(libgtest-dev googletest xvfb xauth xdotool imagemagick x11-utils
+             lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox
+             clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo_cmd=()
+[[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

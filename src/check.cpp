@@ -1,0 +1,45 @@
+// check.cpp — failed assertions and fatal data errors, spoken in one place.
+#include "check.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+FatalHandler fatalHandler;
+
+[[noreturn]] void stop(int status, const std::string& message, FILE* stream) {
+    if (fatalHandler) {
+        fatalHandler(status, message.c_str());
+        // A handler that returns would let the caller go on with bad data.
+        std::fputs("fatal handler returned\n", stderr);
+        std::abort();
+    }
+    std::fputs(message.c_str(), stream);
+    std::fflush(stream);
+    std::exit(status);
+}
+}  // namespace
+
+void failAssertion(const char* condition, const char* file, int line) {
+    std::string message = std::string(file) + ":" + std::to_string(line) +
+                          ": Assertion `" + condition + "' failed.\n";
+    if (fatalHandler) stop(134, message, stderr);
+    std::fputs(message.c_str(), stderr);
+    std::fflush(stderr);
+    std::abort();
+}
+
+void fatalExit(int status, const char* line) { stop(status, line, stdout); }
+
+void fatalExitf(int status, const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    stop(status, buffer, stdout);
+}
+
+void setFatalHandler(FatalHandler handler) { fatalHandler = std::move(handler); }

@@ -1,0 +1,24 @@
+// check.h — the game's one way to stop: failed assertions and fatal data errors.
+#pragma once
+
+#include <functional>
+
+// Stops the program when `cond` is false, printing the condition text exactly as
+// written. Active in every build type; the game's rules rely on it.
+#define VW_ASSERT(cond) \
+    ((cond) ? static_cast<void>(0) : ::failAssertion(#cond, __FILE__, __LINE__))
+
+[[noreturn]] void failAssertion(const char* condition, const char* file, int line);
+
+// Prints `line` as given (to standard output) and ends the process with `status`.
+[[noreturn]] void fatalExit(int status, const char* line);
+
+// printf-style form of fatalExit; the formatted text is printed as one line.
+[[noreturn]] void fatalExitf(int status, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Where a fatal error or failed assertion ends up. The default prints and exits;
+// a fuzzer or test may install a handler that throws instead, so one process can
+// explore many inputs. The handler must not return.
+using FatalHandler = std::function<void(int status, const char* message)>;
+void setFatalHandler(FatalHandler handler);   // empty restores the default
