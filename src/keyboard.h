@@ -1,0 +1,7 @@
+// keyboard.h — the game's only input: one call per character typed.
+#pragma once
+
+// The GLUT keyboard callback. `x` and `y` (pointer position) are not used.
+// 'q' ends the program with status 0; any key on the ending screen prints
+// "you win!" and ends it with status 0.
+void keyboard(unsigned char key, int x, int y);
