@@ -42,4 +42,15 @@ void fatalExitf(int status, const char* format, ...) {
     stop(status, buffer, stdout);
 }
 
+void fatalExitStderr(int status, const char* line) { stop(status, line, stderr); }
+
+void fatalExitStderrf(int status, const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    stop(status, buffer, stderr);
+}
+
 void setFatalHandler(FatalHandler handler) { fatalHandler = std::move(handler); }

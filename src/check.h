@@ -17,6 +17,11 @@
 [[noreturn]] void fatalExitf(int status, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
+// The same, for failures reported on standard error (an unreadable image file).
+[[noreturn]] void fatalExitStderr(int status, const char* line);
+[[noreturn]] void fatalExitStderrf(int status, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
 // Where a fatal error or failed assertion ends up. The default prints and exits;
 // a fuzzer or test may install a handler that throws instead, so one process can
 // explore many inputs. The handler must not return.

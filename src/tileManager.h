@@ -26,3 +26,59 @@ enum TILE_TYPE : int32_t {
 };
 static_assert(sizeof(TILE_TYPE) == 4);
 static_assert(FAKE_SG_W == 37 && CLOAK_W == 205);
+
+// The catalogue: every tile code that appears on screen, tied to one image file.
+// Terrain codes (FLOOR to EXIT) are opaque BMPs; all others are RGBA PNGs.
+
+class Bitmap;
+
+// One row of the catalogue table: a tile code and its file path without extension.
+class TilePair {
+public:
+    TILE_TYPE type;
+    const char* filename;   // a string constant, never copied or freed
+
+    TilePair(TILE_TYPE in_type, const char* in_filename);
+};
+
+constexpr int NUM_TILE_PAIRS = 39;
+extern TilePair allTilePairs[NUM_TILE_PAIRS];
+
+// One loaded tile. Copies share the image; nothing is ever released.
+class Tile {
+public:
+    Tile();
+    // Loads stem + ".bmp" for terrain codes, stem + ".png" otherwise; a file
+    // that cannot be loaded ends the process with status 1.
+    Tile(TILE_TYPE in_type, const char* in_filename);
+
+    Bitmap* getBitmap() const { return bmp; }
+    unsigned char* getPng() const { return png; }   // libpng's png_bytep
+    int getWidth() const { return static_cast<int>(width); }
+    int getHeight() const { return static_cast<int>(height); }
+
+private:
+    TILE_TYPE type;
+    const char* filename;
+    Bitmap* bmp;            // terrain tiles only
+    unsigned char* png;     // other tiles: RGBA, bottom-up, stride width × 4
+    uint32_t width;         // PNG size; 0 for terrain (its Bitmap knows its size)
+    uint32_t height;
+};
+
+extern Tile allTiles[NUM_TILE_TYPES];   // indexed by code; 39 slots filled
+
+// Loads the 39 tiles in table order, then "assets/screens/title.bmp" and
+// "assets/screens/ending.bmp". Any image that fails stops the process with one
+// line on standard error and status 1. Call once, before drawing.
+void initTiles();
+
+// Both getters accept every catalogue code (0-4, 10-37, 200-205) and stop with an
+// assertion on any other. getTileBmp is null for non-terrain codes; getTilePng is
+// null, with w = h = 0, for terrain codes.
+Bitmap* getTileBmp(TILE_TYPE tile);
+unsigned char* getTilePng(TILE_TYPE tile, int& w, int& h);
+
+// Full-window pictures, 24- or 32-bit; null before initTiles.
+Bitmap* getTitleScreen();
+Bitmap* getEndingScreen();
