@@ -1,0 +1,97 @@
+// actor.cpp — the common actor: moving one square, the walk home, and the one timer.
+#include "actor/actor.h"
+
+#include "boundsCheck.h"
+
+Actor::Actor(int x, int y, Facing o)
+    : x(x), y(y), o(o), homeX(x), homeY(y), homeO(o), alive(true), mirror(false),
+      approachFlag(false), fleeFlag(false), returnOrigLocFlag(false) {}
+
+bool Actor::isDead() const { return !alive; }
+
+void Actor::kill() { alive = false; }
+
+bool Actor::isFakeIll() const { return mirror; }
+
+void Actor::makeFakeIll() { mirror = true; }
+
+// Neither approach nor flee looks at tiles or occupants: walls stay out of an
+// enemy's path only because its sight stops at them.
+void Actor::approach() {
+    int dx, dy;
+    getDxAndDy(o, dx, dy);
+    if (BoundsCheck::inBounds(x + dx, y + dy)) {
+        x += dx;
+        y += dy;
+    }
+}
+
+void Actor::flee() {
+    int dx, dy;
+    getDxAndDy(o, dx, dy);
+    if (BoundsCheck::inBounds(x - dx, y - dy)) {
+        x -= dx;
+        y -= dy;
+        o = flip(o);
+    }
+}
+
+void Actor::returnOrigLoc() {
+    if (atOrigLoc()) return;
+    if (x < homeX) {
+        x += 1;
+        o = FA_E;
+    } else if (x > homeX) {
+        x -= 1;
+        o = FA_W;
+    } else if (y < homeY) {
+        y += 1;
+        o = FA_S;
+    } else if (y > homeY) {
+        y -= 1;
+        o = FA_N;
+    } else {
+        o = homeO;
+    }
+    if (atOrigLoc()) {
+        if (callback) callback->kill();
+        returnOrigLocFlag = false;
+    }
+}
+
+bool Actor::isAt(int x, int y) const { return this->x == x && this->y == y; }
+
+int Actor::getManhattanDist(int x, int y) const { return absi(x - this->x) + absi(y - this->y); }
+
+bool Actor::atOrigLoc() const { return x == homeX && y == homeY && o == homeO; }
+
+bool Actor::inManipulateMode() const { return approachFlag || fleeFlag; }
+
+bool Actor::inReturnOrigLocMode() const { return returnOrigLocFlag; }
+
+void Actor::addCallback(std::unique_ptr<TimedCallback> cb) { callback = std::move(cb); }
+
+void Actor::invokeCallback() {
+    if (!callback) return;
+    callback->poll(this);
+    // The action may have replaced or emptied the timer slot.
+    if (callback) removeCallbackIfDead();
+}
+
+void Actor::removeCallbackIfDead() {
+    if (callback->isDead()) callback.reset();
+}
+
+int Actor::absi(int v) { return v < 0 ? -v : v; }
+
+void approachCallback(Actor* a) {
+    a->approach();
+    a->approachFlag = false;
+}
+
+void fleeCallback(Actor* a) {
+    a->flee();
+    a->fleeFlag = false;
+}
+
+void returnOrigLocCallback(Actor* a) { a->returnOrigLoc(); }

@@ -1,0 +1,64 @@
+// actor.h — what every occupant of a square shares: position, home, flags and one timer.
+#pragma once
+
+#include <memory>
+
+#include "actor/facing.h"
+#include "timedCallback.h"
+
+// A plain record, no virtual operations: the board stores each kind by value and
+// always calls the concrete kind. Actors move but are never copied, because each
+// one owns its timer exclusively.
+class Actor {
+public:
+    Actor(int x, int y, Facing o);
+    Actor(Actor&&) = default;
+    Actor& operator=(Actor&&) = default;
+    Actor(const Actor&) = delete;
+    Actor& operator=(const Actor&) = delete;
+
+    bool isDead() const;
+    void kill();
+    bool isFakeIll() const;
+    void makeFakeIll();
+
+    // One square forward along the facing, if that square is on the current board.
+    void approach();
+    // One square backwards and then turn about, if that square is on the current board.
+    void flee();
+    // One move of the walk home: column first, then row, then the turn to the home
+    // facing. On arrival the held (walk-home) timer is killed and the flag cleared.
+    void returnOrigLoc();
+
+    bool isAt(int x, int y) const;
+    int getManhattanDist(int x, int y) const;
+    bool atOrigLoc() const;
+    bool inManipulateMode() const;     // an approach or a flight is pending
+    bool inReturnOrigLocMode() const;  // a walk home is under way
+
+    // Takes the timer; one the actor already held is discarded without firing.
+    // Flags are not touched.
+    void addCallback(std::unique_ptr<TimedCallback> cb);
+    // Polls the held timer, then drops it if it is dead.
+    void invokeCallback();
+    void removeCallbackIfDead();
+
+    int x, y;
+    Facing o;
+    int homeX, homeY;
+    Facing homeO;
+    bool alive;
+    bool mirror;  // turned into a false image of the player by the fake power
+    bool approachFlag;
+    bool fleeFlag;
+    bool returnOrigLocFlag;
+    std::unique_ptr<TimedCallback> callback;
+
+private:
+    static int absi(int v);
+};
+
+// Timer actions for enemy movement.
+void approachCallback(Actor* a);
+void fleeCallback(Actor* a);
+void returnOrigLocCallback(Actor* a);

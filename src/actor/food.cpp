@@ -1,0 +1,12 @@
+// food.cpp — placed food and its lifetime.
+#include "actor/food.h"
+
+#include "gameConstants.h"
+
+Food::Food(int x, int y, Facing o) : Actor(x, y, o) {
+    addCallback(std::make_unique<TimedCallback>(foodTimeout, FOOD_DURATION, false));
+}
+
+TILE_TYPE Food::getTile() const { return FOOD; }
+
+void foodTimeout(Actor* a) { a->kill(); }

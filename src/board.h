@@ -1,0 +1,130 @@
+// board.h — one loaded level: its terrain, its occupants, the player's stocks, won and lost;
+// the level file loader; and the numbered sequence of levels with the one current board.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <vector>
+
+#include "actor/deadBody.h"
+#include "actor/dog.h"
+#include "actor/facing.h"
+#include "actor/food.h"
+#include "actor/guard.h"
+#include "actor/ill.h"
+#include "actor/sg.h"
+#include "gameConstants.h"
+#include "tileManager.h"
+
+// What occupies a square; OB_EMPTY also answers for squares off the board.
+enum ObjectType : int32_t {
+    OB_ILL = 0,
+    OB_GUARD = 1,
+    OB_DOG = 2,
+    OB_SG = 3,
+    OB_FOOD = 4,
+    OB_DEADBODY = 5,
+    OB_EMPTY = 6
+};
+
+// The number that closes a section of a level file.
+constexpr int DELIMITER = 999;
+
+// Squares are (x, y): x the column from 0 at the west edge, y the row from 0 at
+// the north edge. Actors are held by value; a pointer to one stays valid only
+// until its list is next appended to or erased from.
+class Board {
+public:
+    // Reads a level file (format described in board.cpp). Stops the program at
+    // the first value it cannot accept.
+    explicit Board(const char* filename);
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    int getWidth() const;
+    int getHeight() const;
+    TILE_TYPE getTile(int i, int j) const;
+    TILE_TYPE getTile(const Actor& a) const;
+    bool inBounds(int x, int y) const;
+    // The occupant of (x, y), searched player, guards, dogs, SGs, foods, dead
+    // bodies, each list in order; the dead are found until they are erased.
+    ObjectType getObject(int x, int y, Actor*& obj);
+
+    Ill& getIll();
+    std::vector<Guard>& getGuards();
+    std::vector<Dog>& getDogs();
+    std::vector<SG>& getSgs();
+    std::vector<Food>& getFoods();
+    std::vector<DeadBody>& getDeadBodies();
+
+    int getFoodUse() const;
+    int getDeadBodyUse() const;
+    int getCloakUse() const;
+    int getFakeUse() const;
+
+    // The player's actions (defined in playerMoves.cpp).
+    void moveUp();
+    void moveDown();
+    void moveLeft();
+    void moveRight();
+    void useFood();
+    void useDeadBody();
+    void useCloak();
+    void useFake();
+    void checkForWin();
+    void setLose();
+    void resetWinLoss();
+    bool hasWon() const;
+    bool hasLost() const;
+
+private:
+    void move(int dx, int dy);
+
+    int width;
+    int height;
+    std::vector<TILE_TYPE> tiles;  // row-major: (i, j) is element j * width + i
+    Ill ill;
+    std::vector<Guard> guards;
+    std::vector<Dog> dogs;
+    std::vector<SG> sgs;
+    std::vector<Food> foods;
+    std::vector<DeadBody> deadBodies;
+    int numFood;
+    int numDeadBody;
+    int numCloak;
+    int numFake;
+    bool winBit;
+    bool loseBit;
+};
+
+// Validation used by the loader: a character must stand on FLOOR or IN_FLOOR with
+// a facing 0..3, and a power count must lie in 0..MAX_NUM_POWER_USE. Otherwise
+// the program reports the value and stops with status 1.
+void checkBounds(int x, int y, Facing o, Board* b);
+void checkBoundsPower(int n);
+
+// Level file reading: one int and the one separator character after it. `filename`
+// and `expected` name the file and the value for the report when the file ends early
+// or holds something that is not a number.
+int getNum(std::istream& in, const char* filename, const char* expected);
+// Reads one number and asserts that it is DELIMITER.
+void chompDelim(std::istream& in, const char* filename);
+
+// Helpers of the player's actions (defined in playerMoves.cpp).
+void decClamped(int& v);
+// The square in front of the player, written to (x, y) even when off the board,
+// and its tile; the board's edge counts as WALL.
+TILE_TYPE getIllFacingTile(Board* board, int& x, int& y);
+
+// The level sequence: files assets/levels/level00.txt, level01.txt, ... relative to
+// the working directory, played in order until the first missing number. The
+// current board is owned here; any of the load operations destroys it, so callers
+// fetch getCurrentBoard() again afterwards.
+char* getLevelFilename();  // static buffer, overwritten by each call
+bool setCurrBoard();       // false (and no current board) when the file is missing
+void initBoards();         // level 0 must exist
+Board* getCurrentBoard();  // null when the last load found no file
+int getCurrLevel();
+void loadCurrBoard();
+void loadNextBoard();
+void loadInitialBoard();

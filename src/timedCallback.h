@@ -1,0 +1,33 @@
+// timedCallback.h — a polled one-shot or repeating timer that calls a function on its actor.
+#pragma once
+
+#include <cstdint>
+
+class Actor;
+
+using TimerFunc = void (*)(Actor*);
+
+// Fires only when polled (once per idle tick), at the first poll on or after
+// its deadline; nothing runs asynchronously. Times come from currentTimeMs().
+class TimedCallback {
+public:
+    TimedCallback(TimerFunc func, float timeout, bool repeating);
+    TimedCallback(const TimedCallback&) = delete;
+    TimedCallback& operator=(const TimedCallback&) = delete;
+
+    // Calls func(actor) if `timeout` seconds have passed since creation or the
+    // last firing. A one-shot timer is dead afterwards; a repeating one restarts.
+    void poll(Actor* actor);
+    void kill();
+    bool isDead() const;
+
+    // Which action this timer will run; lets the owner tell what a pending timer is for.
+    TimerFunc getFunc() const { return func; }
+
+private:
+    TimerFunc func;
+    float timeout;   // seconds
+    int64_t start;   // milliseconds, game clock: creation or last firing
+    bool repeating;
+    bool toBeRemoved;
+};
