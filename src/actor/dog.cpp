@@ -1,8 +1,41 @@
 // dog.cpp — the dog: its appearance, and its reactions to what it sees.
 #include "actor/dog.h"
 
+#include "actor/sight.h"
+#include "board.h"
+#include "gameConstants.h"
+
 Dog::Dog(int x, int y, Facing o) : Actor(x, y, o) {}
 
 TILE_TYPE Dog::getTile() const {
     return static_cast<TILE_TYPE>((mirror ? FAKE_DOG_N : DOG_N) + static_cast<int>(o));
+}
+
+void Dog::look() {
+    Board& board = *getCurrentBoard();
+    scanLineOfSight(*this, board, [&](ObjectType seen, Actor* occupant, int seenX, int seenY) {
+        switch (seen) {
+        case OB_ILL:
+            return reactToPlayer(board);
+        case OB_GUARD:
+        case OB_DOG:
+        case OB_SG:
+            // A dog only bites what is next to it; a fake further off is stalked.
+            if (occupant->isFakeIll()) {
+                if (getManhattanDist(seenX, seenY) == 1)
+                    occupant->kill();
+                else
+                    armApproach(*this, DOG_WALK_PACE);
+            }
+            return SightNext::Stop;
+        case OB_DEADBODY:
+            armApproach(*this, DOG_WALK_PACE);
+            return SightNext::GoOn;
+        case OB_FOOD:
+        case OB_EMPTY:
+            break;
+        }
+        return SightNext::GoOn;
+    });
+    startWalkHomeIfIdle(*this, DOG_WALK_PACE);
 }

@@ -1,8 +1,38 @@
 // guard.cpp — the guard: its appearance, and its reactions to what it sees.
 #include "actor/guard.h"
 
+#include "actor/sight.h"
+#include "board.h"
+#include "gameConstants.h"
+
 Guard::Guard(int x, int y, Facing o) : Actor(x, y, o) {}
 
 TILE_TYPE Guard::getTile() const {
     return static_cast<TILE_TYPE>((mirror ? FAKE_GUARD_N : GUARD_N) + static_cast<int>(o));
+}
+
+void Guard::look() {
+    Board& board = *getCurrentBoard();
+    scanLineOfSight(*this, board, [&](ObjectType seen, Actor* occupant, int, int) {
+        switch (seen) {
+        case OB_ILL:
+            return reactToPlayer(board);
+        case OB_GUARD:
+        case OB_DOG:
+        case OB_SG:
+            // A guard shoots a fake at any range; a real enemy just blocks the view.
+            if (occupant->isFakeIll()) occupant->kill();
+            return SightNext::Stop;
+        case OB_FOOD:
+            armApproach(*this, GUARD_WALK_PACE);
+            return SightNext::GoOn;
+        case OB_DEADBODY:
+            armFlight(*this, GUARD_WALK_PACE);
+            return SightNext::GoOn;
+        case OB_EMPTY:
+            break;
+        }
+        return SightNext::GoOn;
+    });
+    startWalkHomeIfIdle(*this, GUARD_WALK_PACE);
 }

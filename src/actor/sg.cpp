@@ -1,8 +1,32 @@
 // sg.cpp — the commander: its appearance, and its reactions to what it sees.
 #include "actor/sg.h"
 
+#include "actor/sight.h"
+#include "board.h"
+
 SG::SG(int x, int y, Facing o) : Actor(x, y, o) {}
 
 TILE_TYPE SG::getTile() const {
     return static_cast<TILE_TYPE>((mirror ? FAKE_SG_N : SG_N) + static_cast<int>(o));
+}
+
+void SG::look() {
+    Board& board = *getCurrentBoard();
+    // A commander reacts to nothing but the player; anything else standing in
+    // its line, fakes included, only blocks its view.
+    scanLineOfSight(*this, board, [&](ObjectType seen, Actor*, int, int) {
+        switch (seen) {
+        case OB_ILL:
+            return reactToPlayer(board);
+        case OB_GUARD:
+        case OB_DOG:
+        case OB_SG:
+            return SightNext::Stop;
+        case OB_FOOD:
+        case OB_DEADBODY:
+        case OB_EMPTY:
+            break;
+        }
+        return SightNext::GoOn;
+    });
 }

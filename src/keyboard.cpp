@@ -1,0 +1,48 @@
+// keyboard.cpp — one key press: the player's action, the screen change, the stock line.
+#include "keyboard.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "board.h"
+#include "check.h"
+#include "redisplay.h"
+#include "screenFlow.h"
+
+namespace {
+// Lower-case letters only: capitals and every other character do nothing.
+void applyKey(Board& board, unsigned char key) {
+    switch (key) {
+    case 'w': board.moveUp(); break;
+    case 's': board.moveDown(); break;
+    case 'a': board.moveLeft(); break;
+    case 'd': board.moveRight(); break;
+    case 'h': board.useFood(); break;
+    case 'j': board.useDeadBody(); break;
+    case 'k': board.useCloak(); break;
+    case 'l': board.useFake(); break;
+    default: break;
+    }
+}
+}  // namespace
+
+void keyboard(unsigned char key, int, int) {
+    // Quitting needs no board and prints nothing, on any screen.
+    if (key == 'q') std::exit(0);
+    Board* board = getCurrentBoard();
+    // The flow step stops the game before a vanished level could leave no board;
+    // this only keeps a key from ever acting on nothing.
+    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
+
+    applyKey(*board, key);
+    if (atTitle()) gotoMainGame();
+    if (atEnding()) {
+        std::fputs("you win!", stdout);
+        std::exit(0);
+    }
+    std::printf("fo: %d, db: %d, cl: %d, fk: %d\n", board->getFoodUse(), board->getDeadBodyUse(),
+                board->getCloakUse(), board->getFakeUse());
+    std::fflush(stdout);
+    board->checkForWin();
+    requestRedisplay();
+}

@@ -1,0 +1,128 @@
+// playerMoves.cpp — the player's turns and steps, the four powers and the win/lose bits.
+#include <algorithm>
+
+#include "board.h"
+
+void decClamped(int& v) { v = std::max(v - 1, 0); }
+
+TILE_TYPE getIllFacingTile(Board* board, int& x, int& y) {
+    const Ill& ill = board->getIll();
+    int dx = 0, dy = 0;
+    getDxAndDy(ill.o, dx, dy);
+    x = ill.x + dx;
+    y = ill.y + dy;
+    // The edge of the board counts as a wall.
+    if (!board->inBounds(x, y)) return WALL;
+    return board->getTile(x, y);
+}
+
+namespace {
+bool isFloor(TILE_TYPE tile) { return tile == FLOOR || tile == IN_FLOOR; }
+
+bool isEnemy(ObjectType kind) { return kind == OB_GUARD || kind == OB_DOG || kind == OB_SG; }
+
+// Food and dead bodies go only onto an empty floor square in front of the player.
+bool facedSquareTakesObject(Board* board, int& x, int& y) {
+    TILE_TYPE tile = getIllFacingTile(board, x, y);
+    if (!isFloor(tile)) return false;
+    Actor* occupant = nullptr;
+    return board->getObject(x, y, occupant) == OB_EMPTY;
+}
+}  // namespace
+
+// Direction keys turn first and step second.
+void Board::moveUp() {
+    if (ill.o != FA_N)
+        ill.o = FA_N;
+    else
+        move(0, -1);
+}
+
+void Board::moveDown() {
+    if (ill.o != FA_S)
+        ill.o = FA_S;
+    else
+        move(0, 1);
+}
+
+void Board::moveLeft() {
+    if (ill.o != FA_W)
+        ill.o = FA_W;
+    else
+        move(-1, 0);
+}
+
+void Board::moveRight() {
+    if (ill.o != FA_E)
+        ill.o = FA_E;
+    else
+        move(1, 0);
+}
+
+void Board::move(int dx, int dy) {
+    if (dx > 0)
+        ill.o = FA_E;
+    else if (dx < 0)
+        ill.o = FA_W;
+    else if (dy > 0)
+        ill.o = FA_S;
+    else if (dy < 0)
+        ill.o = FA_N;
+
+    int tx = ill.x + dx, ty = ill.y + dy;
+    if (!inBounds(tx, ty)) return;
+    TILE_TYPE tile = getTile(tx, ty);
+    if (tile == WALL || tile == WATER) return;
+    // Walking into an enemy is caught, fake or not, cloak or not.
+    Actor* occupant = nullptr;
+    if (isEnemy(getObject(tx, ty, occupant))) setLose();
+    ill.x = tx;
+    ill.y = ty;
+}
+
+void Board::useFood() {
+    if (numFood <= 0) return;
+    int x = 0, y = 0;
+    if (!facedSquareTakesObject(this, x, y)) return;
+    foods.emplace_back(x, y, FA_S);
+    decClamped(numFood);
+}
+
+void Board::useDeadBody() {
+    if (numDeadBody <= 0) return;
+    int x = 0, y = 0;
+    if (!facedSquareTakesObject(this, x, y)) return;
+    deadBodies.emplace_back(x, y, FA_S);
+    decClamped(numDeadBody);
+}
+
+void Board::useCloak() {
+    if (numCloak <= 0) return;
+    ill.activateCloak();
+    decClamped(numCloak);
+}
+
+void Board::useFake() {
+    if (numFake <= 0) return;
+    int x = 0, y = 0;
+    // Like food and dead bodies, a fake aimed at anything but floor (a wall, water,
+    // the exit, the edge of the board) does nothing and keeps the stock.
+    if (!isFloor(getIllFacingTile(this, x, y))) return;
+    Actor* occupant = nullptr;
+    if (isEnemy(getObject(x, y, occupant))) occupant->makeFakeIll();
+    // Spent even on an empty square.
+    decClamped(numFake);
+}
+
+void Board::checkForWin() {
+    if (getTile(ill.x, ill.y) == EXIT) winBit = true;
+}
+
+bool Board::hasWon() const { return winBit && !loseBit; }
+bool Board::hasLost() const { return loseBit; }
+void Board::setLose() { loseBit = true; }
+
+void Board::resetWinLoss() {
+    winBit = false;
+    loseBit = false;
+}

@@ -1,0 +1,64 @@
+// screenFlow.cpp — the title/game/ending flags and the moves between levels.
+#include "screenFlow.h"
+
+#include <cstdio>
+
+#include "board.h"
+#include "check.h"
+
+namespace {
+bool showTitle = false;
+bool showEnding = false;
+
+void say(const char* line) {
+    std::fputs(line, stdout);
+    // Flushed at once so whoever watches the output sees it as it happens.
+    std::fflush(stdout);
+}
+
+// Every level file existed when it was first loaded; one that has gone since
+// leaves nothing to play, so stop and say which file is missing.
+Board& requireCurrentBoard() {
+    Board* board = getCurrentBoard();
+    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
+    return *board;
+}
+}  // namespace
+
+void gotoTitle() {
+    showTitle = true;
+    showEnding = false;
+}
+
+void gotoMainGame() {
+    showTitle = false;
+    showEnding = false;
+}
+
+void gotoEnding() {
+    say("setting the ending flag\n");
+    showTitle = false;
+    showEnding = true;
+}
+
+bool atTitle() { return showTitle; }
+bool atEnding() { return showEnding; }
+
+void runFlowStep() {
+    Board* board = &requireCurrentBoard();
+    // A loss is looked at first: the fresh board that replaces a lost one has
+    // both bits clear, so a level lost and won in the same tick restarts.
+    if (board->hasLost()) {
+        say("sorry, you lose a life\n");
+        loadCurrBoard();
+        board = &requireCurrentBoard();
+    }
+    if (board->hasWon()) {
+        loadNextBoard();
+        if (!getCurrentBoard()) {
+            loadInitialBoard();
+            requireCurrentBoard();
+            gotoEnding();
+        }
+    }
+}
