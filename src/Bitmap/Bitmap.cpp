@@ -12,7 +12,7 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-int roundUpTo4(int64_t bytes) { return static_cast<int>((bytes + 3) / 4 * 4); }
+int64_t roundUpTo4(int64_t bytes) { return (bytes + 3) / 4 * 4; }
 
 // Bytes left between the current position and the end of the file, or -1.
 int64_t bytesRemaining(FILE* f) {
@@ -153,7 +153,7 @@ bool Bitmap::loadBMP(const char* file) {
 // rows that start at multiples of 4 bytes.
 
 bool Bitmap::convert8(const char* tempData) {
-    const int outStride = roundUpTo4(int64_t{width} * RGB_BYTE_SIZE);
+    const int outStride = static_cast<int>(roundUpTo4(int64_t{width} * RGB_BYTE_SIZE));
     data = new (std::nothrow) char[static_cast<size_t>(outStride) * height];
     if (!data) {
         error = "Not enough memory to allocate an image buffer";
