@@ -1,0 +1,126 @@
+// levelScenario.h — a test fixture that plays real level files in simulated time.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "board.h"
+#include "gameClock.h"
+#include "idle.h"
+#include "redisplay.h"
+#include "screenFlow.h"
+
+struct Placed {
+    int x, y;
+    Facing o;
+};
+
+struct Stocks {
+    int food = 0, deadBody = 0, cloak = 0, fake = 0;
+};
+
+// A level file from a picture of its terrain: '.' floor, ',' second floor,
+// '~' water, '#' wall, 'E' exit.
+inline std::string levelText(std::initializer_list<const char*> rows, Placed ill,
+                             std::vector<Placed> guards = {}, std::vector<Placed> dogs = {},
+                             std::vector<Placed> sgs = {}, Stocks s = {}) {
+    std::string text = std::to_string(std::string(*rows.begin()).size()) + "," +
+                       std::to_string(rows.size()) + ",\n";
+    for (const char* row : rows) {
+        for (const char* c = row; *c; ++c) {
+            const std::string codes = ".~,#E";
+            text += std::to_string(codes.find(*c)) + ",";
+        }
+        text += "\n";
+    }
+    auto triple = [](const Placed& p) {
+        return std::to_string(p.x) + "," + std::to_string(p.y) + "," + std::to_string(p.o) + ",";
+    };
+    text += "999,\n" + triple(ill) + "\n999,\n";
+    for (const auto* list : {&guards, &dogs, &sgs}) {
+        for (const Placed& p : *list) text += triple(p);
+        text += "999,\n";
+    }
+    text += std::to_string(s.food) + "," + std::to_string(s.deadBody) + "," +
+            std::to_string(s.cloak) + "," + std::to_string(s.fake) + "\n";
+    return text;
+}
+
+class LevelScenario : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = std::filesystem::current_path();
+        std::string pattern = (std::filesystem::temp_directory_path() / "vw-level-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        std::filesystem::create_directories(dir / "assets" / "levels");
+        std::filesystem::current_path(dir);
+        clock.install();
+        setRedisplayHandler([this] { ++redraws; });
+        gotoMainGame();
+    }
+
+    void TearDown() override {
+        setRedisplayHandler({});
+        std::filesystem::current_path(home);
+        std::filesystem::remove_all(dir);
+    }
+
+    void writeLevel(int n, const std::string& text) {
+        char name[32];
+        std::snprintf(name, sizeof name, "level%02d.txt", n);
+        std::ofstream(dir / "assets" / "levels" / name) << text;
+    }
+
+    // Writes the level as number 0 and makes it the current board.
+    Board& play(const std::string& text) {
+        writeLevel(0, text);
+        loadInitialBoard();
+        return board();
+    }
+
+    Board& board() {
+        Board* b = getCurrentBoard();
+        if (!b) throw std::runtime_error("no current board");
+        return *b;
+    }
+
+    // Idle ticks every `stepMs` of simulated time until `ms` have passed.
+    void runFor(int ms, int stepMs = 10) {
+        for (int t = 0; t < ms; t += stepMs) {
+            clock.advance(stepMs);
+            idle();
+        }
+    }
+
+    // Plays `ms` of simulated time and lists every change of the actor's square or
+    // facing as "time:x,y,facing", the time in milliseconds from the call.
+    template <typename Get>
+    std::vector<std::string> trace(Get actor, int ms) {
+        auto state = [&] {
+            const Actor& a = actor();
+            return std::to_string(a.x) + "," + std::to_string(a.y) + "," + "NSEW"[a.o];
+        };
+        std::vector<std::string> changes;
+        std::string last = state();
+        const int64_t start = clock.now();
+        for (int t = 0; t < ms; t += 10) {
+            clock.advance(10);
+            idle();
+            std::string now = state();
+            if (now != last) changes.push_back(std::to_string(clock.now() - start) + ":" + now);
+            last = now;
+        }
+        return changes;
+    }
+
+    std::filesystem::path home, dir;
+    ManualClock clock;
+    int redraws = 0;
+};
