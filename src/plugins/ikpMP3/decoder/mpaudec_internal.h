@@ -81,6 +81,8 @@ inline int32_t MULL(int32_t a, int32_t b) { return mul_shift(a, b, 23); }
 // Shared tables, built once per process by the first mpaudec_init.
 extern const uint16_t mpa_bitrate_tab[2][3][15];   // [lsf][layer - 1][index], kbit/s
 extern const uint16_t mpa_freq_tab[3];
+extern const int32_t mpa_enwindow[257];            // synthesis window D[0..256], 16 fraction bits
+extern const uint8_t* const alloc_tables[5];       // layer II: per sub-band, bits then classes
 
 // Synthesis filter bank and x^(4/3) (synth.cpp).
 void synth_init();

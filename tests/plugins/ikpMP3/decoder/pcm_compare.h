@@ -1,0 +1,124 @@
+// pcm_compare.h — test helpers: decode a whole stream in odd-sized chunks and compare PCM with a reference.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "mpaudec.h"
+
+namespace pcm_compare {
+
+// Differences in 16-bit steps over the samples both streams have.
+struct Comparison {
+    size_t samples = 0;
+    double rms = 0.0;
+    int max_diff = 0;
+};
+
+inline Comparison compare(const std::vector<int16_t>& decoded, const std::vector<int16_t>& reference)
+{
+    Comparison c;
+    c.samples = std::min(decoded.size(), reference.size());
+    double sum = 0.0;
+    for (size_t i = 0; i < c.samples; ++i) {
+        const int d = std::abs(int{decoded[i]} - int{reference[i]});
+        sum += double(d) * d;
+        c.max_diff = std::max(c.max_diff, d);
+    }
+    c.rms = c.samples ? std::sqrt(sum / double(c.samples)) : 0.0;
+    return c;
+}
+
+// ISO/IEC 11172-4 full accuracy: RMS below 2^-15/sqrt(12) of full scale, no difference above 2^-14.
+constexpr double FULL_ACCURACY_RMS = 0.289;
+constexpr int FULL_ACCURACY_MAX_DIFF = 2;
+
+inline std::vector<uint8_t> readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Raw signed 16-bit little-endian samples.
+inline std::vector<int16_t> readPcm(const std::filesystem::path& path)
+{
+    const std::vector<uint8_t> bytes = readFile(path);
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    return pcm;
+}
+
+struct Decoded {
+    std::vector<int16_t> pcm;
+    int frames = 0;          // frames completed
+    int failed_frames = 0;   // frames whose audio data did not decode
+    int channels = 0;
+    int sample_rate = 0;
+};
+
+// Feeds the stream through mpaudec_decode_frame in chunks whose sizes cycle through
+// `chunk_sizes`, so frames straddle chunk boundaries at every offset.
+inline Decoded decodeStream(const std::vector<uint8_t>& stream,
+                            const std::vector<int>& chunk_sizes = {1, 7, 333, 1021, 4093, 13})
+{
+    Decoded out;
+    MPAuDecContext ctx;
+    if (mpaudec_init(&ctx) < 0)
+        return out;
+    std::vector<int16_t> frame(MPAUDEC_MAX_AUDIO_FRAME_SIZE / 2);
+    size_t pos = 0;
+    size_t chunk_index = 0;
+    while (pos < stream.size()) {
+        const size_t chunk = std::min<size_t>(chunk_sizes[chunk_index++ % chunk_sizes.size()],
+                                              stream.size() - pos);
+        size_t offset = 0;
+        while (offset < chunk) {
+            int data_size = 0;
+            const int used = mpaudec_decode_frame(&ctx, frame.data(), &data_size,
+                                                  stream.data() + pos + offset, int(chunk - offset));
+            offset += used;
+            if (data_size > 0) {
+                ++out.frames;
+                out.pcm.insert(out.pcm.end(), frame.begin(), frame.begin() + data_size / 2);
+            } else if (data_size < 0) {
+                ++out.frames;
+                ++out.failed_frames;
+            }
+            if (used == 0 && data_size == 0)
+                break;   // never expected; guards the loop
+        }
+        pos += chunk;
+    }
+    out.channels = ctx.channels;
+    out.sample_rate = ctx.sample_rate;
+    mpaudec_clear(&ctx);
+    return out;
+}
+
+// The reference data folder: $VW_MPEG_AUDIO_DIR, else the one beside the checkout; empty if absent.
+inline std::filesystem::path mpegAudioDir()
+{
+    if (const char* env = std::getenv("VW_MPEG_AUDIO_DIR"); env && *env)
+        return std::filesystem::exists(env) ? std::filesystem::path(env) : std::filesystem::path();
+#ifdef VW_MPEG_AUDIO_DIR
+    if (std::filesystem::exists(VW_MPEG_AUDIO_DIR))
+        return std::filesystem::path(VW_MPEG_AUDIO_DIR);
+#endif
+    return {};
+}
+
+inline void printComparison(const std::string& name, const Comparison& c)
+{
+    std::printf("%-16s samples %9zu  rms %.4f LSB  max %d LSB\n", name.c_str(), c.samples, c.rms, c.max_diff);
+}
+
+}  // namespace pcm_compare
