@@ -1,0 +1,510 @@
+#!/usr/bin/python3
+"""window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
+
+Usage: window_test.py VEILWALKER_BINARY {play|quit}
+
+The game runs in a temporary working directory holding images and levels made
+here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
+half, a half-transparent strip and a transparent border, and two screens split
+into four coloured quarters. Keys are typed with xdotool and the window is read
+back with ImageMagick's import, so every check is on pixels a player would see.
+Exit status 77 means "skipped" (no Xvfb on this machine).
+"""
+
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+SKIP = 77
+WIN_W, WIN_H = 800, 600
+BOARD_W, BOARD_H = 8, 6           # squares of 96 x 96 pixels in the 800 x 600 window
+SQ_W, SQ_H = 768 // BOARD_W, 576 // BOARD_H
+WAIT_S = 30                       # longest wait for any one thing to appear
+
+# Tile codes, as the catalogue numbers them.
+FLOOR, WATER, IN_FLOOR, WALL, EXIT = range(5)
+ILL_N, ILL_S, ILL_E, ILL_W = 10, 11, 12, 13
+DOG_N, DOG_S, DOG_E, DOG_W = 14, 15, 16, 17
+GUARD_N, GUARD_S, GUARD_E, GUARD_W = 18, 19, 20, 21
+SG_N, SG_S, SG_E, SG_W = 22, 23, 24, 25
+
+TERRAIN_FILES = {FLOOR: "sand", WATER: "water", IN_FLOOR: "in_floor", WALL: "wall", EXIT: "stairs"}
+FACES = ["back", "front", "right", "left"]
+ACTOR_FILES = {}
+for first, stem in [(10, "hero"), (14, "dog"), (18, "g1"), (22, "command"),
+                    (26, "dogfake"), (30, "g1fake"), (34, "commandfake"), (202, "cloak")]:
+    for k, face in enumerate(FACES):
+        ACTOR_FILES[first + k] = f"{stem}_{face}"
+ACTOR_FILES[200] = "pizza"
+ACTOR_FILES[201] = "bones"
+
+TERRAIN_COLOURS = {
+    FLOOR: (200, 160, 60),
+    WATER: (30, 60, 200),
+    IN_FLOOR: (120, 120, 120),
+    WALL: (90, 40, 20),
+    EXIT: (40, 200, 40),
+}
+WHITE = (255, 255, 255)
+BLACK = (0, 0, 0)
+
+
+def actor_colour(code):
+    """A colour of its own for every actor tile, far from the terrain colours."""
+    k = sorted(ACTOR_FILES).index(code)
+    return (255 - 6 * k, (53 * k) % 200 + 20, (97 * k) % 160 + 90)
+
+
+TITLE_QUARTERS = ((255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0))       # TL, TR, BL, BR
+ENDING_QUARTERS = ((255, 0, 255), (0, 255, 255), (128, 0, 255), (255, 128, 0))
+
+
+# --- image files -----------------------------------------------------------------
+
+def write_bmp24(path, width, height, pixel_at):
+    """An uncompressed 24-bit BMP with the 40-byte info header; pixel_at(x, y), y from the top."""
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):   # bottom row first
+        row = bytearray()
+        for x in range(width):
+            r, g, b = pixel_at(x, y)
+            row += bytes((b, g, r))
+        row += b"\0" * (stride - len(row))
+        rows.append(bytes(row))
+    data = b"".join(rows)
+    file_header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 54)
+    info_header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(file_header + info_header + data)
+
+
+def write_png_rgba(path, width, height, pixel_at):
+    """An 8-bit RGBA PNG; pixel_at(x, y) gives (r, g, b, a), y from the top."""
+    raw = bytearray()
+    for y in range(height):
+        raw.append(0)
+        for x in range(width):
+            raw += bytes(pixel_at(x, y))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    png = b"\x89PNG\r\n\x1a\n"
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(bytes(raw)))
+    png += chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+# An actor tile: a 24-pixel transparent border; inside, the upper half in the
+# tile's colour, the lower half white, and below them a half-transparent black strip.
+def actor_pixel(colour):
+    def at(x, y):
+        if x < 24 or x >= SQ_W - 24 or y < 24:
+            return (0, 0, 0, 0)
+        if y < 48:
+            return colour + (255,)
+        if y < 72:
+            return WHITE + (255,)
+        return (0, 0, 0, 128)
+    return at
+
+
+def quarters(colours):
+    tl, tr, bl, br = colours
+
+    def at(x, y):
+        if y < WIN_H // 2:
+            return tl if x < WIN_W // 2 else tr
+        return bl if x < WIN_W // 2 else br
+    return at
+
+
+def make_assets(root):
+    tiles = os.path.join(root, "assets", "tiles")
+    screens = os.path.join(root, "assets", "screens")
+    os.makedirs(tiles)
+    os.makedirs(screens)
+    os.makedirs(os.path.join(root, "assets", "levels"))
+    for code, stem in TERRAIN_FILES.items():
+        colour = TERRAIN_COLOURS[code]
+        write_bmp24(os.path.join(tiles, stem + ".bmp"), SQ_W, SQ_H, lambda x, y, c=colour: c)
+    for code, stem in ACTOR_FILES.items():
+        write_png_rgba(os.path.join(tiles, stem + ".png"), SQ_W, SQ_H, actor_pixel(actor_colour(code)))
+    write_bmp24(os.path.join(screens, "title.bmp"), WIN_W, WIN_H, quarters(TITLE_QUARTERS))
+    write_bmp24(os.path.join(screens, "ending.bmp"), WIN_W, WIN_H, quarters(ENDING_QUARTERS))
+
+
+# Level 0: every kind of terrain, neighbours mostly different so a shifted tile
+# shows. The player starts at (1, 1) facing south; a guard and a dog share (1, 4)
+# and a guard and a commander share (5, 4), all looking at walls or empty floor.
+LEVEL0_GRID = [
+    [3, 3, 3, 3, 3, 3, 3, 3],
+    [3, 0, 2, 0, 2, 0, 1, 3],
+    [3, 2, 0, 2, 0, 2, 1, 3],
+    [3, 0, 2, 0, 2, 0, 4, 3],
+    [3, 2, 0, 1, 0, 2, 0, 3],
+    [0, 3, 2, 3, 2, 3, 2, 3],
+]
+LEVEL0_PLAYER = (1, 1, 1)
+LEVEL0 = {
+    "grid": LEVEL0_GRID,
+    "player": LEVEL0_PLAYER,
+    "guards": [(1, 4, 3), (5, 4, 2)],
+    "dogs": [(1, 4, 3)],
+    "sgs": [(5, 4, 1)],
+    "powers": (1, 2, 3, 4),
+}
+# Level 1, the last: the player at (0, 0) facing east, the exit two squares east,
+# a guard just south of the player looking off the board.
+LEVEL1_GRID = [
+    [2, 2, 4, 3, 1, 1, 1, 1],
+    [0, 2, 2, 3, 1, 0, 0, 1],
+    [0, 0, 2, 3, 1, 0, 0, 1],
+    [1, 1, 1, 1, 1, 1, 1, 1],
+    [3, 3, 3, 3, 3, 3, 3, 3],
+    [4, 0, 2, 0, 2, 0, 2, 0],
+]
+LEVEL1 = {
+    "grid": LEVEL1_GRID,
+    "player": (0, 0, 2),
+    "guards": [(0, 1, 3)],
+    "dogs": [],
+    "sgs": [],
+    "powers": (5, 6, 7, 8),
+}
+
+
+def level_text(level):
+    out = [f"{BOARD_W},{BOARD_H},"]
+    out += [",".join(str(c) for c in row) + "," for row in level["grid"]]
+    out.append("999,")
+    out.append(",".join(str(v) for v in level["player"]) + ",")
+    out.append("999,")
+    for group in ("guards", "dogs", "sgs"):
+        for triple in level[group]:
+            out.append(",".join(str(v) for v in triple) + ",")
+        out.append("999,")
+    out.append(",".join(str(v) for v in level["powers"]))
+    return "\n".join(out) + "\n"
+
+
+def write_levels(root, levels):
+    for n, level in enumerate(levels):
+        with open(os.path.join(root, "assets", "levels", f"level{n:02d}.txt"), "w") as f:
+            f.write(level_text(level))
+
+
+# --- the window ------------------------------------------------------------------
+
+class Failure(Exception):
+    pass
+
+
+class Screen:
+    """One screenshot of the 800 x 600 window; at(x, y) counts y from the bottom, as GL does."""
+
+    def __init__(self, ppm):
+        parts = ppm.split(maxsplit=4)
+        if parts[0] != b"P6":
+            raise Failure("screenshot is not a binary PPM")
+        self.w, self.h, maxval = int(parts[1]), int(parts[2]), int(parts[3])
+        if maxval != 255:
+            raise Failure(f"screenshot has {maxval} levels per channel, not 255")
+        self.pixels = parts[4]
+        if (self.w, self.h) != (WIN_W, WIN_H):
+            raise Failure(f"window is {self.w} x {self.h}, not {WIN_W} x {WIN_H}")
+
+    def at(self, x, y):
+        row = self.h - 1 - y
+        k = 3 * (row * self.w + x)
+        return tuple(self.pixels[k:k + 3])
+
+
+def close(a, b, tolerance=0):
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+def square_origin(i, j):
+    """Window pixel (from the bottom-left) where square (i, j) starts."""
+    return 16 + i * SQ_W, 12 + (BOARD_H - 1 - j) * SQ_H
+
+
+def expect_quarters(screen, colours, what):
+    """The picture must cover the whole window, each quarter in its colour, right way up."""
+    tl, tr, bl, br = colours
+    problems = []
+    for x, y, colour, where in [
+        (0, WIN_H - 1, tl, "top-left corner"), (WIN_W // 2 - 1, WIN_H // 2, tl, "top-left quarter"),
+        (WIN_W - 1, WIN_H - 1, tr, "top-right corner"), (WIN_W // 2, WIN_H // 2, tr, "top-right quarter"),
+        (0, 0, bl, "bottom-left corner"), (WIN_W // 2 - 1, WIN_H // 2 - 1, bl, "bottom-left quarter"),
+        (WIN_W - 1, 0, br, "bottom-right corner"), (WIN_W // 2, WIN_H // 2 - 1, br, "bottom-right quarter"),
+    ]:
+        got = screen.at(x, y)
+        if got != colour:
+            problems.append(f"{what}: {where} ({x}, {y}) is {got}, expected {colour}")
+    return problems
+
+
+def expect_board(screen, level, actors):
+    """Every square's terrain at its exact place, the black margin around the board,
+    and each square in `actors` showing its top tile's colour, with as many actor
+    tiles blended over the terrain as the entry says."""
+    problems = []
+    grid = level["grid"]
+    for j in range(BOARD_H):
+        for i in range(BOARD_W):
+            terrain = TERRAIN_COLOURS[grid[j][i]]
+            x0, y0 = square_origin(i, j)
+            # The four corner pixels of the square: a tile drawn one pixel off
+            # shows a neighbour's colour or the margin at one of them.
+            for x, y in [(x0, y0), (x0 + SQ_W - 1, y0), (x0, y0 + SQ_H - 1), (x0 + SQ_W - 1, y0 + SQ_H - 1)]:
+                got = screen.at(x, y)
+                if got != terrain:
+                    problems.append(f"square ({i}, {j}) pixel ({x}, {y}) is {got}, expected terrain {terrain}")
+            if (i, j) in actors:
+                top_colour, layers = actors[(i, j)]
+                # Body, white half and half-transparent strip, in picture order from the top.
+                body = screen.at(x0 + SQ_W // 2, y0 + SQ_H - 30)
+                white = screen.at(x0 + SQ_W // 2, y0 + SQ_H - 60)
+                strip = screen.at(x0 + SQ_W // 2, y0 + 10)
+                border = screen.at(x0 + 10, y0 + SQ_H // 2)
+                # Every actor tile on the square darkens the terrain by half again.
+                half = tuple(c // 2 ** layers for c in terrain)
+                if body != top_colour:
+                    problems.append(f"square ({i}, {j}) body is {body}, expected {top_colour}")
+                if white != WHITE:
+                    problems.append(f"square ({i}, {j}) lower half is {white}, expected white (tile upside down?)")
+                if not close(strip, half, 3):
+                    problems.append(f"square ({i}, {j}) half-transparent strip is {strip}, expected about {half}")
+                if border != terrain:
+                    problems.append(f"square ({i}, {j}) transparent border is {border}, expected terrain {terrain}")
+    for x, y, where in [(15, 300, "left margin"), (784, 300, "right margin"),
+                        (400, 11, "bottom margin"), (400, 588, "top margin"),
+                        (0, 0, "bottom-left corner"), (WIN_W - 1, WIN_H - 1, "top-right corner")]:
+        got = screen.at(x, y)
+        if got != BLACK:
+            problems.append(f"{where} ({x}, {y}) is {got}, expected black")
+    return problems
+
+
+class Game:
+    def __init__(self, binary, workdir, display):
+        self.display = display
+        self.env = dict(os.environ, DISPLAY=display)
+        self.out_path = os.path.join(workdir, "stdout.txt")
+        self.err_path = os.path.join(workdir, "stderr.txt")
+        self.out = open(self.out_path, "wb")
+        self.err = open(self.err_path, "wb")
+        self.proc = subprocess.Popen([binary], cwd=workdir, env=self.env,
+                                     stdin=subprocess.DEVNULL, stdout=self.out, stderr=self.err)
+        self.window = self.find_window()
+
+    def run(self, *args, timeout=WAIT_S):
+        return subprocess.run(list(args), env=self.env, capture_output=True, timeout=timeout, check=True).stdout
+
+    def find_window(self):
+        deadline = time.monotonic() + WAIT_S
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise Failure(f"the game ended before its window appeared (status {self.proc.returncode}); "
+                              f"stderr: {self.stderr()!r}")
+            try:
+                ids = self.run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^Veilwalker$",
+                               timeout=5).split()
+                if ids:
+                    window = ids[0].decode()
+                    self.run("xdotool", "mousemove", "--window", window, "400", "300")
+                    self.run("xdotool", "windowfocus", "--sync", window)
+                    return window
+            except subprocess.TimeoutExpired:
+                pass
+        raise Failure("no window titled Veilwalker appeared")
+
+    def screenshot(self):
+        return Screen(self.run("import", "-window", self.window, "-depth", "8", "ppm:-"))
+
+    def wait_for(self, check, what):
+        """Takes screenshots until check(screen) returns no problems; fails with the last ones."""
+        deadline = time.monotonic() + WAIT_S
+        problems = ["no screenshot taken"]
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise Failure(f"the game ended (status {self.proc.returncode}) while waiting for {what}")
+            screen = self.screenshot()
+            problems = check(screen)
+            if not problems:
+                return screen
+            time.sleep(0.2)
+        raise Failure(f"{what} never showed:\n  " + "\n  ".join(problems[:20]))
+
+    def keys(self, *names):
+        self.run("xdotool", "key", "--delay", "60", *names)
+
+    def stdout(self):
+        self.out.flush()
+        with open(self.out_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def stderr(self):
+        self.err.flush()
+        with open(self.err_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def wait_for_output(self, text):
+        deadline = time.monotonic() + WAIT_S
+        while time.monotonic() < deadline:
+            if text in self.stdout():
+                return
+            time.sleep(0.1)
+        raise Failure(f"standard output never showed {text!r}; it holds {self.stdout()!r}")
+
+    def wait_for_exit(self):
+        try:
+            return self.proc.wait(timeout=WAIT_S)
+        except subprocess.TimeoutExpired:
+            raise Failure("the game did not end")
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.out.close()
+        self.err.close()
+
+
+def start_xvfb():
+    read_fd, write_fd = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp", "-noreset"],
+                            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    number = b""
+    deadline = time.monotonic() + WAIT_S
+    with os.fdopen(read_fd, "rb", buffering=0) as pipe:
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = pipe.read(16)
+            if not chunk:
+                break
+            number += chunk
+    if not number.strip():
+        xvfb.kill()
+        raise Failure("Xvfb did not report a display")
+    return xvfb, ":" + number.decode().strip()
+
+
+# --- the scenarios ---------------------------------------------------------------
+
+def stock_line(level):
+    return "fo: {}, db: {}, cl: {}, fk: {}\n".format(*level["powers"])
+
+
+def play(game, snapshots):
+    """Title, level 0 with the key applied, level 1 after reaching the exit, a loss and
+    restart there, the ending after the last exit, and "you win!" on a last key."""
+    snapshots["title"] = game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+
+    # The key that leaves the title also turns the player east on level 0.
+    game.keys("d")
+    # A dog is drawn over the guard sharing its square, a commander over a guard.
+    level0_actors = {(1, 1): (actor_colour(ILL_E), 1), (1, 4): (actor_colour(DOG_W), 2),
+                     (5, 4): (actor_colour(SG_S), 2)}
+    snapshots["level0"] = game.wait_for(lambda s: expect_board(s, LEVEL0, level0_actors), "level 0")
+
+    # Four steps east, turn and two steps south, turn and one step east onto the exit.
+    game.keys("d", "d", "d", "d", "s", "s", "s", "d", "d")
+    game.wait_for(lambda s: expect_board(s, LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)}), "level 1")
+
+    # Turning south and stepping onto the guard loses; the level restarts with the
+    # player back at its start, facing east again.
+    game.keys("s")
+    game.wait_for(lambda s: expect_board(s, LEVEL1, {(0, 0): (actor_colour(ILL_S), 1)}), "the player facing south")
+    game.keys("s")
+    game.wait_for_output("sorry, you lose a life\n")
+    snapshots["level1"] = game.wait_for(lambda s: expect_board(s, LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)}),
+                                        "level 1 restarted")
+
+    game.keys("d", "d")
+    game.wait_for_output("setting the ending flag\n")
+    snapshots["ending"] = game.wait_for(lambda s: expect_quarters(s, ENDING_QUARTERS, "ending"), "the ending")
+
+    game.keys("w")
+    status = game.wait_for_exit()
+    if status != 0:
+        raise Failure(f"the game ended with status {status} after the last key")
+    expected = (stock_line(LEVEL0) * 10 + stock_line(LEVEL1) * 2 + "sorry, you lose a life\n"
+                + stock_line(LEVEL1) * 2 + "setting the ending flag\n" + "you win!")
+    if game.stdout() != expected:
+        raise Failure(f"standard output differs:\n got      {game.stdout()!r}\n expected {expected!r}")
+
+
+def quit_at_title(game, snapshots):
+    snapshots["title"] = game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    game.keys("q")
+    status = game.wait_for_exit()
+    if status != 0:
+        raise Failure(f"q ended the game with status {status}")
+    if game.stdout() != "":
+        raise Failure(f"q printed {game.stdout()!r}")
+
+
+SCENARIOS = {"play": play, "quit": quit_at_title}
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
+        print(__doc__)
+        return 2
+    binary, scenario = os.path.abspath(sys.argv[1]), SCENARIOS[sys.argv[2]]
+    if shutil.which("Xvfb") is None:
+        print("skipped: Xvfb is not installed")
+        return SKIP
+    for tool in ("xdotool", "import"):
+        if shutil.which(tool) is None:
+            print(f"FAILED: {tool} is not installed (scripts/setup.sh test installs it)")
+            return 1
+
+    workdir = tempfile.mkdtemp(prefix="veilwalker-e2e-")
+    keep = os.environ.get("VW_E2E_KEEP")   # a folder to save the screenshots in, for a person to look at
+    xvfb = game = None
+    snapshots = {}
+    try:
+        make_assets(workdir)
+        write_levels(workdir, [LEVEL0, LEVEL1])
+        xvfb, display = start_xvfb()
+        game = Game(binary, workdir, display)
+        scenario(game, snapshots)
+        print(f"{sys.argv[2]}: passed")
+        return 0
+    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+        print(f"FAILED: {e}")
+        if game is not None:
+            print(f"standard output: {game.stdout()!r}\nstandard error: {game.stderr()!r}")
+        return 1
+    finally:
+        if game is not None:
+            game.stop()
+        if keep:
+            os.makedirs(keep, exist_ok=True)
+            for name, screen in snapshots.items():
+                with open(os.path.join(keep, f"{sys.argv[2]}-{name}.ppm"), "wb") as f:
+                    f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
+        if xvfb is not None:
+            xvfb.terminate()
+            try:
+                xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                xvfb.kill()
+                xvfb.wait()
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
