@@ -1,0 +1,53 @@
+// layer3.h — layer III tables and the steps of mp_decode_layer3, for the decoder and its tests.
+#pragma once
+
+#include <cstdint>
+
+#include "mpaudec_internal.h"
+
+// One Huffman code table: xsize × xsize values, code length and code per value (x outer).
+struct HuffTable {
+    int xsize;
+    const uint8_t* bits;
+    const uint32_t* codes;
+};
+
+// Generated from the decoding trees (layer3_huffman.cpp).
+extern const HuffTable mpa_huff_tables[16];   // descriptor 0 is a region of zeros
+extern const uint8_t mpa_huff_data[32][2];    // per table_select: descriptor, linbits
+extern const uint8_t mpa_quad_codes[2][16];   // count-1 tables A and B
+extern const uint8_t mpa_quad_bits[2][16];
+
+// Written out once (layer3_tables.cpp).
+extern const uint8_t band_size_long[9][22];
+extern const uint8_t band_size_short[9][13];
+extern const uint8_t mpa_pretab[2][22];
+extern const uint8_t slen_table[2][16];
+extern const uint8_t lsf_nsf_table[6][3][4];
+extern const int32_t scale_factor_mult3[4];
+
+// Computed once by mp_layer3_init.
+extern uint16_t band_index_long[9][23];
+extern uint32_t table_4_3_value[8207];
+extern int8_t table_4_3_exp[8207];
+extern int32_t is_table[2][16];
+extern int32_t is_table_lsf[2][2][16];
+extern int32_t csa_table[8][2];           // cs, ca
+extern int32_t mdct_win[8][36];
+extern VLC huff_vlc[16];
+extern uint8_t huff_code_table[16][256];  // symbol → (x << 4) | y
+extern VLC huff_quad_vlc[2];
+
+// value^(4/3) × 2^(exponent / 4) with 23 fraction bits, value 1..8206; saturates far above full scale.
+int32_t l3_unscale(int value, int exponent);
+
+void lsf_sf_expand(int slen[4], int sf, int n1, int n2, int n3);
+void exponents_from_scale_factors(const MPADecodeContext* s, const GranuleDef* g, int16_t* exponents);
+int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents, int end_pos);
+void compute_stereo(const MPADecodeContext* s, GranuleDef* g0, GranuleDef* g1);
+void reorder_block(const MPADecodeContext* s, GranuleDef* g);
+void compute_antialias(const MPADecodeContext* s, GranuleDef* g);
+void compute_imdct(const MPADecodeContext* s, GranuleDef* g, int32_t* sb_samples, int32_t* mdct_buf);
+void imdct36(int32_t out[36], int32_t in[18]);   // destroys in
+void imdct12(int32_t out[12], const int32_t in[6]);
+void seek_to_maindata(MPADecodeContext* s, int backstep);
