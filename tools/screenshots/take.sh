@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# take.sh — screenshots of the real game for the README, taken in a virtual X server.
+#
+#   tools/screenshots/take.sh [LEVEL ...]
+#
+# Saves docs/screenshot-title.png and docs/screenshot-levelNN.png for each LEVEL
+# number given (default: the first level and the last one). The title and level 0
+# come from the game started in the repository root; a later level is shown by
+# starting the game in a scratch folder whose only level is a copy of that one,
+# with the repository's tiles and screens, so no level has to be played through.
+# Set VEILWALKER to use an already built binary.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+
+for tool in Xvfb xdotool import; do
+  command -v "$tool" > /dev/null || { echo "take.sh: $tool is missing (scripts/setup.sh test installs it)" >&2; exit 1; }
+done
+[[ -f assets/levels/level00.txt && -d assets/tiles && -d assets/screens ]] ||
+  { echo "take.sh: run it once assets/ holds the tiles, screens and levels" >&2; exit 1; }
+
+if [[ -z "${VEILWALKER:-}" ]]; then
+  cmake -S . -B build/screenshots -DCMAKE_BUILD_TYPE=Release -DVW_BUILD_TESTS=OFF > /dev/null
+  cmake --build build/screenshots --target veilwalker -j2 > /dev/null
+  VEILWALKER=$root/build/screenshots/src/veilwalker
+fi
+
+levels=("$@")
+if [[ ${#levels[@]} -eq 0 ]]; then
+  last=$(ls assets/levels | sed -n 's/^level\([0-9][0-9]*\)\.txt$/\1/p' | sort -n | tail -1)
+  levels=(0 "$((10#$last))")
+fi
+
+scratch=$(mktemp -d)
+xvfb_pid=""
+game_pid=""
+cleanup() {
+  [[ -n "$game_pid" ]] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display and writes its number to the file we give it.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$scratch/display" > /dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s "$scratch/display" ]] && break; sleep 0.1; done
+[[ -s "$scratch/display" ]] || { echo "take.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -1 "$scratch/display")"
+
+# Starts the game in folder $1 and sets $window once its window is mapped.
+start_game() {
+  (cd "$1" && exec "$VEILWALKER" > /dev/null) &
+  game_pid=$!
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Veilwalker$' | head -1)
+  [[ -n "$window" ]] || { echo "take.sh: the game window did not appear" >&2; exit 1; }
+  xdotool mousemove --window "$window" 400 300
+  xdotool windowfocus --sync "$window"
+  sleep 1.5   # a few frames, so the picture is complete
+}
+
+stop_game() {
+  kill "$game_pid" 2> /dev/null || true
+  wait "$game_pid" 2> /dev/null || true
+  game_pid=""
+}
+
+# Saves the window as $1; pixel art compresses well, but a busy picture falls back
+# to a 256-colour palette to stay under 200 KB.
+shoot() {
+  import -window "$window" -define png:compression-level=9 "png:$1"
+  if (($(stat -c %s "$1") >= 200 * 1024)); then
+    import -window "$window" -colors 256 "png8:$1"
+  fi
+  echo "$1: $(stat -c %s "$1") bytes"
+}
+
+# Any key that is not a command leaves the title without acting on the level.
+leave_title() {
+  xdotool key x
+  sleep 1.5
+}
+
+mkdir -p docs
+start_game "$root"
+shoot docs/screenshot-title.png
+stop_game
+for n in "${levels[@]}"; do
+  name=$(printf 'level%02d' "$n")
+  [[ -f "assets/levels/$name.txt" ]] || { echo "take.sh: no assets/levels/$name.txt" >&2; exit 1; }
+  if ((n == 0)); then
+    start_game "$root"
+  else
+    stage="$scratch/$name"
+    mkdir -p "$stage/assets/levels"
+    ln -s "$root/assets/tiles" "$stage/assets/tiles"
+    ln -s "$root/assets/screens" "$stage/assets/screens"
+    cp "assets/levels/$name.txt" "$stage/assets/levels/level00.txt"
+    start_game "$stage"
+  fi
+  leave_title
+  shoot "docs/screenshot-$name.png"
+  stop_game
+done
