@@ -118,7 +118,11 @@ int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
         g->table_select[2] = 0;
         for (int i = 0; i < 3; ++i)
             g->subblock_gain[i] = get_bits(gb, 3);
-        if (g->block_type == 2 || sri <= 2)
+        // Region 1 starts at the fourth short band for short blocks (72 lines at 8000 Hz, where
+        // short bands are twice as wide; 36 lines elsewhere) and at the ninth long band otherwise.
+        if (g->block_type == 2)
+            g->region_size[0] = sri == 8 ? 36 : 18;
+        else if (sri <= 2)
             g->region_size[0] = 18;
         else
             g->region_size[0] = sri == 8 ? 54 : 27;
