@@ -1,0 +1,112 @@
+// mpa_conformance_test.cpp — layer I and II streams decode to full accuracy against reference output.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "pcm_compare.h"
+
+namespace fs = std::filesystem;
+using namespace pcm_compare;
+
+namespace {
+
+void expectFullAccuracy(const std::string& name, const Decoded& decoded, const std::vector<int16_t>& reference)
+{
+    const Comparison c = compare(decoded.pcm, reference);
+    printComparison(name, c);
+    EXPECT_EQ(decoded.failed_frames, 0) << name;
+    // References may be zero-padded or stop a frame early; the audio they hold must be covered.
+    size_t audible = reference.size();
+    while (audible > 0 && reference[audible - 1] == 0)
+        --audible;
+    const size_t one_frame = 1152 * 2;
+    EXPECT_GE(decoded.pcm.size() + one_frame, audible) << name;
+    EXPECT_GT(c.samples, 0u) << name;
+    EXPECT_LT(c.rms, FULL_ACCURACY_RMS) << name;
+    EXPECT_LE(c.max_diff, FULL_ACCURACY_MAX_DIFF) << name;
+}
+
+TEST(MpaConformance, ReferenceLayerOneAndTwoStreamsDecodeToFullAccuracy)
+{
+    const fs::path dir = mpegAudioDir();
+    if (dir.empty())
+        GTEST_SKIP() << "reference data not found: put mpeg-audio/ at ../shared beside the checkout "
+                        "or set VW_MPEG_AUDIO_DIR";
+    const char* streams[] = {"l1-fl1", "l1-fl2", "l1-fl3", "l1-fl4", "l1-fl5", "l1-fl6", "l1-fl7", "l1-fl8",
+                             "l2-fl10", "l2-fl11", "l2-fl12", "l2-fl13", "l2-fl14", "l2-fl15", "l2-fl16",
+                             "l2-test32"};
+    for (const char* name : streams) {
+        const fs::path bit = dir / "vectors" / (std::string(name) + ".bit");
+        const fs::path pcm = dir / "vectors" / (std::string(name) + ".pcm");
+        ASSERT_TRUE(fs::exists(bit) && fs::exists(pcm)) << name;
+        expectFullAccuracy(name, decodeStream(readFile(bit)), readPcm(pcm));
+    }
+}
+
+bool haveTool(const char* tool)
+{
+    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+bool run(const std::string& cmd, const std::string& output = "/dev/null")
+{
+    return std::system((cmd + " >" + output + " 2>/dev/null").c_str()) == 0;
+}
+
+// Streams written by another encoder, checked against another decoder's output.
+class TwolameStreams : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveTool("twolame") || !haveTool("sox") || !haveTool("mpg123"))
+            GTEST_SKIP() << "twolame, sox and mpg123 are needed for these streams";
+        char pattern[] = "/tmp/mpa_twolame_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        if (!dir_.empty())
+            fs::remove_all(dir_);
+    }
+
+    // A sweep over the whole band (stereo: a steady tone on the left, the sweep on the right).
+    void checkStream(int rate, int channels, const std::string& mode, int kbps)
+    {
+        const std::string base = (dir_ / (std::to_string(rate) + "_" + mode)).string();
+        const std::string wav = base + ".wav";
+        const std::string mp2 = base + ".mp2";
+        const std::string out = base + ".raw";
+        ASSERT_TRUE(run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                        " -b 16 " + wav + " synth 1.5 " + (channels == 2 ? "sine 220 " : "") +
+                        "sine 300-" + std::to_string(rate / 2 - 500) + " gain -3"))
+            << "sox failed for " << base;
+        ASSERT_TRUE(run("twolame -b " + std::to_string(kbps) + " -m " + mode + " " + wav + " " + mp2))
+            << "twolame failed for " << base;
+        ASSERT_TRUE(run("mpg123 --no-gapless -q -s " + mp2, out)) << "mpg123 failed for " << base;
+        expectFullAccuracy(std::to_string(rate) + "/" + mode, decodeStream(readFile(mp2)), readPcm(out));
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(TwolameStreams, HighRatesDecodeLikeMpg123)
+{
+    checkStream(32000, 1, "m", 96);
+    checkStream(44100, 2, "s", 192);
+    checkStream(48000, 2, "j", 128);
+}
+
+TEST_F(TwolameStreams, LowRatesDecodeLikeMpg123)
+{
+    checkStream(16000, 1, "m", 32);
+    checkStream(22050, 2, "s", 96);
+    checkStream(24000, 2, "j", 64);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// mpa_synth_test.cpp — the 32-point DCT, output rounding, the history ring and the x^(4/3) routine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+#include "mpaudec_internal.h"
+
+namespace {
+
+class SynthTest : public ::testing::Test {
+protected:
+    // mpaudec_init builds the window and every other shared table.
+    void SetUp() override { ASSERT_EQ(mpaudec_init(&ctx_), 0); }
+    void TearDown() override { mpaudec_clear(&ctx_); }
+    MPAuDecContext ctx_{};
+};
+
+TEST_F(SynthTest, Dct32OfAConstantIsAllInTheFirstOutput)
+{
+    int32_t in[32];
+    int32_t out[32];
+    for (int32_t& v : in)
+        v = 1 << 20;
+    dct32(out, in);
+    EXPECT_NEAR(out[0], 1 << 25, 2);
+    for (int k = 1; k < 32; ++k)
+        EXPECT_NEAR(out[k], 0, 4) << "k = " << k;
+}
+
+TEST_F(SynthTest, Dct32MatchesTheCosineSumOnRandomInput)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int32_t> sample(-(1 << 23), 1 << 23);
+    int worst = 0;
+    for (int round = 0; round < 200; ++round) {
+        int32_t in[32];
+        int32_t copy[32];
+        int32_t out[32];
+        for (int n = 0; n < 32; ++n)
+            copy[n] = in[n] = sample(rng);
+        dct32(out, in);
+        for (int k = 0; k < 32; ++k) {
+            double expected = 0;
+            for (int n = 0; n < 32; ++n)
+                expected += copy[n] * std::cos((2 * n + 1) * k * M_PI / 64);
+            worst = std::max(worst, int(std::lround(std::abs(expected - out[k]))));
+        }
+    }
+    // Units of 2^-23 against outputs up to 32 × 2^23: far below one output LSB (2^9 units).
+    EXPECT_LE(worst, 64);
+}
+
+TEST(RoundSample, RoundsHalfUpAndClampsToSixteenBits)
+{
+    const int64_t one = int64_t{1} << 24;
+    EXPECT_EQ(round_sample(1000 * one), 1000);
+    EXPECT_EQ(round_sample(40000 * one), 32767);
+    EXPECT_EQ(round_sample(-40000 * one), -32768);
+    EXPECT_EQ(round_sample((int64_t{1} << 23) - 1), 0);
+    EXPECT_EQ(round_sample(int64_t{1} << 23), 1);
+    EXPECT_EQ(round_sample(-(int64_t{1} << 23)), 0);
+    EXPECT_EQ(round_sample(-(int64_t{1} << 23) - 1), -1);
+}
+
+TEST_F(SynthTest, SilenceAfterSilenceGivesZerosAndTheRingTurnsOnce)
+{
+    auto s = std::make_unique<MPADecodeContext>();
+    int32_t sb[32] = {};
+    short samples[64];
+    const int expected_offsets[] = {480, 448, 416};
+    for (int call = 0; call < 16; ++call) {
+        for (short& v : samples)
+            v = 123;
+        synth_filter(s.get(), 1, samples, 2, sb);
+        for (int k = 0; k < 32; ++k) {
+            EXPECT_EQ(samples[2 * k], 0);
+            EXPECT_EQ(samples[2 * k + 1], 123) << "stride 2 must leave the other channel alone";
+        }
+        if (call < 3) {
+            EXPECT_EQ(s->synth_buf_offset[1], expected_offsets[call]);
+        }
+    }
+    EXPECT_EQ(s->synth_buf_offset[1], 0);
+    EXPECT_EQ(s->synth_buf_offset[0], 0);
+}
+
+TEST_F(SynthTest, ADcSubBandSettlesToAConstantOutput)
+{
+    // Sub-band 0 held at 0.25 full scale: once the 512-sample history is full, every output
+    // sample is the same constant (the filter bank's DC response on sub-band 0).
+    auto s = std::make_unique<MPADecodeContext>();
+    short samples[32];
+    for (int call = 0; call < 40; ++call) {
+        int32_t sb[32] = {};
+        sb[0] = 1 << 21;
+        synth_filter(s.get(), 0, samples, 1, sb);
+    }
+    for (int k = 1; k < 32; ++k)
+        EXPECT_NEAR(samples[k], samples[0], 1);
+    EXPECT_GT(std::abs(samples[0]), 1000);
+}
+
+TEST_F(SynthTest, IntPowGivesTheDocumentedMantissasAndExponents)
+{
+    struct Case {
+        int i;
+        int value;
+        int exponent;
+    };
+    const Case cases[] = {{1, 16777210, -1}, {2, 10568981, 1}, {16, 10568981, 5},
+                          {100, 15209557, 8}, {8206, 10593069, 17}};
+    for (const Case& c : cases) {
+        int exponent = 0;
+        EXPECT_EQ(int_pow(c.i, &exponent), c.value) << "i = " << c.i;
+        EXPECT_EQ(exponent, c.exponent) << "i = " << c.i;
+    }
+}
+
+TEST_F(SynthTest, IntPowFollowsTheFourThirdsPowerEverywhere)
+{
+    for (int i = 1; i <= 8206; ++i) {
+        int exponent = 0;
+        const int value = int_pow(i, &exponent);
+        const double got = value * std::exp2(exponent - 23);
+        EXPECT_NEAR(got / std::pow(double(i), 4.0 / 3.0), 1.0, 1e-6) << "i = " << i;
+    }
+}
+
+}  // namespace
