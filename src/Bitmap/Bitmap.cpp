@@ -103,7 +103,7 @@ bool Bitmap::loadBMP(const char* file) {
     if (bpp == 8) {
         colours = new (std::nothrow) tagRGBQuad[256];
         if (!colours) {
-            error = "Not enough memory to allocate a temporary buffer";
+            error = "Not enough memory to allocate a palette";
             return false;
         }
         if (std::fread(colours, sizeof(tagRGBQuad), 256, f.get()) != 256) {
