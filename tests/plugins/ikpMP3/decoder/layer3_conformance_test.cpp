@@ -1,0 +1,233 @@
+// layer3_conformance_test.cpp — layer III streams decode to full accuracy: the reference streams, and
+// lame-encoded streams at every rate, mode and block kind against mpg123's output.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "pcm_compare.h"
+
+namespace fs = std::filesystem;
+using namespace pcm_compare;
+
+namespace {
+
+Comparison expectFullAccuracy(const std::string& name, const Decoded& decoded, const std::vector<int16_t>& reference,
+                              bool same_length)
+{
+    const Comparison c = compare(decoded.pcm, reference);
+    printComparison(name, c);
+    EXPECT_EQ(decoded.failed_frames, 0) << name;
+    if (same_length) {
+        EXPECT_EQ(decoded.pcm.size(), reference.size()) << name;
+    } else {
+        // References may stop a frame early or be zero-padded; the audio they hold must be covered.
+        size_t audible = reference.size();
+        while (audible > 0 && reference[audible - 1] == 0)
+            --audible;
+        EXPECT_GE(decoded.pcm.size() + 1152 * 2, audible) << name;
+    }
+    EXPECT_GT(c.samples, 0u) << name;
+    EXPECT_LT(c.rms, FULL_ACCURACY_RMS) << name;
+    EXPECT_LE(c.max_diff, FULL_ACCURACY_MAX_DIFF) << name;
+    return c;
+}
+
+TEST(Layer3Conformance, ReferenceStreamsDecodeToFullAccuracy)
+{
+    const fs::path dir = mpegAudioDir();
+    if (dir.empty())
+        GTEST_SKIP() << "reference data not found: put mpeg-audio/ at ../shared beside the checkout "
+                        "or set VW_MPEG_AUDIO_DIR";
+    const char* streams[] = {"l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-he_48khz",
+                             "l3-hecommon", "l3-si", "l3-si_block", "l3-si_huff"};
+    for (const char* name : streams) {
+        const fs::path bit = dir / "vectors" / (std::string(name) + ".bit");
+        const fs::path pcm = dir / "vectors" / (std::string(name) + ".pcm");
+        ASSERT_TRUE(fs::exists(bit) && fs::exists(pcm)) << name;
+        expectFullAccuracy(name, decodeStream(readFile(bit)), readPcm(pcm), false);
+    }
+}
+
+bool haveTool(const char* tool)
+{
+    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+bool run(const std::string& cmd, const std::string& output = "/dev/null")
+{
+    return std::system((cmd + " >" + output + " 2>/dev/null").c_str()) == 0;
+}
+
+// What a stream's side information shows: which block kinds and stereo tools the encoder used.
+struct StreamUse {
+    int frames = 0;
+    int short_blocks = 0;    // granule-channels with block type 2
+    int switched = 0;        // start, short or stop windows
+    int mid_side_frames = 0;
+    int free_format_frames = 0;
+    int lsf_frames = 0;
+};
+
+uint32_t readBits(const uint8_t* p, int& pos, int n)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i, ++pos)
+        v = (v << 1) | ((p[pos >> 3] >> (7 - (pos & 7))) & 1);
+    return v;
+}
+
+// Walks the frames in parse-only mode and reads each frame's side information.
+StreamUse inspect(const std::vector<uint8_t>& stream)
+{
+    StreamUse use;
+    MPAuDecContext ctx;
+    if (mpaudec_init(&ctx) < 0)
+        return use;
+    ctx.parse_only = 1;
+    size_t pos = 0;
+    while (pos < stream.size()) {
+        void* frame_ptr[MPAUDEC_MAX_AUDIO_FRAME_SIZE / sizeof(void*)];
+        int size = 0;
+        pos += mpaudec_decode_frame(&ctx, frame_ptr, &size, stream.data() + pos, int(stream.size() - pos));
+        if (size <= 0)
+            continue;
+        const uint8_t* f = static_cast<const uint8_t*>(frame_ptr[0]);
+        ++use.frames;
+        const bool lsf = !((f[1] >> 3) & 1);
+        const int channels = (f[3] >> 6) == 3 ? 1 : 2;
+        use.lsf_frames += lsf;
+        use.free_format_frames += (f[2] >> 4) == 0;
+        use.mid_side_frames += (f[3] >> 6) == 1 && ((f[3] >> 4) & 2);
+        int bit = (f[1] & 1) ? 32 : 48;   // after the header and any CRC
+        bit += lsf ? 8 + channels : 9 + (channels == 2 ? 3 : 5) + 4 * channels;
+        for (int gr = 0; gr < (lsf ? 1 : 2); ++gr) {
+            for (int ch = 0; ch < channels; ++ch) {
+                bit += 12 + 9 + 8 + (lsf ? 9 : 4);
+                if (readBits(f, bit, 1)) {
+                    const uint32_t block_type = readBits(f, bit, 2);
+                    ++use.switched;
+                    use.short_blocks += block_type == 2;
+                    bit += 1 + 10 + 9;
+                } else {
+                    bit += 15 + 7;
+                }
+                bit += lsf ? 2 : 3;
+            }
+        }
+    }
+    mpaudec_clear(&ctx);
+    return use;
+}
+
+// lame-encoded streams made from synthesised signals, checked against mpg123 on the same file.
+class LameStreams : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveTool("lame") || !haveTool("sox") || !haveTool("mpg123"))
+            GTEST_SKIP() << "lame, sox and mpg123 are needed for these streams";
+        char pattern[] = "/tmp/mpa_lame_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        if (!dir_.empty())
+            fs::remove_all(dir_);
+    }
+
+    // A sweep over the band (with a steady tone on the left in stereo), silence, quiet tones
+    // broken by clicks that force short blocks, then noise: about 1.3 seconds.
+    std::string makeSignal(int rate, int channels)
+    {
+        const std::string r = std::to_string(rate);
+        const std::string c = std::to_string(channels);
+        const std::string wav = (dir_ / ("in_" + r + "_" + c + ".wav")).string();
+        if (fs::exists(wav))
+            return wav;
+        const bool stereo = channels == 2;
+        const std::string parts[] = {
+            "synth 0.5 " + std::string(stereo ? "sine 440 " : "") + "sine 200-" + std::to_string(rate / 2 - 200) + " gain -4",
+            "trim 0 0.15",
+            "synth 0.15 sine 300 gain -50",
+            "synth 0.004 square 100 gain -1",
+            "synth 0.1 sine 700 gain -45",
+            "synth 0.004 square 150 gain -2",
+            "synth 0.1 sine 500 gain -45",
+            "synth 0.3 " + std::string(stereo ? "pinknoise whitenoise" : "pinknoise") + " gain -10",
+        };
+        std::string pieces;
+        for (size_t i = 0; i < std::size(parts); ++i) {
+            const std::string piece = (dir_ / ("part" + std::to_string(i) + "_" + r + "_" + c + ".wav")).string();
+            if (!run("sox -D -n -r " + r + " -c " + c + " -b 16 " + piece + " " + parts[i]))
+                return {};
+            pieces += piece + " ";
+        }
+        if (!run("sox -D " + pieces + wav))
+            return {};
+        return wav;
+    }
+
+    // Encodes (no Xing/Info tag frame, which mpg123 would not output), decodes both ways, compares.
+    StreamUse checkStream(const std::string& name, int rate, int channels, const std::string& lame_options)
+    {
+        const std::string wav = makeSignal(rate, channels);
+        EXPECT_FALSE(wav.empty()) << "sox failed for " << name;
+        const std::string mp3 = (dir_ / (name + ".mp3")).string();
+        const std::string out = (dir_ / (name + ".raw")).string();
+        EXPECT_TRUE(run("lame --quiet -t --resample " + std::to_string(rate / 1000.0) + " " + lame_options + " " + wav + " " + mp3)) << "lame failed for " << name;
+        EXPECT_TRUE(run("mpg123 --no-gapless -q -s " + mp3, out)) << "mpg123 failed for " << name;
+        const std::vector<uint8_t> stream = readFile(mp3);
+        const Decoded decoded = decodeStream(stream);
+        expectFullAccuracy(name, decoded, readPcm(out), true);
+        EXPECT_EQ(decoded.sample_rate, rate) << name;
+        EXPECT_EQ(decoded.channels, channels) << name;
+        const StreamUse use = inspect(stream);
+        EXPECT_EQ(use.frames, decoded.frames) << name;
+        EXPECT_GT(use.short_blocks, 0) << name << ": the clicks should force short blocks";
+        return use;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(LameStreams, Mpeg1RatesDecodeLikeMpg123)
+{
+    const StreamUse js = checkStream("44100_joint_cbr", 44100, 2, "-b 128 -m j");
+    EXPECT_GT(js.mid_side_frames, 0);
+    checkStream("44100_stereo_vbr", 44100, 2, "-V 4 -m s");
+    checkStream("48000_joint_vbr", 48000, 2, "-V 2 -m j");
+    checkStream("32000_mono_cbr", 32000, 1, "-b 64 -m m");
+    checkStream("44100_stereo_320", 44100, 2, "-b 320 -m s");
+}
+
+TEST_F(LameStreams, Mpeg2RatesDecodeLikeMpg123)
+{
+    const StreamUse js = checkStream("22050_joint_cbr", 22050, 2, "-b 64 -m j");
+    EXPECT_GT(js.mid_side_frames, 0);
+    EXPECT_EQ(js.lsf_frames, js.frames);
+    checkStream("24000_stereo_vbr", 24000, 2, "-V 5 -m s");
+    checkStream("16000_mono_cbr", 16000, 1, "-b 32 -m m");
+}
+
+TEST_F(LameStreams, Mpeg25RatesDecodeLikeMpg123)
+{
+    const StreamUse js = checkStream("8000_joint_cbr", 8000, 2, "-b 16 -m j");
+    EXPECT_GT(js.mid_side_frames, 0);
+    checkStream("8000_mono_cbr", 8000, 1, "-b 8 -m m");
+    checkStream("11025_mono_cbr", 11025, 1, "-b 24 -m m");
+    checkStream("12000_joint_vbr", 12000, 2, "-V 6 -m j");
+}
+
+TEST_F(LameStreams, FreeFormatStreamDecodesLikeMpg123)
+{
+    const StreamUse use = checkStream("44100_free_format", 44100, 2, "--freeformat -b 200 -m j");
+    EXPECT_EQ(use.free_format_frames, use.frames);
+}
+
+}  // namespace
