@@ -13,6 +13,7 @@
 #include "board.h"
 #include "gameClock.h"
 #include "idle.h"
+#include "keyboard.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 
@@ -96,6 +97,28 @@ protected:
         for (int t = 0; t < ms; t += stepMs) {
             clock.advance(stepMs);
             idle();
+        }
+    }
+
+    // The same with a redraw after every tick, so losses and wins take effect.
+    void runFramesFor(int ms, int stepMs = 10) {
+        for (int t = 0; t < ms; t += stepMs) {
+            clock.advance(stepMs);
+            idle();
+            frame();
+        }
+    }
+
+    // What a redraw does before painting anything: the flow step, game screen only.
+    void frame() {
+        if (!atTitle() && !atEnding() && getCurrentBoard()) runFlowStep();
+    }
+
+    // Types the keys one at a time, each followed by a redraw, as the window would.
+    void press(const char* keys) {
+        for (; *keys; ++keys) {
+            keyboard(static_cast<unsigned char>(*keys), 0, 0);
+            frame();
         }
     }
 
