@@ -1,0 +1,175 @@
+// Tests of the board's queries, the occupant search and the start-square and stock checks.
+#include <gtest/gtest.h>
+
+#include "board.h"
+#include "boundsCheck.h"
+#include "gameClock.h"
+#include "levelFiles.h"
+
+namespace {
+
+// 5 x 3. Element 7 of the grid, square (2, 1), is the only EXIT; (1, 2), which a
+// transposed index would read, is WALL; (4, 2) is IN_FLOOR. Player at (0, 0) facing
+// east; guards at (1, 0) and (3, 0); dogs at (3, 0) and (4, 0); SGs at (4, 0) and (4, 2).
+const char* const ROOM =
+    "5,3,\n"
+    "0,0,0,0,0,\n"
+    "1,0,4,2,0,\n"
+    "0,3,2,0,2,\n"
+    "999,0,0,2,999,\n"
+    "1,0,1,3,0,1,999,\n"
+    "3,0,1,4,0,1,999,\n"
+    "4,0,3,4,2,0,999,\n"
+    "2,3,4,5";
+
+class BoardTest : public LevelDirTest {
+protected:
+    void SetUp() override {
+        LevelDirTest::SetUp();
+        clock.install();
+        writeLevel(0, ROOM);
+        initBoards();
+        board = getCurrentBoard();
+        ASSERT_NE(board, nullptr);
+    }
+
+    ManualClock clock;
+    Board* board = nullptr;
+    Actor* obj = nullptr;
+};
+
+using BoardDeathTest = BoardTest;
+
+TEST_F(BoardTest, SizeAndBounds) {
+    EXPECT_EQ(board->getWidth(), 5);
+    EXPECT_EQ(board->getHeight(), 3);
+    EXPECT_TRUE(board->inBounds(0, 0));
+    EXPECT_TRUE(board->inBounds(4, 2));
+    EXPECT_FALSE(board->inBounds(5, 0));
+    EXPECT_FALSE(board->inBounds(0, 3));
+    EXPECT_FALSE(board->inBounds(-1, 0));
+    EXPECT_FALSE(board->inBounds(0, -1));
+    EXPECT_TRUE(BoundsCheck::inBounds(4, 2));
+    EXPECT_FALSE(BoundsCheck::inBounds(5, 2));
+}
+
+TEST_F(BoardTest, TileIsReadRowMajor) {
+    EXPECT_EQ(board->getTile(2, 1), EXIT);
+    EXPECT_EQ(board->getTile(1, 2), WALL);
+    EXPECT_EQ(board->getTile(0, 1), WATER);
+    EXPECT_EQ(board->getTile(3, 1), IN_FLOOR);
+    EXPECT_EQ(board->getTile(board->getIll()), FLOOR);
+    EXPECT_EQ(board->getTile(board->getSgs()[1]), IN_FLOOR);
+}
+
+TEST_F(BoardDeathTest, TileOffTheGridStops) {
+    const char* message = "i >= 0 && i < width && j >= 0 && j < height";
+    EXPECT_DEATH(board->getTile(5, 0), message);
+    EXPECT_DEATH(board->getTile(0, 3), message);
+    EXPECT_DEATH(board->getTile(-1, 0), message);
+    EXPECT_DEATH(board->getTile(0, -1), message);
+    Food stray(7, 7, FA_S);
+    EXPECT_DEATH(board->getTile(stray), message);
+}
+
+TEST_F(BoardTest, OffBoardAndEmptySquaresAnswerEmptyWithNoActor) {
+    obj = &board->getIll();
+    EXPECT_EQ(board->getObject(-1, 0, obj), OB_EMPTY);
+    EXPECT_EQ(obj, nullptr);
+    obj = &board->getIll();
+    EXPECT_EQ(board->getObject(5, 2, obj), OB_EMPTY);
+    EXPECT_EQ(obj, nullptr);
+    obj = &board->getIll();
+    EXPECT_EQ(board->getObject(2, 2, obj), OB_EMPTY);
+    EXPECT_EQ(obj, nullptr);
+}
+
+TEST_F(BoardTest, EachKindIsFoundWhereItStandsAlone) {
+    EXPECT_EQ(board->getObject(0, 0, obj), OB_ILL);
+    EXPECT_EQ(obj, &board->getIll());
+    EXPECT_EQ(board->getObject(1, 0, obj), OB_GUARD);
+    EXPECT_EQ(obj, &board->getGuards()[0]);
+    EXPECT_EQ(board->getObject(4, 2, obj), OB_SG);
+    EXPECT_EQ(obj, &board->getSgs()[1]);
+
+    board->getDeadBodies().emplace_back(0, 2, FA_S);
+    EXPECT_EQ(board->getObject(0, 2, obj), OB_DEADBODY);
+    EXPECT_EQ(obj, &board->getDeadBodies()[0]);
+    board->getFoods().emplace_back(3, 2, FA_S);
+    EXPECT_EQ(board->getObject(3, 2, obj), OB_FOOD);
+    EXPECT_EQ(obj, &board->getFoods()[0]);
+}
+
+TEST_F(BoardTest, EarlierKindsHideLaterOnesOnASharedSquare) {
+    // Guard over dog, dog over SG.
+    EXPECT_EQ(board->getObject(3, 0, obj), OB_GUARD);
+    EXPECT_EQ(obj, &board->getGuards()[1]);
+    EXPECT_EQ(board->getObject(4, 0, obj), OB_DOG);
+    EXPECT_EQ(obj, &board->getDogs()[1]);
+
+    // Player over guard.
+    board->getGuards()[0].x = 0;
+    EXPECT_EQ(board->getObject(0, 0, obj), OB_ILL);
+    EXPECT_EQ(obj, &board->getIll());
+
+    // SG over food, food over dead body (whichever was placed first).
+    board->getDeadBodies().emplace_back(2, 2, FA_S);
+    board->getFoods().emplace_back(2, 2, FA_S);
+    EXPECT_EQ(board->getObject(2, 2, obj), OB_FOOD);
+    EXPECT_EQ(obj, &board->getFoods()[0]);
+    board->getFoods().emplace_back(4, 2, FA_S);
+    EXPECT_EQ(board->getObject(4, 2, obj), OB_SG);
+}
+
+TEST_F(BoardTest, EarliestInAListWinsAndTheDeadAreStillFound) {
+    board->getGuards()[1].x = 1;  // both guards on (1, 0)
+    EXPECT_EQ(board->getObject(1, 0, obj), OB_GUARD);
+    EXPECT_EQ(obj, &board->getGuards()[0]);
+
+    board->getGuards()[0].kill();
+    EXPECT_EQ(board->getObject(1, 0, obj), OB_GUARD);
+    EXPECT_EQ(obj, &board->getGuards()[0]);
+
+    // A cloaked player and a fake enemy are occupants like any other.
+    board->getIll().activateCloak();
+    EXPECT_EQ(board->getObject(0, 0, obj), OB_ILL);
+    board->getSgs()[1].makeFakeIll();
+    EXPECT_EQ(board->getObject(4, 2, obj), OB_SG);
+}
+
+TEST_F(BoardDeathTest, StartSquareMustBeFloorWithARealFacing) {
+    auto check = [this](int x, int y, int o) {
+        sendStdoutToStderr();
+        checkBounds(x, y, static_cast<Facing>(o), board);
+    };
+    const auto status1 = testing::ExitedWithCode(1);
+    EXPECT_EXIT(check(1, 0, 4), status1, "^character not standing on an OK tile: \\(1, 0\\)\n$");
+    EXPECT_EXIT(check(0, 1, 0), status1, "^character not standing on an OK tile: \\(0, 1\\)\n$");
+    EXPECT_EXIT(check(1, 2, 1), status1, "^character not standing on an OK tile: \\(1, 2\\)\n$");
+    EXPECT_EXIT(check(2, 1, 2), status1, "^character not standing on an OK tile: \\(2, 1\\)\n$");
+    EXPECT_DEATH(check(5, 0, 0), "i >= 0 && i < width && j >= 0 && j < height");
+}
+
+// Returning normally is the behaviour under test: the child reaches its own exit.
+TEST_F(BoardDeathTest, StartOnEitherFloorWithAnyFacingIsAccepted) {
+    auto checkAll = [this] {
+        for (int o = FA_N; o <= FA_W; o++) {
+            checkBounds(3, 1, static_cast<Facing>(o), board);  // IN_FLOOR
+            checkBounds(4, 1, static_cast<Facing>(o), board);  // FLOOR
+        }
+        checkBoundsPower(0);
+        checkBoundsPower(99);
+        std::fputs("all accepted\n", stderr);
+        std::exit(7);
+    };
+    EXPECT_EXIT(checkAll(), testing::ExitedWithCode(7), "^all accepted\n$");
+}
+
+TEST_F(BoardDeathTest, PowerCountsOutsideTheStockRangeExitWithStatus1) {
+    EXPECT_EXIT((sendStdoutToStderr(), checkBoundsPower(100)), testing::ExitedWithCode(1),
+                "^power usage out of bounds: 100\n$");
+    EXPECT_EXIT((sendStdoutToStderr(), checkBoundsPower(-1)), testing::ExitedWithCode(1),
+                "^power usage out of bounds: -1\n$");
+}
+
+}  // namespace

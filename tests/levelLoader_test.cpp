@@ -1,0 +1,275 @@
+// Tests of the level file loader: lexical rules, sections, and every way a file is refused.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board.h"
+#include "gameClock.h"
+#include "levelFiles.h"
+
+namespace {
+
+// 4 x 3: IN_FLOOR at (1, 0), WATER at (2, 0), WALL at (2, 1), EXIT at (1, 2).
+const std::string GRID =
+    "4,3,\n"
+    "0,2,1,0,\n"
+    "0,0,3,0,\n"
+    "0,4,0,0,\n"
+    "999,\n";
+
+// The grid above, the player at (0, 0) facing south, and `rest` after the player's 999.
+std::string withPlayer(const std::string& rest) { return GRID + "0,0,1,\n999,\n" + rest; }
+
+class LevelLoader : public LevelDirTest {
+protected:
+    // Loads `text` as a board, as the level sequence would.
+    Board* load(const std::string& text) {
+        writeLevel(0, text);
+        loadInitialBoard();
+        return getCurrentBoard();
+    }
+
+    ManualClock clock;
+    void SetUp() override {
+        LevelDirTest::SetUp();
+        clock.install();
+    }
+};
+
+using LevelLoaderDeathTest = LevelLoader;
+
+TEST_F(LevelLoader, ReadsTheExampleRoom) {
+    Board* b = load(EXAMPLE_LEVEL);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->getWidth(), 5);
+    EXPECT_EQ(b->getHeight(), 4);
+    EXPECT_EQ(b->getTile(3, 1), EXIT);
+    EXPECT_EQ(b->getTile(3, 2), WATER);
+    EXPECT_EQ(b->getTile(2, 2), IN_FLOOR);
+    EXPECT_EQ(b->getTile(0, 3), WALL);
+
+    Ill& ill = b->getIll();
+    EXPECT_EQ(ill.x, 1);
+    EXPECT_EQ(ill.y, 1);
+    EXPECT_EQ(ill.o, FA_E);
+    EXPECT_TRUE(ill.atOrigLoc());
+    EXPECT_FALSE(ill.isCloaked);
+    EXPECT_FALSE(ill.isDead());
+    EXPECT_EQ(ill.callback, nullptr);
+
+    ASSERT_EQ(b->getGuards().size(), 1u);
+    EXPECT_TRUE(b->getGuards()[0].isAt(2, 2));
+    EXPECT_EQ(b->getGuards()[0].o, FA_N);
+    EXPECT_TRUE(b->getDogs().empty());
+    EXPECT_TRUE(b->getSgs().empty());
+    EXPECT_TRUE(b->getFoods().empty());
+    EXPECT_TRUE(b->getDeadBodies().empty());
+
+    EXPECT_EQ(b->getFoodUse(), 1);
+    EXPECT_EQ(b->getDeadBodyUse(), 1);
+    EXPECT_EQ(b->getCloakUse(), 1);
+    EXPECT_EQ(b->getFakeUse(), 0);
+}
+
+TEST_F(LevelLoader, GridIsReadRowByRowFromTheNorth) {
+    Board* b = load(withPlayer("999,999,999,0,0,0,0"));
+    const TILE_TYPE expected[3][4] = {{FLOOR, IN_FLOOR, WATER, FLOOR},
+                                      {FLOOR, FLOOR, WALL, FLOOR},
+                                      {FLOOR, EXIT, FLOOR, FLOOR}};
+    for (int j = 0; j < 3; j++)
+        for (int i = 0; i < 4; i++) EXPECT_EQ(b->getTile(i, j), expected[j][i]) << i << "," << j;
+}
+
+TEST_F(LevelLoader, SmallestAndLargestBoards) {
+    Board* b = load("1,1,0,999,0,0,1,999,999,999,999,0,0,0,0");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->getWidth(), 1);
+    EXPECT_EQ(b->getHeight(), 1);
+    EXPECT_EQ(b->getIll().o, FA_S);
+
+    std::string big = "12,12,\n";
+    for (int j = 0; j < 12; j++) {
+        for (int i = 0; i < 12; i++) big += (i == 11 && j == 11) ? "4," : "2,";
+        big += "\n";
+    }
+    big += "999,11,0,3,999,0,11,0,999,999,999,0,0,0,0";
+    b = load(big);
+    EXPECT_EQ(b->getWidth(), 12);
+    EXPECT_EQ(b->getHeight(), 12);
+    EXPECT_EQ(b->getTile(11, 11), EXIT);
+    EXPECT_EQ(b->getTile(10, 11), IN_FLOOR);
+    EXPECT_TRUE(b->getIll().isAt(11, 0));
+    ASSERT_EQ(b->getGuards().size(), 1u);
+    EXPECT_TRUE(b->getGuards()[0].isAt(0, 11));
+}
+
+TEST_F(LevelLoader, AnyNonDigitSeparatesAndWhiteSpaceMayStandAroundIt) {
+    Board* bare = load(withPlayer("1,0,2,999,999,999,3,4,5,6"));
+    ASSERT_EQ(bare->getGuards().size(), 1u);
+    const Guard& g = bare->getGuards()[0];
+    const int guardX = g.x, guardY = g.y, guardO = g.o, food = bare->getFoodUse();
+
+    std::string spaced = "4 ,3, 0 , 2,\n1\t,\r\n0;0x0/3|0\n,\n0 ;4 ;0; 0;\n 999 \n,"
+                         "0,0,1,999,1\n,\n0 ,2 , 999,999,999,\n3\n,4,5,6";
+    Board* b = load(spaced);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->getTile(1, 0), IN_FLOOR);
+    EXPECT_EQ(b->getTile(2, 1), WALL);
+    EXPECT_EQ(b->getTile(1, 2), EXIT);
+    ASSERT_EQ(b->getGuards().size(), 1u);
+    EXPECT_TRUE(b->getGuards()[0].isAt(guardX, guardY));
+    EXPECT_EQ(b->getGuards()[0].o, guardO);
+    EXPECT_EQ(b->getFoodUse(), food);
+    EXPECT_EQ(b->getDeadBodyUse(), 4);
+    EXPECT_EQ(b->getCloakUse(), 5);
+    EXPECT_EQ(b->getFakeUse(), 6);
+}
+
+// The first digit of the second number is taken as the first number's separator.
+TEST_F(LevelLoader, WhiteSpaceAloneDoesNotSeparate) {
+    Board* b = load(withPlayer("999,999,999,12 34,5,6,7"));
+    EXPECT_EQ(b->getFoodUse(), 12);
+    EXPECT_EQ(b->getDeadBodyUse(), 4);
+    EXPECT_EQ(b->getCloakUse(), 5);
+    EXPECT_EQ(b->getFakeUse(), 6);
+}
+
+TEST_F(LevelLoader, LastNumberNeedsNoSeparatorAndTheRestIsNeverRead) {
+    EXPECT_EQ(load(withPlayer("999,999,999,0,0,0,7"))->getFakeUse(), 7);
+    EXPECT_EQ(load(withPlayer("999,999,999,0,0,0,7, this is not a level"))->getFakeUse(), 7);
+}
+
+TEST_F(LevelLoader, EnemyListsEndAtTheFirst999AndKeepFileOrder) {
+    Board* b = load(withPlayer("999,\n3,0,1,\n0,2,0,\n999,\n1,1,3,\n999,\n"
+                               "99,0,0,0"));
+    EXPECT_TRUE(b->getGuards().empty());
+    ASSERT_EQ(b->getDogs().size(), 2u);
+    EXPECT_TRUE(b->getDogs()[0].isAt(3, 0));
+    EXPECT_EQ(b->getDogs()[0].o, FA_S);
+    EXPECT_TRUE(b->getDogs()[1].isAt(0, 2));
+    ASSERT_EQ(b->getSgs().size(), 1u);
+    EXPECT_TRUE(b->getSgs()[0].isAt(1, 1));
+    EXPECT_EQ(b->getSgs()[0].o, FA_W);
+    EXPECT_EQ(b->getFoodUse(), 99);
+
+    // An SG on the player's square is accepted, as is one on IN_FLOOR.
+    b = load(withPlayer("999,999,0,0,3,1,0,0,999,0,0,0,0"));
+    ASSERT_EQ(b->getSgs().size(), 2u);
+    EXPECT_TRUE(b->getSgs()[0].isAt(0, 0));
+    EXPECT_TRUE(b->getSgs()[1].isAt(1, 0));
+}
+
+TEST_F(LevelLoaderDeathTest, SizesOutOfRangeStopAtTheFirstBadOne) {
+    EXPECT_DEATH(load("13,0,0"), "width > 0 && width <= MAX_BOARD_WIDTH");
+    EXPECT_DEATH(load("0,13,0"), "width > 0 && width <= MAX_BOARD_WIDTH");
+    EXPECT_DEATH(load("-1,1,0"), "width > 0 && width <= MAX_BOARD_WIDTH");
+    EXPECT_DEATH(load("12,13,0"), "height > 0 && height <= MAX_BOARD_HEIGHT");
+    EXPECT_DEATH(load("1,0,0"), "height > 0 && height <= MAX_BOARD_HEIGHT");
+}
+
+TEST_F(LevelLoaderDeathTest, TerrainCodesOutsideTheFiveAreRefused) {
+    const char* message = "input_i >= FLOOR && input_i <= EXIT";
+    EXPECT_DEATH(load("2,1,0,5,999,0,0,0,999,999,999,999,0,0,0,0"), message);
+    EXPECT_DEATH(load("2,1,-1,0,999,1,0,0,999,999,999,999,0,0,0,0"), message);
+    // An appearance code is not terrain.
+    EXPECT_DEATH(load("2,1,0,10,999,0,0,0,999,999,999,999,0,0,0,0"), message);
+}
+
+TEST_F(LevelLoaderDeathTest, MissingSectionEndsAreRefused) {
+    // One terrain code too many where the 999 is due.
+    EXPECT_DEATH(load("1,1,0,0,999,0,0,1,999,999,999,999,0,0,0,0"), "i == DELIMITER");
+    // The player given four numbers.
+    EXPECT_DEATH(load(GRID + "0,0,1,1,999,999,999,999,0,0,0,0"), "i == DELIMITER");
+}
+
+TEST_F(LevelLoaderDeathTest, CharacterOffTheGridFailsTheTileAssertion) {
+    const char* message = "i >= 0 && i < width && j >= 0 && j < height";
+    EXPECT_DEATH(load(GRID + "4,0,1,999,999,999,999,0,0,0,0"), message);
+    EXPECT_DEATH(load(withPlayer("0,3,0,999,999,999,0,0,0,0")), message);
+    EXPECT_DEATH(load(withPlayer("999,-1,0,0,999,999,0,0,0,0")), message);
+}
+
+TEST_F(LevelLoaderDeathTest, CharacterOnABadTileOrFacingExitsWithStatus1) {
+    auto loadReporting = [this](const std::string& text) {
+        sendStdoutToStderr();
+        load(text);
+    };
+    const auto status1 = testing::ExitedWithCode(1);
+    EXPECT_EXIT(loadReporting(GRID + "2,0,1,999,999,999,999,0,0,0,0"), status1,
+                "^character not standing on an OK tile: \\(2, 0\\)\n$");
+    EXPECT_EXIT(loadReporting(GRID + "0,0,4,999,999,999,999,0,0,0,0"), status1,
+                "^character not standing on an OK tile: \\(0, 0\\)\n$");
+    EXPECT_EXIT(loadReporting(GRID + "3,2,-1,999,999,999,999,0,0,0,0"), status1,
+                "^character not standing on an OK tile: \\(3, 2\\)\n$");
+    EXPECT_EXIT(loadReporting(withPlayer("2,1,0,999,999,999,0,0,0,0")), status1,
+                "^character not standing on an OK tile: \\(2, 1\\)\n$");
+    EXPECT_EXIT(loadReporting(withPlayer("999,1,2,0,999,999,0,0,0,0")), status1,
+                "^character not standing on an OK tile: \\(1, 2\\)\n$");
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,3,0,4,999,0,0,0,0")), status1,
+                "^character not standing on an OK tile: \\(3, 0\\)\n$");
+}
+
+TEST_F(LevelLoaderDeathTest, PowerCountOutOfRangeExitsWithStatus1WhereverItIs) {
+    const char* counts[] = {"100,0,0,0", "0,100,0,0", "0,0,100,0", "0,0,0,100"};
+    for (const char* c : counts) {
+        std::string text = withPlayer(std::string("999,999,999,") + c);
+        EXPECT_EXIT((sendStdoutToStderr(), load(text)), testing::ExitedWithCode(1),
+                    "^power usage out of bounds: 100\n$")
+            << c;
+    }
+    EXPECT_EXIT((sendStdoutToStderr(), load(withPlayer("999,999,999,0,-1,0,0"))),
+                testing::ExitedWithCode(1), "^power usage out of bounds: -1\n$");
+}
+
+TEST_F(LevelLoaderDeathTest, FirstOffendingValueInReadingOrderDecides) {
+    // A bad player square and a bad power count: the player is read first.
+    EXPECT_EXIT((sendStdoutToStderr(), load(GRID + "2,1,0,999,999,999,999,100,0,0,0")),
+                testing::ExitedWithCode(1), "character not standing");
+    // A bad count before a bad one later in the same section.
+    EXPECT_EXIT((sendStdoutToStderr(), load(withPlayer("999,999,999,0,0,200,100"))),
+                testing::ExitedWithCode(1), "^power usage out of bounds: 200\n$");
+}
+
+TEST_F(LevelLoaderDeathTest, TruncatedFileNamesTheFileAndTheMissingValue) {
+    auto loadReporting = [this](const std::string& text) {
+        sendStdoutToStderr();
+        load(text);
+    };
+    const auto status1 = testing::ExitedWithCode(1);
+    EXPECT_EXIT(loadReporting(""), status1,
+                "^assets/levels/level00.txt: the file ends where the width was expected\n$");
+    EXPECT_EXIT(loadReporting("4,3,0,2,1,0,0"), status1,
+                "level00.txt: the file ends where a terrain code was expected");
+    EXPECT_EXIT(loadReporting(withPlayer("1,2")), status1,
+                "level00.txt: the file ends where an enemy's facing was expected");
+    EXPECT_EXIT(loadReporting(withPlayer("999,999")), status1,
+                "level00.txt: the file ends where an SG's x or 999 was expected");
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,")), status1,
+                "level00.txt: the file ends where the fake count was expected");
+}
+
+TEST_F(LevelLoaderDeathTest, SomethingNotANumberNamesTheFileAndTheValue) {
+    auto loadReporting = [this](const std::string& text) {
+        sendStdoutToStderr();
+        load(text);
+    };
+    const auto status1 = testing::ExitedWithCode(1);
+    EXPECT_EXIT(loadReporting("five,4"), status1,
+                "^assets/levels/level00.txt: not a number where the width was expected\n$");
+    // Two separators in a row: the second stands where the number is due.
+    EXPECT_EXIT(loadReporting("1,,1"), status1,
+                "level00.txt: not a number where the height was expected");
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,x,0")), status1,
+                "level00.txt: not a number where the cloak count was expected");
+    // Too large for an int.
+    EXPECT_EXIT(loadReporting("99999999999,1"), status1,
+                "level00.txt: not a number where the width was expected");
+}
+
+TEST_F(LevelLoaderDeathTest, UnreadableFileIsReportedNotReadAsGarbage) {
+    EXPECT_EXIT((sendStdoutToStderr(), Board("assets/levels/nothing.txt")),
+                testing::ExitedWithCode(1),
+                "^assets/levels/nothing.txt: the level file cannot be opened\n$");
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// Tests of the polled timers in simulated time: one-shot, repeating, killed and replaced.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "actor/actor.h"
+#include "gameClock.h"
+#include "timedCallback.h"
+
+namespace {
+
+// Each firing moves the actor one column east, so the column counts the firings.
+void stepEast(Actor* a) { a->x += 1; }
+void stepSouth(Actor* a) { a->y += 1; }
+void stepEastAndStop(Actor* a) {
+    a->x += 1;
+    a->callback->kill();
+}
+
+class Timers : public ::testing::Test {
+protected:
+    void SetUp() override { clock.install(); }
+
+    // Moves the clock to `ms` and polls the actor's timer there.
+    void pollAt(Actor& a, int64_t ms) {
+        clock.advance(ms - clock.now());
+        a.invokeCallback();
+    }
+
+    ManualClock clock{10000};  // timers must not depend on starting at zero
+    Actor actor{0, 0, FA_N};
+};
+
+TEST_F(Timers, OneShotFiresOnceAtTheFirstPollOnOrAfterItsDeadline) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    pollAt(actor, 10000);
+    pollAt(actor, 10499);
+    EXPECT_EQ(actor.x, 0);
+    ASSERT_NE(actor.callback, nullptr);
+    pollAt(actor, 10500);
+    EXPECT_EQ(actor.x, 1);
+    EXPECT_EQ(actor.callback, nullptr);
+    pollAt(actor, 12000);
+    EXPECT_EQ(actor.x, 1);
+}
+
+TEST_F(Timers, LateOneShotFiresOnlyOnce) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 2.0f, false));
+    pollAt(actor, 11999);
+    EXPECT_EQ(actor.x, 0);
+    pollAt(actor, 15000);
+    pollAt(actor, 15001);
+    EXPECT_EQ(actor.x, 1);
+}
+
+TEST_F(Timers, RepeatingTimerMeasuresEachIntervalFromItsLastFiring) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    pollAt(actor, 10500);
+    EXPECT_EQ(actor.x, 1);
+    // Fired late at 11200: the next interval runs from there, lateness is not made up.
+    pollAt(actor, 11200);
+    EXPECT_EQ(actor.x, 2);
+    pollAt(actor, 11500);
+    pollAt(actor, 11699);
+    EXPECT_EQ(actor.x, 2);
+    pollAt(actor, 11700);
+    EXPECT_EQ(actor.x, 3);
+    // A poll long after the deadline fires once, not once per missed interval.
+    pollAt(actor, 20000);
+    EXPECT_EQ(actor.x, 4);
+    EXPECT_NE(actor.callback, nullptr);
+}
+
+TEST_F(Timers, KilledTimerNeverFiresAndIsDroppedAtTheNextPoll) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    actor.callback->kill();
+    EXPECT_TRUE(actor.callback->isDead());
+    ASSERT_NE(actor.callback, nullptr);
+    pollAt(actor, 11000);
+    EXPECT_EQ(actor.x, 0);
+    EXPECT_EQ(actor.callback, nullptr);
+}
+
+TEST_F(Timers, RepeatingTimerKilledByItsOwnActionIsDroppedAtOnce) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEastAndStop, 0.5f, true));
+    pollAt(actor, 10500);
+    EXPECT_EQ(actor.x, 1);
+    EXPECT_EQ(actor.callback, nullptr);
+}
+
+TEST_F(Timers, ReplacedTimerNeverFires) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    clock.advance(400);
+    actor.addCallback(std::make_unique<TimedCallback>(stepSouth, 0.5f, false));
+    // The first timer's deadline passes: nothing. The second's runs from its own creation.
+    pollAt(actor, 10600);
+    EXPECT_EQ(actor.x, 0);
+    EXPECT_EQ(actor.y, 0);
+    pollAt(actor, 10900);
+    EXPECT_EQ(actor.x, 0);
+    EXPECT_EQ(actor.y, 1);
+}
+
+TEST_F(Timers, ReplacingDoesNotTouchTheBehaviourFlags) {
+    actor.approachFlag = true;
+    actor.addCallback(std::make_unique<TimedCallback>(approachCallback, 0.5f, false));
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    EXPECT_TRUE(actor.approachFlag);
+    EXPECT_EQ(actor.callback->getFunc(), &stepEast);
+}
+
+// Timers belong to exactly one actor: moving actors around (as a list does when it
+// grows or erases) must neither lose a timer nor leave two actors polling one.
+TEST_F(Timers, TimerTravelsWithItsActorThroughAGrowingList) {
+    std::vector<Actor> actors;
+    for (int i = 0; i < 20; i++) {
+        Actor a(0, i, FA_N);
+        a.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+        actors.push_back(std::move(a));
+        EXPECT_EQ(a.callback, nullptr);
+    }
+    actors.erase(actors.begin() + 3);
+    pollAt(actors[0], 10500);
+    for (Actor& a : actors) a.invokeCallback();
+    for (const Actor& a : actors) {
+        EXPECT_EQ(a.x, 1) << "actor from row " << a.y;
+        EXPECT_EQ(a.callback, nullptr);
+    }
+}
+
+}  // namespace
