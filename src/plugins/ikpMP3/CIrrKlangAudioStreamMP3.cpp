@@ -1,0 +1,281 @@
+// CIrrKlangAudioStreamMP3.cpp — pulls MP3 bytes from the engine's reader, decodes them one MPEG frame at a time, hands out PCM.
+#include "CIrrKlangAudioStreamMP3.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace irrklang {
+
+void CIrrKlangAudioStreamMP3::DecoderDeleter::operator()(MPAuDecContext* ctx) const
+{
+    mpaudec_clear(ctx);
+    delete ctx;
+}
+
+CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
+    : File(file), Format{0, -1, 0, ESF_S16}, InputBuffer{}, InputPosition(0), InputLength(0),
+      Position(0), FileBegin(0), CurrentFramePosition(0), FirstFrameRead(false),
+      EndOfFileReached(false)
+{
+    if (!File)
+        return;
+    File->grab();
+
+    TheMPAuDecContext.reset(new (std::nothrow) MPAuDecContext{});
+    if (!TheMPAuDecContext || mpaudec_init(TheMPAuDecContext.get()) < 0) {
+        becomeUnusable();
+        return;
+    }
+    DecodeBuffer.reset(new (std::nothrow) unsigned char[DECODE_BUFFER_SIZE]);
+    if (!DecodeBuffer) {
+        becomeUnusable();
+        return;
+    }
+
+    if (File->getSize() <= 0) {
+        // No length to scan: the decoder's resynchronisation walks over any ID3 tag.
+        decodeFrame();
+    } else {
+        skipID3IfNecessary();
+        MPAuDecContext& ctx = *TheMPAuDecContext;
+        ctx.parse_only = 1;
+        // Summed apart from Format: the first frame found resets Format.FrameCount.
+        int32_t frameCount = 0;
+        while (!EndOfFileReached) {
+            if (!decodeFrame())
+                break;
+            if (EndOfFileReached)
+                break;
+            const int unusedInput = InputLength - InputPosition;
+            const int offset = File->getPos() - unusedInput - ctx.coded_frame_size;
+            FramePositionData.push_back({offset, ctx.frame_size});
+            frameCount += ctx.frame_size;
+        }
+        ctx.parse_only = 0;
+        Format.FrameCount = frameCount;
+        setPosition(0);
+    }
+
+    if (TheMPAuDecContext
+        && (TheMPAuDecContext->channels == 0 || TheMPAuDecContext->sample_rate == 0))
+        becomeUnusable();
+}
+
+CIrrKlangAudioStreamMP3::~CIrrKlangAudioStreamMP3()
+{
+    if (File)
+        File->drop();
+}
+
+void CIrrKlangAudioStreamMP3::becomeUnusable()
+{
+    if (File)
+        File->drop();
+    File = nullptr;
+    TheMPAuDecContext.reset();
+}
+
+SAudioStreamFormat CIrrKlangAudioStreamMP3::getFormat()
+{
+    return Format;
+}
+
+void CIrrKlangAudioStreamMP3::skipID3IfNecessary()
+{
+    unsigned char header[10];
+    if (File->read(header, sizeof header) == 10 && std::memcmp(header, "ID3", 3) == 0) {
+        const int32_t tagSize = (header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14
+                                | (header[8] & 0x7F) << 7 | (header[9] & 0x7F);
+        FileBegin = tagSize + 10;
+        File->seek(FileBegin, false);
+    } else {
+        File->seek(0, false);
+    }
+}
+
+bool CIrrKlangAudioStreamMP3::decodeFrame()
+{
+    MPAuDecContext* ctx = TheMPAuDecContext.get();
+    int outputSize = 0;
+    while (outputSize == 0) {
+        if (InputPosition == InputLength) {
+            InputPosition = 0;
+            const int32_t got = File->read(InputBuffer, IKP_MP3_INPUT_BUFFER_SIZE);
+            InputLength = std::clamp(got, 0, IKP_MP3_INPUT_BUFFER_SIZE);
+            if (InputLength == 0) {
+                EndOfFileReached = true;
+                return true;
+            }
+        }
+        const int available = InputLength - InputPosition;
+        int consumed = mpaudec_decode_frame(ctx, DecodeBuffer.get(), &outputSize,
+                                            InputBuffer + InputPosition, available);
+        // A decoder that neither consumes nor finishes a frame would spin here forever.
+        if (consumed <= 0 && outputSize == 0)
+            consumed = available;
+        InputPosition += std::clamp(consumed, 0, available);
+    }
+
+    if (!FirstFrameRead) {
+        Format.ChannelCount = ctx->channels;
+        Format.SampleRate = ctx->sample_rate;
+        Format.SampleFormat = ESF_S16;
+        Format.FrameCount = -1;
+        FirstFrameRead = true;
+    } else if (ctx->channels != Format.ChannelCount || ctx->sample_rate != Format.SampleRate) {
+        return false;
+    }
+
+    if (ctx->parse_only)
+        return true;
+
+    if (outputSize < 0) {
+        // The frame's audio is damaged: keep the timing with one frame of silence.
+        outputSize = std::clamp(ctx->frame_size * Format.getFrameSize(), 0, DECODE_BUFFER_SIZE);
+        std::memset(DecodeBuffer.get(), 0, outputSize);
+    }
+    DecodedQueue.write(DecodeBuffer.get(), std::min(outputSize, DECODE_BUFFER_SIZE));
+    return true;
+}
+
+int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRead)
+{
+    const int frameSize = Format.getFrameSize();
+    if (!File || frameSize <= 0 || frameCountToRead <= 0)
+        return 0;
+
+    unsigned char* out = static_cast<unsigned char*>(target);
+    int32_t framesRead = 0;
+    while (framesRead < frameCountToRead) {
+        if (DecodedQueue.getSize() < frameSize) {
+            if (!decodeFrame() || EndOfFileReached || DecodedQueue.getSize() < frameSize)
+                break;
+        }
+        const int framesToRead =
+            std::min(DecodedQueue.getSize() / frameSize, frameCountToRead - framesRead);
+        const int bytes = framesToRead * frameSize;
+        DecodedQueue.read(out, bytes);
+        out += bytes;
+        framesRead += framesToRead;
+        Position += framesToRead;
+    }
+    return framesRead;
+}
+
+bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
+{
+    if (!File || !TheMPAuDecContext)
+        return false;
+
+    if (pos == 0) {
+        File->seek(FileBegin, false);
+        EndOfFileReached = false;
+        DecodedQueue.clear();
+        // A fresh decoder state, but the stream's idea of the format survives.
+        MPAuDecContext& ctx = *TheMPAuDecContext;
+        const MPAuDecContext saved = ctx;
+        mpaudec_clear(&ctx);
+        if (mpaudec_init(&ctx) < 0) {
+            becomeUnusable();
+            return false;
+        }
+        ctx.bit_rate = saved.bit_rate;
+        ctx.sample_rate = saved.sample_rate;
+        ctx.channels = saved.channels;
+        ctx.frame_size = saved.frame_size;
+        InputPosition = 0;
+        InputLength = 0;
+        Position = 0;
+        CurrentFramePosition = 0;
+        return true;
+    }
+
+    // Without a seek table there is nowhere to jump to.
+    if (FramePositionData.empty())
+        return false;
+
+    size_t frame = 0;
+    int64_t frameStart = 0;
+    for (; frame < FramePositionData.size(); ++frame) {
+        if (pos <= frameStart + FramePositionData[frame].size)
+            break;
+        frameStart += FramePositionData[frame].size;
+    }
+    // Restart early enough to rebuild the bit reservoir, overlap and synthesis history.
+    const size_t targetFrame = frame > MAX_FRAME_DEPENDENCY ? frame - MAX_FRAME_DEPENDENCY : 0;
+
+    if (!setPosition(0))
+        return false;
+    // Frame 0 starts wherever the scan from FileBegin found it, and the rewind has put
+    // the reader there already; its recorded offset can be 4 bytes late for a
+    // free-format stream, whose first frame is only complete once the next header is read.
+    if (targetFrame > 0)
+        File->seek(FramePositionData[targetFrame].offset, false);
+    for (size_t i = 0; i < targetFrame; ++i)
+        Position += FramePositionData[i].size;
+
+    if (!decodeFrame() || EndOfFileReached) {
+        setPosition(0);
+        return false;
+    }
+
+    // Discard up to the target through a fixed buffer, however far the target lies.
+    unsigned char scratch[DECODE_BUFFER_SIZE];
+    const int frameSize = Format.getFrameSize();
+    const int scratchFrames = DECODE_BUFFER_SIZE / frameSize;
+    int64_t framesToConsume = int64_t(pos) - Position;
+    while (framesToConsume > 0) {
+        const int chunk = int(std::min<int64_t>(framesToConsume, scratchFrames));
+        const int got = readFrames(scratch, chunk);
+        framesToConsume -= got;
+        if (got < chunk)
+            break;
+    }
+    return true;
+}
+
+CIrrKlangAudioStreamMP3::QueueBuffer::QueueBuffer()
+    : Buffer(static_cast<unsigned char*>(std::malloc(256))), Capacity(Buffer ? 256 : 0), Size(0)
+{
+}
+
+CIrrKlangAudioStreamMP3::QueueBuffer::~QueueBuffer()
+{
+    std::free(Buffer);
+}
+
+bool CIrrKlangAudioStreamMP3::QueueBuffer::write(const void* data, int size)
+{
+    if (size <= 0)
+        return true;
+    int64_t newCapacity = std::max(Capacity, 1);
+    while (newCapacity < int64_t(Size) + size)
+        newCapacity *= 2;
+    if (newCapacity > Capacity) {
+        if (newCapacity > INT32_MAX)
+            return false;
+        void* grown = std::realloc(Buffer, size_t(newCapacity));
+        if (!grown)
+            return false;
+        Buffer = static_cast<unsigned char*>(grown);
+        Capacity = int(newCapacity);
+    }
+    std::memcpy(Buffer + Size, data, size_t(size));
+    Size += size;
+    return true;
+}
+
+int CIrrKlangAudioStreamMP3::QueueBuffer::read(void* target, int size)
+{
+    const int n = std::clamp(size, 0, Size);
+    if (n == 0)
+        return 0;
+    std::memcpy(target, Buffer, size_t(n));
+    std::memmove(Buffer, Buffer + n, size_t(Size - n));
+    Size -= n;
+    return n;
+}
+
+} // namespace irrklang

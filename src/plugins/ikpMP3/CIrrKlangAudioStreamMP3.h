@@ -1,0 +1,87 @@
+// CIrrKlangAudioStreamMP3.h — one MP3 file as a decoding stream for the engine: ID3v2 skip, seek table, PCM queue.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "irrklang/irrKlang.h"
+#include "mpaudec.h"
+
+namespace irrklang {
+
+// Bytes pulled from the reader per block.
+const int IKP_MP3_INPUT_BUFFER_SIZE = 4096;
+
+class CIrrKlangAudioStreamMP3 : public IAudioStream {
+public:
+    // Takes its own reference to `file`. With a known file size the whole file is
+    // scanned once for the seek table and the length; otherwise the first MPEG frame
+    // is decoded to learn the format.
+    explicit CIrrKlangAudioStreamMP3(IFileReader* file);
+    ~CIrrKlangAudioStreamMP3() override;
+
+    CIrrKlangAudioStreamMP3(const CIrrKlangAudioStreamMP3&) = delete;
+    CIrrKlangAudioStreamMP3& operator=(const CIrrKlangAudioStreamMP3&) = delete;
+
+    SAudioStreamFormat getFormat() override;
+    bool setPosition(int32_t pos) override;
+    int32_t readFrames(void* target, int32_t frameCountToRead) override;
+
+    // False when there is no reader, no decoder, or no MPEG audio frame was found.
+    bool isOK() const { return File != nullptr; }
+
+private:
+    // First-in-first-out bytes; the queued bytes always start at the front of Buffer.
+    class QueueBuffer {
+    public:
+        QueueBuffer();
+        ~QueueBuffer();
+        QueueBuffer(const QueueBuffer&) = delete;
+        QueueBuffer& operator=(const QueueBuffer&) = delete;
+
+        // False (and nothing queued) when the memory could not be grown.
+        bool write(const void* data, int size);
+        int read(void* target, int size);
+        int getSize() const { return Size; }
+        void clear() { Size = 0; }
+
+    private:
+        unsigned char* Buffer;
+        int Capacity;
+        int Size;
+    };
+
+    struct SFramePositionData {
+        int offset;   // byte offset of the MPEG frame's header in the file
+        int size;     // sample frames it decodes to
+    };
+
+    struct DecoderDeleter {
+        void operator()(MPAuDecContext* ctx) const;
+    };
+
+    static constexpr int MAX_FRAME_DEPENDENCY = 10;
+    static constexpr int DECODE_BUFFER_SIZE = 4608;   // one MPEG frame: 1152 sample frames x 2 channels x 16 bits
+
+    bool decodeFrame();
+    void skipID3IfNecessary();
+    void becomeUnusable();
+
+    IFileReader* File;
+    SAudioStreamFormat Format;
+    std::unique_ptr<MPAuDecContext, DecoderDeleter> TheMPAuDecContext;
+    unsigned char InputBuffer[IKP_MP3_INPUT_BUFFER_SIZE];
+    int InputPosition;
+    int InputLength;
+    int Position;
+    std::unique_ptr<unsigned char[]> DecodeBuffer;
+    int32_t FileBegin;
+    uint32_t CurrentFramePosition;
+    bool FirstFrameRead;
+    bool EndOfFileReached;
+    std::vector<SFramePositionData> FramePositionData;
+    QueueBuffer DecodedQueue;
+};
+
+} // namespace irrklang

@@ -1,0 +1,656 @@
+// ikpMP3_plugin_test.cpp — the MP3 plug-in as the engine meets it: loaded with dlopen, driven through the engine's interfaces.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "mpaudec.h"
+#include "pluginHost.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+using Pcm = std::vector<int16_t>;
+using irrklang::IAudioStream;
+using irrklang::IAudioStreamLoader;
+
+namespace {
+
+// ---- the module, loaded once like the engine would --------------------------------------
+
+PluginEntry pluginEntry()
+{
+    static PluginModule module;
+    static PluginEntry entry = [] {
+        std::string error;
+        if (!module.load(IKPMP3_MODULE_PATH, error)) {
+            ADD_FAILURE() << error;
+            return PluginEntry(nullptr);
+        }
+        module.keepLoaded();   // LeakSanitizer then still sees the module's symbols
+        return module.entry();
+    }();
+    return entry;
+}
+
+// A reader over bytes in memory that records every seek.
+class MemoryReader : public irrklang::IFileReader {
+public:
+    MemoryReader(Bytes data, bool reportSize) : Data(std::move(data)), ReportSize(reportSize) {}
+    int32_t read(void* buffer, uint32_t sizeToRead) override
+    {
+        const size_t n = std::min<size_t>(sizeToRead, Data.size() - Pos);
+        if (n > 0)
+            std::memcpy(buffer, Data.data() + Pos, n);
+        Pos += n;
+        BytesRead += n;
+        return int32_t(n);
+    }
+    bool seek(int32_t finalPos, bool relativeMovement) override
+    {
+        const int64_t target = relativeMovement ? int64_t(Pos) + finalPos : finalPos;
+        Seeks.push_back(int32_t(target));
+        Pos = size_t(std::clamp<int64_t>(target, 0, int64_t(Data.size())));
+        return target >= 0 && target <= int64_t(Data.size());
+    }
+    int32_t getSize() override { return ReportSize ? int32_t(Data.size()) : 0; }
+    int32_t getPos() override { return int32_t(Pos); }
+
+    Bytes Data;
+    bool ReportSize;
+    size_t Pos = 0;
+    size_t BytesRead = 0;
+    std::vector<int32_t> Seeks;
+};
+
+// An engine with the plug-in registered, and the reader refcounting the tests check.
+struct Engine {
+    HostEngine engine;
+    IAudioStreamLoader* loader = nullptr;
+    Engine()
+    {
+        if (PluginEntry entry = pluginEntry()) {
+            entry(&engine, "1.1.3");
+            if (!engine.loaders().empty())
+                loader = engine.loaders().front();
+        }
+    }
+};
+
+// A stream and its reader, both released at the end of the test.
+struct Opened {
+    MemoryReader* reader = nullptr;
+    IAudioStream* stream = nullptr;
+    Opened(IAudioStreamLoader* loader, const Bytes& data, bool reportSize)
+        : reader(new MemoryReader(data, reportSize))
+    {
+        if (loader)
+            stream = loader->createAudioStream(reader);
+    }
+    ~Opened()
+    {
+        if (stream)
+            stream->drop();
+        reader->drop();
+    }
+    Opened(const Opened&) = delete;
+    Opened& operator=(const Opened&) = delete;
+};
+
+Pcm readAll(IAudioStream* stream, int chunkFrames = 1000)
+{
+    const int channels = stream->getFormat().ChannelCount;
+    Pcm out;
+    Pcm chunk(size_t(chunkFrames) * channels);
+    for (;;) {
+        const int got = stream->readFrames(chunk.data(), chunkFrames);
+        out.insert(out.end(), chunk.begin(), chunk.begin() + got * channels);
+        if (got < chunkFrames)
+            return out;
+    }
+}
+
+// The decoder alone over the whole file, silence standing in for frames it cannot decode.
+Pcm decodeAlone(const Bytes& data)
+{
+    MPAuDecContext ctx{};
+    EXPECT_EQ(mpaudec_init(&ctx), 0);
+    Pcm out;
+    std::vector<int16_t> frame(MPAUDEC_MAX_AUDIO_FRAME_SIZE / 2);
+    size_t pos = 0;
+    int channels = 0;
+    while (pos < data.size()) {
+        int size = 0;
+        const int chunk = int(std::min<size_t>(data.size() - pos, 1001));
+        pos += size_t(mpaudec_decode_frame(&ctx, frame.data(), &size, data.data() + pos, chunk));
+        if (size == 0)
+            continue;
+        if (channels == 0)
+            channels = ctx.channels;
+        if (size < 0) {
+            out.insert(out.end(), size_t(ctx.frame_size) * channels, 0);
+        } else {
+            out.insert(out.end(), frame.begin(), frame.begin() + size / 2);
+        }
+    }
+    mpaudec_clear(&ctx);
+    return out;
+}
+
+// Byte offsets of the MPEG-1 layer II/III frames of a constant-bit-rate file, for checking
+// where the stream jumps and for cutting files into frames.
+std::vector<size_t> mpeg1FrameOffsets(const Bytes& data, size_t start = 0)
+{
+    static const int layer2[] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+    static const int layer3[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const int rates[] = {44100, 48000, 32000};
+    std::vector<size_t> offsets;
+    size_t pos = start;
+    while (pos + 4 <= data.size()) {
+        const unsigned char* h = data.data() + pos;
+        const int layer = 4 - ((h[1] >> 1) & 3);
+        const int rateIndex = (h[2] >> 2) & 3, bitrateIndex = h[2] >> 4;
+        if (h[0] != 0xFF || (h[1] & 0xF8) != 0xF8 || (layer != 2 && layer != 3) || rateIndex == 3
+            || bitrateIndex == 0 || bitrateIndex == 15)
+            break;
+        const int kbps = (layer == 2 ? layer2 : layer3)[bitrateIndex];
+        offsets.push_back(pos);
+        pos += size_t(144000 * kbps / rates[rateIndex] + ((h[2] >> 1) & 1));
+    }
+    return offsets;
+}
+
+Bytes readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+bool haveTool(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Test files made by the encoders at run time, once per process.
+struct Media {
+    fs::path dir;
+    Bytes layer2Stereo;   // 44100 Hz joint stereo, 1152 sample frames per MPEG frame
+    Bytes layer2Mono;
+    Bytes layer3Stereo;
+    std::string missing;
+
+    static const Media& get()
+    {
+        static Media media;
+        return media;
+    }
+
+private:
+    Media()
+    {
+        for (const char* tool : {"sox", "twolame", "lame"})
+            if (!haveTool(tool))
+                missing += std::string(missing.empty() ? "" : ", ") + tool;
+        if (!missing.empty())
+            return;
+        char pattern[] = "/tmp/ikpMP3_test_XXXXXX";
+        dir = mkdtemp(pattern);
+        const std::string d = dir.string();
+        const std::string script =
+            "cd " + d + " && sox -n -r 44100 -c 2 -b 16 stereo.wav synth 7 sine 440 sine 659"
+            " && sox -n -r 44100 -c 1 -b 16 mono.wav synth 1 sine 330"
+            " && twolame --quiet -b 192 stereo.wav l2.mp3 && twolame --quiet -m m -b 96 mono.wav l2m.mp3"
+            " && lame --quiet -t --cbr -b 128 stereo.wav l3.mp3";
+        if (std::system(script.c_str()) != 0) {
+            missing = "a working encoder (the commands in " + d + " failed)";
+            return;
+        }
+        layer2Stereo = readFile(dir / "l2.mp3");
+        layer2Mono = readFile(dir / "l2m.mp3");
+        layer3Stereo = readFile(dir / "l3.mp3");
+    }
+    ~Media()
+    {
+        if (!dir.empty())
+            fs::remove_all(dir);
+    }
+};
+
+#define REQUIRE_MEDIA()                                                            \
+    const Media& media = Media::get();                                             \
+    if (!media.missing.empty())                                                    \
+        GTEST_SKIP() << "needs " << media.missing << " to make test MP3 files"
+
+// Sample frames [from, from + count) of interleaved PCM.
+Pcm slice(const Pcm& pcm, int channels, int64_t from, int64_t count)
+{
+    const int64_t total = int64_t(pcm.size()) / channels;
+    from = std::clamp<int64_t>(from, 0, total);
+    count = std::clamp<int64_t>(count, 0, total - from);
+    return Pcm(pcm.begin() + from * channels, pcm.begin() + (from + count) * channels);
+}
+
+// ---- entry point ----------------------------------------------------------------------
+
+TEST(PluginEntry, RightVersionRegistersOneLoaderOwnedByTheEngineAlone)
+{
+    ASSERT_NE(pluginEntry(), nullptr);
+    HostEngine engine;
+    testing::internal::CaptureStdout();
+    pluginEntry()(&engine, "1.1.3");
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    ASSERT_EQ(engine.loaders().size(), 1u);
+    EXPECT_EQ(engine.loaders()[0]->getReferenceCount(), 1);
+
+    pluginEntry()(&engine, "1.1.3");
+    EXPECT_EQ(engine.loaders().size(), 2u);
+}
+
+TEST(PluginEntry, OtherVersionsPrintTheMessageAndRegisterNothing)
+{
+    ASSERT_NE(pluginEntry(), nullptr);
+    for (const char* version : {"1.1.30", "1.1", "1.1.2", "", "1.1.3 ", "v1.1.3"}) {
+        HostEngine engine;
+        testing::internal::CaptureStdout();
+        pluginEntry()(&engine, version);
+        std::fflush(stdout);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "This MP3 plugin only supports irrKlang version 1.1.3, mp3 playback disabled.\n")
+            << version;
+        EXPECT_TRUE(engine.loaders().empty()) << version;
+    }
+}
+
+// ---- loader ---------------------------------------------------------------------------
+
+TEST(Loader, ClaimsNamesContainingDotMp3)
+{
+    Engine e;
+    ASSERT_NE(e.loader, nullptr);
+    EXPECT_TRUE(e.loader->isALoadableFileExtension("music/theme.mp3"));
+    EXPECT_TRUE(e.loader->isALoadableFileExtension("theme.mp3.bak"));
+    EXPECT_TRUE(e.loader->isALoadableFileExtension(".mp3"));
+    EXPECT_FALSE(e.loader->isALoadableFileExtension("theme.MP3"));
+    EXPECT_FALSE(e.loader->isALoadableFileExtension("theme.mp"));
+    EXPECT_FALSE(e.loader->isALoadableFileExtension("theme.wav"));
+}
+
+TEST(Loader, RefusesWhatIsNotMpegAudioAndGivesTheReaderBack)
+{
+    Engine e;
+    ASSERT_NE(e.loader, nullptr);
+    EXPECT_EQ(e.loader->createAudioStream(nullptr), nullptr);
+
+    const std::string text = "This is a plain text file.\nIt has no MPEG audio in it at all.\n";
+    for (const Bytes& data : {Bytes(text.begin(), text.end()), Bytes()}) {
+        for (bool sized : {true, false}) {
+            Opened opened(e.loader, data, sized);
+            EXPECT_EQ(opened.stream, nullptr) << data.size() << " bytes, sized " << sized;
+            EXPECT_EQ(opened.reader->getReferenceCount(), 1);
+        }
+    }
+}
+
+TEST(Loader, StreamHoldsOneReaderReferenceAndReportsTheFirstFramesFormat)
+{
+    REQUIRE_MEDIA();
+    Engine e;
+    ASSERT_NE(e.loader, nullptr);
+    for (bool sized : {true, false}) {
+        Opened opened(e.loader, media.layer2Mono, sized);
+        ASSERT_NE(opened.stream, nullptr);
+        EXPECT_EQ(opened.reader->getReferenceCount(), 2);
+        EXPECT_EQ(opened.stream->getReferenceCount(), 1);
+        const irrklang::SAudioStreamFormat format = opened.stream->getFormat();
+        EXPECT_EQ(format.ChannelCount, 1);
+        EXPECT_EQ(format.SampleRate, 44100);
+        EXPECT_EQ(format.SampleFormat, irrklang::ESF_S16);
+        EXPECT_EQ(format.getFrameSize(), 2);
+        EXPECT_TRUE(opened.stream->getIsSeekingSupported());
+        opened.stream->drop();
+        opened.stream = nullptr;
+        EXPECT_EQ(opened.reader->getReferenceCount(), 1);
+    }
+}
+
+// ---- stream: length and whole-file decoding -------------------------------------------
+
+TEST(Stream, TenLayerIIIFramesGiveExactly11520SampleFrames)
+{
+    REQUIRE_MEDIA();
+    const std::vector<size_t> offsets = mpeg1FrameOffsets(media.layer3Stereo);
+    ASSERT_GT(offsets.size(), 10u);
+    const Bytes ten(media.layer3Stereo.begin(), media.layer3Stereo.begin() + long(offsets[10]));
+    Engine e;
+    Opened opened(e.loader, ten, true);
+    ASSERT_NE(opened.stream, nullptr);
+    EXPECT_EQ(opened.stream->getFormat().FrameCount, 11520);
+    EXPECT_EQ(opened.stream->getFormat().ChannelCount, 2);
+    Pcm pcm(20000 * 2);
+    EXPECT_EQ(opened.stream->readFrames(pcm.data(), 20000), 11520);
+    EXPECT_EQ(opened.stream->readFrames(pcm.data(), 20000), 0);
+}
+
+TEST(Stream, PluginOutputEqualsTheDecoderAloneWithAndWithoutFileSize)
+{
+    REQUIRE_MEDIA();
+    Engine e;
+    for (const Bytes* file : {&media.layer2Stereo, &media.layer2Mono, &media.layer3Stereo}) {
+        const Pcm expected = decodeAlone(*file);
+        ASSERT_FALSE(expected.empty());
+        for (bool sized : {true, false}) {
+            Opened opened(e.loader, *file, sized);
+            ASSERT_NE(opened.stream, nullptr);
+            const int channels = opened.stream->getFormat().ChannelCount;
+            EXPECT_EQ(opened.stream->getFormat().FrameCount,
+                      sized ? int32_t(expected.size() / channels) : -1);
+            // Odd chunk sizes make the queue carry partial MPEG frames between calls.
+            EXPECT_TRUE(readAll(opened.stream, 777) == expected) << "sized " << sized;
+        }
+    }
+}
+
+TEST(Stream, UnsizedReaderDecodesTheFirstFrameUpFrontAndRefusesToSeek)
+{
+    REQUIRE_MEDIA();
+    Engine e;
+    Opened opened(e.loader, media.layer2Stereo, false);
+    ASSERT_NE(opened.stream, nullptr);
+    EXPECT_GT(opened.reader->BytesRead, 0u);
+    const size_t readAtStart = opened.reader->BytesRead;
+
+    Pcm pcm(2 * 2000);
+    EXPECT_EQ(opened.stream->readFrames(pcm.data(), 0), 0);
+    EXPECT_EQ(opened.stream->readFrames(pcm.data(), -5), 0);
+    EXPECT_EQ(opened.reader->BytesRead, readAtStart);
+
+    ASSERT_EQ(opened.stream->readFrames(pcm.data(), 500), 500);
+    EXPECT_FALSE(opened.stream->setPosition(3000));
+    const Pcm expected = decodeAlone(media.layer2Stereo);
+    Pcm rest = readAll(opened.stream);
+    rest.insert(rest.begin(), pcm.begin(), pcm.begin() + 1000);
+    EXPECT_TRUE(rest == expected) << "the refused seek moved the stream";
+
+    ASSERT_TRUE(opened.stream->setPosition(0));
+    EXPECT_TRUE(readAll(opened.stream) == expected);
+}
+
+TEST(Stream, LeadingId3TagIsSkippedByItsSyncsafeSize)
+{
+    REQUIRE_MEDIA();
+    // Size bytes 00 00 02 01: (2 << 7) | 1 = 257 bytes of tag after the 10-byte header.
+    Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0x00, 0x00, 0x02, 0x01};
+    tagged.resize(267, 0);
+    tagged.insert(tagged.end(), media.layer2Stereo.begin(), media.layer2Stereo.end());
+
+    Engine e;
+    Opened opened(e.loader, tagged, true);
+    ASSERT_NE(opened.stream, nullptr);
+    ASSERT_FALSE(opened.reader->Seeks.empty());
+    EXPECT_EQ(opened.reader->Seeks.front(), 267);
+    EXPECT_EQ(opened.reader->Seeks.back(), 267) << "the rewind goes back to the end of the tag";
+    const Pcm expected = decodeAlone(media.layer2Stereo);
+    EXPECT_TRUE(readAll(opened.stream) == expected);
+
+    // The seek table's offsets are in the tagged file: frame 20's target restarts at frame 10.
+    const std::vector<size_t> offsets = mpeg1FrameOffsets(tagged, 267);
+    ASSERT_GT(offsets.size(), 20u);
+    ASSERT_TRUE(opened.stream->setPosition(20 * 1152 + 5));
+    EXPECT_EQ(opened.reader->Seeks.back(), int32_t(offsets[10]));
+}
+
+// ---- stream: seeking ------------------------------------------------------------------
+
+struct SeekCase {
+    int64_t pos;            // sample frame asked for
+    int restartFrame;       // MPEG frame decoding restarts at
+    int64_t firstDelivered; // sample frame the next readFrames starts at
+};
+
+void expectSeek(const Bytes& file, const SeekCase& c)
+{
+    Engine e;
+    Opened opened(e.loader, file, true);
+    ASSERT_NE(opened.stream, nullptr);
+    const Pcm expected = decodeAlone(file);
+    const std::vector<size_t> offsets = mpeg1FrameOffsets(file);
+    ASSERT_GT(offsets.size(), size_t(c.restartFrame));
+
+    ASSERT_TRUE(opened.stream->setPosition(int32_t(c.pos))) << c.pos;
+    // Frame 0 needs no jump: the rewind already stands at the start of the audio.
+    EXPECT_EQ(opened.reader->Seeks.back(), c.restartFrame == 0 ? 0 : int32_t(offsets[c.restartFrame]))
+        << c.pos;
+    const Pcm got = readAll(opened.stream, 1000);
+    const Pcm want = slice(expected, 2, c.firstDelivered, INT64_MAX);
+    EXPECT_EQ(got.size(), want.size()) << c.pos;
+    EXPECT_TRUE(got == want) << c.pos;
+}
+
+TEST(Stream, SeeksRestartTenFramesEarlyAndDiscardUpToTheTarget)
+{
+    REQUIRE_MEDIA();
+    const int64_t f = 1152;
+    expectSeek(media.layer2Stereo, {3 * f + 100, 0, 3 * f + 100});    // inside frame 3
+    expectSeek(media.layer2Stereo, {50 * f + 7, 40, 50 * f + 7});     // inside frame 50
+    expectSeek(media.layer2Stereo, {31 * f, 20, 31 * f});             // the end of frame 30 selects frame 30
+    expectSeek(media.layer2Stereo, {31 * f + 1, 21, 31 * f + 1});     // one further is frame 31
+    expectSeek(media.layer2Stereo, {-5000, 0, 0});                    // negative: frame 0, nothing discarded
+    expectSeek(media.layer3Stereo, {50 * f + 7, 40, 50 * f + 7});     // the bit reservoir is rebuilt
+}
+
+TEST(Stream, SeekBeyondTheEndSucceedsAndLeavesNothingToRead)
+{
+    REQUIRE_MEDIA();
+    Engine e;
+    Opened opened(e.loader, media.layer2Stereo, true);
+    ASSERT_NE(opened.stream, nullptr);
+    const int32_t total = opened.stream->getFormat().FrameCount;
+    Pcm pcm(2 * 100);
+    for (int32_t pos : {total, total + 1, INT_MAX}) {
+        EXPECT_TRUE(opened.stream->setPosition(pos)) << pos;
+        EXPECT_EQ(opened.stream->readFrames(pcm.data(), 100), 0) << pos;
+    }
+    // After the end, a rewind plays the whole file again.
+    ASSERT_TRUE(opened.stream->setPosition(0));
+    EXPECT_TRUE(readAll(opened.stream) == decodeAlone(media.layer2Stereo));
+    EXPECT_EQ(opened.stream->readFrames(pcm.data(), 100), 0);
+    ASSERT_TRUE(opened.stream->setPosition(0));
+    EXPECT_EQ(opened.stream->readFrames(pcm.data(), 100), 100);
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A seek far past the end must discard through a small buffer, not one the size of the distance.
+TEST(StreamDeathTest, SeekToTheLargestIntNeedsNoLargeAllocation)
+{
+    REQUIRE_MEDIA();
+    Engine e;
+    Opened opened(e.loader, media.layer2Stereo, true);
+    ASSERT_NE(opened.stream, nullptr);
+    EXPECT_EXIT(
+        {
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            long pages = 0;
+            std::FILE* statm = std::fopen("/proc/self/statm", "r");
+            if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+                _exit(3);
+            std::fclose(statm);
+            limit.rlim_cur = rlim_t(pages) * 4096 + (256 << 20);
+            setrlimit(RLIMIT_AS, &limit);
+            _exit(opened.stream->setPosition(INT_MAX) ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(Stream, StereoTurningMonoStopsAtTheSwitch)
+{
+    REQUIRE_MEDIA();
+    Bytes mixed = media.layer2Stereo;
+    const size_t stereoFrames = mpeg1FrameOffsets(mixed).size();
+    mixed.insert(mixed.end(), media.layer2Mono.begin(), media.layer2Mono.end());
+
+    Engine e;
+    Opened opened(e.loader, mixed, true);
+    ASSERT_NE(opened.stream, nullptr);
+    EXPECT_EQ(opened.stream->getFormat().FrameCount, int32_t(stereoFrames * 1152));
+    const Pcm pcm = readAll(opened.stream, 100000);
+    EXPECT_EQ(pcm.size(), stereoFrames * 1152 * 2);
+    EXPECT_TRUE(pcm == decodeAlone(media.layer2Stereo));
+}
+
+// ---- every conformance stream through the plug-in ---------------------------------------
+
+TEST(Stream, ConformanceStreamsDecodeAsWithTheDecoderAlone)
+{
+    const char* env = std::getenv("VW_SOURCE_DIR");
+    const fs::path vectors = fs::path(env ? env : "..") / ".." / "shared" / "mpeg-audio" / "vectors";
+    if (!fs::is_directory(vectors))
+        GTEST_SKIP() << "no conformance streams at " << vectors;
+    Engine e;
+    int streams = 0;
+    for (const auto& entry : fs::directory_iterator(vectors)) {
+        if (entry.path().extension() != ".bit")
+            continue;
+        const Bytes file = readFile(entry.path());
+        Opened opened(e.loader, file, true);
+        ASSERT_NE(opened.stream, nullptr) << entry.path();
+        const Pcm got = readAll(opened.stream, 4096);
+        EXPECT_EQ(int64_t(got.size()),
+                  int64_t(opened.stream->getFormat().FrameCount) * opened.stream->getFormat().ChannelCount)
+            << entry.path();
+        EXPECT_TRUE(got == decodeAlone(file)) << entry.path();
+        ++streams;
+    }
+    EXPECT_GT(streams, 0);
+}
+
+// ---- the host program ----------------------------------------------------------------
+
+#ifdef MP3DECODE_PATH
+void writeFile(const fs::path& path, const Bytes& data)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                std::streamsize(data.size()));
+}
+
+struct RunResult {
+    int status = -1;
+    std::string err;
+    Bytes out;
+};
+
+RunResult runMp3decode(const std::string& args)
+{
+    const fs::path dir = Media::get().dir;
+    const fs::path out = dir / "out.bin", err = dir / "err.txt";
+    fs::remove(out);
+    const std::string command = std::string(MP3DECODE_PATH) + " " + args + " > /dev/null 2> " + err.string();
+    const int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const Bytes errBytes = readFile(err);
+    result.err.assign(errBytes.begin(), errBytes.end());
+    if (fs::exists(out))
+        result.out = readFile(out);
+    return result;
+}
+
+Bytes asBytes(const Pcm& pcm)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(pcm.data());
+    return Bytes(p, p + pcm.size() * 2);
+}
+
+uint32_t le32(const Bytes& b, size_t at)
+{
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+TEST(Mp3decode, WritesWavAndRawPcmOfTheWholeFile)
+{
+    REQUIRE_MEDIA();
+    const std::string in = (media.dir / "l2.mp3").string(), out = (media.dir / "out.bin").string();
+    const Pcm expected = decodeAlone(media.layer2Stereo);
+    const size_t frames = expected.size() / 2;
+
+    RunResult raw = runMp3decode("--raw " + in + " " + out);
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    EXPECT_TRUE(raw.out == asBytes(expected));
+    EXPECT_NE(raw.err.find("2 channels, 44100 Hz"), std::string::npos) << raw.err;
+    EXPECT_NE(raw.err.find("length: " + std::to_string(frames) + " sample frames"), std::string::npos) << raw.err;
+
+    RunResult wav = runMp3decode(in + " " + out);
+    ASSERT_EQ(wav.status, 0) << wav.err;
+    ASSERT_EQ(wav.out.size(), 44 + frames * 4);
+    EXPECT_EQ(std::string(wav.out.begin(), wav.out.begin() + 4), "RIFF");
+    EXPECT_EQ(le32(wav.out, 4), 36 + frames * 4);
+    EXPECT_EQ(le32(wav.out, 22) & 0xFFFF, 2u);   // channels
+    EXPECT_EQ(le32(wav.out, 24), 44100u);
+    EXPECT_EQ(le32(wav.out, 40), frames * 4);
+    EXPECT_TRUE(Bytes(wav.out.begin() + 44, wav.out.end()) == raw.out);
+}
+
+TEST(Mp3decode, StartAndFramesCutTheOutput)
+{
+    REQUIRE_MEDIA();
+    const std::string in = (media.dir / "l2.mp3").string(), out = (media.dir / "out.bin").string();
+    RunResult cut = runMp3decode("--raw --start 60000 --frames 5000 " + in + " " + out);
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    EXPECT_TRUE(cut.out == asBytes(slice(decodeAlone(media.layer2Stereo), 2, 60000, 5000)));
+}
+
+TEST(Mp3decode, WithoutSizeTheLengthIsUnknownAndSeekingIsRefused)
+{
+    REQUIRE_MEDIA();
+    const std::string in = (media.dir / "l2.mp3").string(), out = (media.dir / "out.bin").string();
+    RunResult whole = runMp3decode("--raw --no-size " + in + " " + out);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_NE(whole.err.find("length: unknown"), std::string::npos) << whole.err;
+    EXPECT_TRUE(whole.out == asBytes(decodeAlone(media.layer2Stereo)));
+
+    RunResult seek = runMp3decode("--raw --no-size --start 100 " + in + " " + out);
+    EXPECT_NE(seek.status, 0);
+    EXPECT_NE(seek.err.find("cannot seek to sample frame 100"), std::string::npos) << seek.err;
+}
+
+TEST(Mp3decode, UnusableInputIsReportedWithANonZeroExit)
+{
+    REQUIRE_MEDIA();
+    const fs::path text = media.dir / "notes.mp3", unclaimed = media.dir / "notes.txt";
+    writeFile(text, Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    writeFile(unclaimed, Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    const std::string out = (media.dir / "out.bin").string();
+
+    const struct {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {text.string() + " " + out, "no MPEG audio found"},
+        {(media.dir / "missing.mp3").string() + " " + out, "cannot open"},
+        {unclaimed.string() + " " + out, "does not claim"},
+        {"--force " + unclaimed.string() + " " + out, "no MPEG audio found"},
+        {"--plugin " + unclaimed.string() + " " + text.string() + " " + out, "cannot load plug-in"},
+        {"--frames -3 " + text.string() + " " + out, "--frames needs a whole number"},
+        {text.string(), "need an input file and an output file"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = runMp3decode(c.args);
+        EXPECT_NE(r.status, 0) << c.args;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+    }
+}
+#endif
+
+} // namespace
