@@ -127,10 +127,3 @@ TEST_F(PlayerMoves, FakeIsSpentOnFloorWhetherOrNotAnEnemyStandsThere) {
     EXPECT_EQ(board().getDogs()[0].getTile(), FAKE_DOG_W);
     EXPECT_EQ(board().getFakeUse(), 0);
 }
-
-TEST(DecClamped, NeverGoesBelowZero) {
-    int v = 1;
-    decClamped(v);
-    decClamped(v);
-    EXPECT_EQ(v, 0);
-}

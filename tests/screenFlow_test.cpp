@@ -19,17 +19,6 @@ protected:
     }
 };
 
-TEST_F(ScreenFlow, ScreensAreTitleGameOrEnding) {
-    gotoTitle();
-    EXPECT_TRUE(atTitle() && !atEnding());
-    CaptureStdout();
-    gotoEnding();
-    EXPECT_EQ(GetCapturedStdout(), "setting the ending flag\n");
-    EXPECT_TRUE(atEnding() && !atTitle());
-    gotoMainGame();
-    EXPECT_FALSE(atTitle() || atEnding());
-}
-
 TEST_F(ScreenFlow, ALossRestartsTheLevelFromItsFile) {
     writeLevel(1, shortWalk);
     play(shortWalk);

@@ -89,14 +89,6 @@ TEST_F(Sight, GuardWalksToFoodThenHomeAndTurns) {
     EXPECT_FALSE(board().getGuards()[0].returnOrigLocFlag);
 }
 
-TEST_F(Sight, EnemyAwayFromHomeWalksColumnFirstThenRow) {
-    play(levelText({"....", "....", "...."}, {3, 0, FA_N}, {{0, 0, FA_S}}));
-    Guard& g = board().getGuards()[0];
-    g.x = 2, g.y = 2, g.o = FA_N;
-    Trace steps = trace([&]() -> const Actor& { return board().getGuards()[0]; }, 3000);
-    EXPECT_EQ(steps, (Trace{"510:1,2,W", "1010:0,2,W", "1510:0,1,N", "2010:0,0,N", "2510:0,0,S"}));
-}
-
 TEST_F(Sight, DogWalksToADeadBodyAndHomeInThreeFirings) {
     play(levelText({"...", "..."}, {2, 1, FA_N}, {}, {{0, 0, FA_E}}, {}, {0, 1, 0, 0}));
     board().useDeadBody();
