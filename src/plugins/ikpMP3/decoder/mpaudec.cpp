@@ -452,7 +452,10 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
         const int gathered = static_cast<int>(s->inbuf_ptr - s->inbuf);
 
         if (s->frame_size == 0) {
+            // After an abandoned free-format search more than a header may be gathered already.
             int len = HEADER_SIZE - gathered;
+            if (len < 0)
+                len = 0;
             if (len > remaining)
                 len = remaining;
             std::memcpy(s->inbuf_ptr, buf_ptr, len);
@@ -527,6 +530,10 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
         }
 
         if (s->frame_size > 0 && s->inbuf_ptr - s->inbuf >= s->frame_size) {
+            // Bytes gathered beyond this frame (left from an abandoned free-format search)
+            // belong to what follows it.
+            const uint8_t* const after_frame = s->inbuf + s->frame_size;
+            const int leftover = static_cast<int>(s->inbuf_ptr - after_frame);
             ctx->coded_frame_size = s->frame_size;
             if (ctx->parse_only) {
                 const uint8_t* frame = s->inbuf;
@@ -547,7 +554,8 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
                 s->inbuf[3] = static_cast<uint8_t>(next_header);
                 s->inbuf_ptr = s->inbuf + HEADER_SIZE;
             } else {
-                s->inbuf_ptr = s->inbuf;
+                std::memmove(s->inbuf, after_frame, leftover);
+                s->inbuf_ptr = s->inbuf + leftover;
             }
             s->frame_size = 0;
             break;

@@ -246,14 +246,19 @@ TEST_F(FrameLayer, ParseOnlyFreeFormatFramesKeepTheirOwnHeader)
     EXPECT_EQ(std::memcmp(handed[0], b.data(), b.size()), 0);
 }
 
-TEST_F(FrameLayer, FreeFormatWithoutASecondHeaderIsDroppedAndSearchResumes)
+TEST_F(FrameLayer, FreeFormatSearchWithoutASecondHeaderLosesNoFollowingFrame)
 {
-    // A lone free-format header followed by 2000 bytes of non-sync data, then a normal frame.
-    Bytes lone = frame(L2_256K_STEREO & ~0xF000u, 2000, 40);
-    const Bytes normal = frame(L2_256K_STEREO, 835, 41);
-    const pcm_compare::Decoded d = pcm_compare::decodeStream(concat({lone, normal}), {64});
-    EXPECT_EQ(d.frames, 1);
-    EXPECT_EQ(d.pcm.size(), 1152u * 2);
+    // A lone free-format header and 100 bytes of non-sync data, then normal frames: the search
+    // for a second free-format header gathers the longest frame's worth, gives up, and the
+    // frames inside what it gathered are found and none is lost.
+    const Bytes lone = frame(L2_256K_STEREO & ~0xF000u, 100, 40);
+    const Bytes normal = concat({frame(L2_256K_STEREO, 835, 41), frame(L2_256K_STEREO, 835, 42),
+                                 frame(L2_256K_STEREO, 835, 43)});
+    for (int chunk : {64, 5000}) {
+        const pcm_compare::Decoded d = pcm_compare::decodeStream(concat({lone, normal}), {chunk});
+        EXPECT_EQ(d.frames, 3) << "chunk " << chunk;
+        EXPECT_EQ(d.pcm, pcm_compare::decodeStream(normal).pcm) << "chunk " << chunk;
+    }
 }
 
 TEST_F(FrameLayer, JointStereoBoundBeyondTheSubBandLimitMeansPlainStereo)
