@@ -30,6 +30,18 @@ int32_t icos72[18];       // 1 / (2 cos((2m + 1)π/72))
 int32_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums
 int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV
 
+// l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below
+// SMALL_EXP_MIN every such value comes out 0; no exponent reaches SMALL_EXP_MIN + 256.
+constexpr int SMALL_EXP_MIN = -192;
+int32_t unscale_small[256][16];
+
+inline int32_t unscale_fast(int value, int exponent)
+{
+    if (value < 16 && exponent >= SMALL_EXP_MIN)
+        return unscale_small[exponent - SMALL_EXP_MIN][value];
+    return value < 16 ? 0 : l3_unscale(value, exponent);
+}
+
 int32_t fix_round(double v) { return static_cast<int32_t>(std::lround(v * FIX_ONE)); }
 // The published convention for windows and stereo tables: add 0.5 and truncate.
 int32_t fix_trunc_half(double v) { return static_cast<int32_t>(v * FIX_ONE + 0.5); }
@@ -252,48 +264,52 @@ inline void unfold36(int64_t* out, const T* c)
 }
 
 // The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums.
-// in[] is rewritten in place into the even and odd inputs of those sums. The last stage multiplies
-// by up to 65, so the sums carry EXTRA_BITS more fraction bits; inputs are clamped to 16 times full
-// scale (no stream that is not garbage comes near it) so that no 64-bit product can overflow.
-void dct4_18(int64_t c[18], int32_t in[18])
+// The last stage multiplies by up to 65, so the sums keep EXTRA_BITS more fraction bits; inputs
+// are clamped to 16 times full scale (no stream that is not garbage comes near it) so that no
+// 32-bit sum and no 64-bit product can overflow.
+void dct4_18(int64_t c[18], const int32_t in[18])
 {
     constexpr int EXTRA_BITS = 4;
     constexpr int32_t INPUT_LIMIT = 1 << 27;
-    int64_t x[18];
+    int32_t v[18];
     for (int i = 0; i < 18; ++i)
-        x[i] = in[i] > INPUT_LIMIT ? INPUT_LIMIT : (in[i] < -INPUT_LIMIT ? -INPUT_LIMIT : in[i]);
-    for (int i = 17; i >= 1; --i)
-        x[i] += x[i - 1];
-    for (int i = 17; i >= 3; i -= 2)
-        x[i] += x[i - 2];
-    for (int i = 0; i < 18; ++i) {
-        in[i] = static_cast<int32_t>(x[i]);
-        x[i] *= 1 << EXTRA_BITS;
+        v[i] = in[i] > INPUT_LIMIT ? INPUT_LIMIT : (in[i] < -INPUT_LIMIT ? -INPUT_LIMIT : in[i]);
+    // With u[k] = in[k] + in[k - 1], the even sums take u[0], u[2], ..., u[16] and the odd sums
+    // u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15].
+    int32_t a[2][9];
+    a[0][0] = v[0];
+    a[1][0] = v[1] + v[0];
+    for (int j = 1; j < 9; ++j) {
+        a[0][j] = v[2 * j] + v[2 * j - 1];
+        a[1][j] = v[2 * j + 1] + v[2 * j] + v[2 * j - 1] + v[2 * j - 2];
     }
 
-    // Even sums E (inputs x[0], x[2], ...) and odd sums W (x[1], x[3], ...); m and 8 - m share
-    // their products, with the odd-j terms changing sign.
-    int64_t e[9], w[9];
+    // m and 8 - m share their products, the odd-j terms changing sign. Products add up unshifted.
+    constexpr int SUM_SHIFT = FRAC_BITS - EXTRA_BITS;
+    constexpr int64_t SUM_ROUND = int64_t{1} << (SUM_SHIFT - 1);
+    int64_t sums[2][9];
     for (int part = 0; part < 2; ++part) {
-        const int64_t* a = x + part;
-        int64_t* out = part == 0 ? e : w;
+        const int32_t* x = a[part];
+        int64_t* out = sums[part];
+        const int64_t x0 = int64_t{x[0]} * FIX_ONE + SUM_ROUND;
         for (int m = 0; m < 4; ++m) {
             const int32_t* cm = cos9[m];
-            const int64_t even = a[0] + mul_round(a[4], cm[2]) + mul_round(a[8], cm[4]) +
-                                 mul_round(a[12], cm[6]) + mul_round(a[16], cm[8]);
-            const int64_t odd = mul_round(a[2], cm[1]) + mul_round(a[6], cm[3]) +
-                                mul_round(a[10], cm[5]) + mul_round(a[14], cm[7]);
-            out[m] = even + odd;
-            out[8 - m] = even - odd;
+            const int64_t even = x0 + int64_t{x[2]} * cm[2] + int64_t{x[4]} * cm[4] +
+                                 int64_t{x[6]} * cm[6] + int64_t{x[8]} * cm[8];
+            const int64_t odd = int64_t{x[1]} * cm[1] + int64_t{x[3]} * cm[3] +
+                                int64_t{x[5]} * cm[5] + int64_t{x[7]} * cm[7];
+            out[m] = (even + odd) >> SUM_SHIFT;
+            out[8 - m] = (even - odd) >> SUM_SHIFT;
         }
-        out[4] = a[0] - a[4] + a[8] - a[12] + a[16];
+        out[4] = (int64_t{x[0]} - x[2] + x[4] - x[6] + x[8]) * (1 << EXTRA_BITS);
     }
     constexpr int FINAL_SHIFT = FRAC_BITS + EXTRA_BITS;
     constexpr int64_t FINAL_ROUND = int64_t{1} << (FINAL_SHIFT - 1);
     for (int m = 0; m < 9; ++m) {
-        const int64_t o = mul_round(w[m], icos36[m]);
-        c[m] = ((e[m] + o) * icos72[m] + FINAL_ROUND) >> FINAL_SHIFT;
-        c[17 - m] = ((e[m] - o) * icos72[17 - m] + FINAL_ROUND) >> FINAL_SHIFT;
+        const int64_t e = sums[0][m];
+        const int64_t o = mul_round(sums[1][m], icos36[m]);
+        c[m] = ((e + o) * icos72[m] + FINAL_ROUND) >> FINAL_SHIFT;
+        c[17 - m] = ((e - o) * icos72[17 - m] + FINAL_ROUND) >> FINAL_SHIFT;
     }
 }
 
@@ -395,6 +411,11 @@ int mp_layer3_init()
         int e = 0;
         table_4_3_value[i] = static_cast<uint32_t>(int_pow(i, &e));
         table_4_3_exp[i] = static_cast<int8_t>(e);
+    }
+    for (int e = 0; e < 256; ++e) {
+        unscale_small[e][0] = 0;
+        for (int v = 1; v < 16; ++v)
+            unscale_small[e][v] = l3_unscale(v, e + SMALL_EXP_MIN);
     }
     build_transform_tables();
     build_window_tables();
@@ -507,7 +528,7 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
                 }
                 int32_t out = 0;
                 if (value) {
-                    out = l3_unscale(value, exponents[line]);
+                    out = unscale_fast(value, exponents[line]);
                     if ((window << used) >> 63)
                         out = -out;
                     ++used;
@@ -539,7 +560,7 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
         for (int i = 0; i < 4; ++i) {
             int32_t out = 0;
             if (code & (8 >> i)) {
-                out = l3_unscale(1, exponents[line]);
+                out = unscale_fast(1, exponents[line]);
                 if ((window << used) >> 63)
                     out = -out;
                 ++used;
@@ -701,7 +722,7 @@ void compute_antialias(const MPADecodeContext*, GranuleDef* g)
     }
 }
 
-void imdct36(int32_t out[36], int32_t in[18])
+void imdct36(int32_t out[36], const int32_t in[18])
 {
     int64_t c[18];
     dct4_18(c, in);
@@ -745,16 +766,18 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
         long_end = sblimit;
 
     for (int j = 0; j < long_end; ++j) {
+        // The 36 outputs are the DCT-IV's 18 values, unfolded: c[9..17], -c[17..0], -c[0..8].
         int64_t c[18];
         dct4_18(c, x + 18 * j);
-        int64_t out[36];
-        unfold36(out, c);
         const int row = (g->switch_point && j < 2) ? 0 : g->block_type;
         const int32_t* win = mdct_win[row + ((j & 1) << 2)];
         int32_t* overlap = mdct_buf + 18 * j;
-        for (int i = 0; i < 18; ++i) {
-            sb_samples[i * SBLIMIT + j] = static_cast<int32_t>(((out[i] * win[i]) >> FRAC_BITS) + overlap[i]);
-            overlap[i] = static_cast<int32_t>((out[i + 18] * win[i + 18]) >> FRAC_BITS);
+        int32_t* out = sb_samples + j;
+        for (int i = 0; i < 9; ++i) {
+            out[i * SBLIMIT] = static_cast<int32_t>(((c[i + 9] * win[i]) >> FRAC_BITS) + overlap[i]);
+            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(((-c[17 - i] * win[i + 9]) >> FRAC_BITS) + overlap[i + 9]);
+            overlap[i] = static_cast<int32_t>((-c[8 - i] * win[i + 18]) >> FRAC_BITS);
+            overlap[i + 9] = static_cast<int32_t>((-c[i] * win[i + 27]) >> FRAC_BITS);
         }
     }
 
