@@ -137,16 +137,4 @@ TEST_F(VlcTest, OneBitCodeAtTheRootConsumesOneBit)
     EXPECT_EQ(get_bits_count(&gb), 5);
 }
 
-TEST_F(VlcTest, ZeroLengthCodesAreLeftOut)
-{
-    const uint8_t lengths[] = {0, 1, 1};
-    const uint8_t codes[] = {0, 0, 1};
-    ASSERT_EQ(init_vlc(&vlc_, 1, 3, lengths, 1, 1, codes, 1, 1), 0);
-    const uint8_t stream[] = {0b01000000};
-    GetBitContext gb;
-    init_get_bits(&gb, stream, 8);
-    EXPECT_EQ(get_vlc(&gb, &vlc_), 1);
-    EXPECT_EQ(get_vlc(&gb, &vlc_), 2);
-}
-
 }  // namespace
