@@ -7,8 +7,8 @@
 
 namespace {
 
-// By index, not by iterator: a timer action may not grow a list, but indexing keeps
-// the walk correct even if one ever did.
+// By index, not by iterator: no timer action or look grows a list today, but an
+// index stays valid if one ever does, where an iterator would dangle.
 template <typename T>
 void pollAll(std::vector<T>& actors) {
     for (size_t i = 0; i < actors.size(); ++i) actors[i].invokeCallback();

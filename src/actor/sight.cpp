@@ -11,7 +11,9 @@ namespace {
 // still coming. So a timer that replaces another takes the promise of the old
 // one with it: without this a guard that saw food and then a dead body in one
 // scan, or that was distracted on its way home, would keep a flag whose timer
-// never fires, and never go home again.
+// never fires, and never go home again. With it, a guard that sees food and then
+// a body in one line re-arms both on every look and so holds still until one of
+// them expires (two seconds at most); then it reacts and walks home.
 void replaceTimer(Actor& self, TimerFunc func, float pace, bool repeating) {
     if (self.callback) {
         TimerFunc replaced = self.callback->getFunc();
