@@ -71,15 +71,6 @@ TEST_F(LevelLoader, ReadsTheExampleRoom) {
     EXPECT_EQ(b->getFakeUse(), 0);
 }
 
-TEST_F(LevelLoader, GridIsReadRowByRowFromTheNorth) {
-    Board* b = load(withPlayer("999,999,999,0,0,0,0"));
-    const TILE_TYPE expected[3][4] = {{FLOOR, IN_FLOOR, WATER, FLOOR},
-                                      {FLOOR, FLOOR, WALL, FLOOR},
-                                      {FLOOR, EXIT, FLOOR, FLOOR}};
-    for (int j = 0; j < 3; j++)
-        for (int i = 0; i < 4; i++) EXPECT_EQ(b->getTile(i, j), expected[j][i]) << i << "," << j;
-}
-
 TEST_F(LevelLoader, SmallestAndLargestBoards) {
     Board* b = load("1,1,0,999,0,0,1,999,999,999,999,0,0,0,0");
     ASSERT_NE(b, nullptr);

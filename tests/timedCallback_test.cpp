@@ -45,15 +45,6 @@ TEST_F(Timers, OneShotFiresOnceAtTheFirstPollOnOrAfterItsDeadline) {
     EXPECT_EQ(actor.x, 1);
 }
 
-TEST_F(Timers, LateOneShotFiresOnlyOnce) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 2.0f, false));
-    pollAt(actor, 11999);
-    EXPECT_EQ(actor.x, 0);
-    pollAt(actor, 15000);
-    pollAt(actor, 15001);
-    EXPECT_EQ(actor.x, 1);
-}
-
 TEST_F(Timers, RepeatingTimerMeasuresEachIntervalFromItsLastFiring) {
     actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
     pollAt(actor, 10500);
@@ -100,14 +91,6 @@ TEST_F(Timers, ReplacedTimerNeverFires) {
     pollAt(actor, 10900);
     EXPECT_EQ(actor.x, 0);
     EXPECT_EQ(actor.y, 1);
-}
-
-TEST_F(Timers, ReplacingDoesNotTouchTheBehaviourFlags) {
-    actor.approachFlag = true;
-    actor.addCallback(std::make_unique<TimedCallback>(approachCallback, 0.5f, false));
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
-    EXPECT_TRUE(actor.approachFlag);
-    EXPECT_EQ(actor.callback->getFunc(), &stepEast);
 }
 
 // Timers belong to exactly one actor: moving actors around (as a list does when it

@@ -25,24 +25,6 @@ TEST(Facing, StepsPointNorthTowardsRowZero) {
     EXPECT_EQ(flip(FA_W), FA_E);
 }
 
-TEST(ActorRecord, StartsAliveAtHomeWithNoFlagsOrTimer) {
-    Actor a(3, 4, FA_W);
-    EXPECT_TRUE(a.atOrigLoc());
-    EXPECT_FALSE(a.isDead());
-    EXPECT_FALSE(a.isFakeIll());
-    EXPECT_FALSE(a.inManipulateMode());
-    EXPECT_FALSE(a.inReturnOrigLocMode());
-    EXPECT_EQ(a.callback, nullptr);
-    a.kill();
-    a.makeFakeIll();
-    EXPECT_TRUE(a.isDead());
-    EXPECT_TRUE(a.isFakeIll());
-    a.fleeFlag = true;
-    EXPECT_TRUE(a.inManipulateMode());
-    a.returnOrigLocFlag = true;
-    EXPECT_TRUE(a.inReturnOrigLocMode());
-}
-
 TEST(ActorRecord, ManhattanDistance) {
     Actor a(3, 4, FA_N);
     EXPECT_EQ(a.getManhattanDist(3, 4), 0);
