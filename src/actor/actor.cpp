@@ -2,6 +2,7 @@
 #include "actor/actor.h"
 
 #include "boundsCheck.h"
+#include "check.h"
 
 Actor::Actor(int x, int y, Facing o)
     : x(x), y(y), o(o), homeX(x), homeY(y), homeO(o), alive(true), mirror(false),
@@ -79,6 +80,7 @@ void Actor::invokeCallback() {
 }
 
 void Actor::removeCallbackIfDead() {
+    VW_ASSERT(callback != nullptr);
     if (callback->isDead()) callback.reset();
 }
 
