@@ -82,7 +82,7 @@ protected:
         const std::string wav = base + ".wav";
         const std::string mp2 = base + ".mp2";
         const std::string out = base + ".raw";
-        ASSERT_TRUE(run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+        ASSERT_TRUE(run("sox -D -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
                         " -b 16 " + wav + " synth 1.5 " + (channels == 2 ? "sine 220 " : "") +
                         "sine 300-" + std::to_string(rate / 2 - 500) + " gain -3"))
             << "sox failed for " << base;
