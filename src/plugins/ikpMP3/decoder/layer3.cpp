@@ -23,11 +23,12 @@ constexpr int FRAC_BITS = 23;
 constexpr int32_t FIX_ONE = 1 << FRAC_BITS;
 constexpr int32_t SQRT_HALF = 5931642;   // 1/√2
 constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
+constexpr int COS9_BITS = 30;
 
 // Transform constants, 23 fraction bits.
 int32_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
 int32_t icos72[18];       // 1 / (2 cos((2m + 1)π/72))
-int32_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums
+int32_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums, with COS9_BITS fraction bits
 int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV
 
 // l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below
@@ -100,83 +101,6 @@ int spectrum_end(const int32_t* x)
     while (n > 0 && x[n - 1] == 0)
         --n;
     return n;
-}
-
-void read_side_info(MPADecodeContext* s, GranuleDef* g)
-{
-    GetBitContext* gb = &s->gb;
-    g->part2_3_length = get_bits(gb, 12);
-    g->big_values = get_bits(gb, 9);
-    g->global_gain = get_bits(gb, 8);
-    // Mid/side without intensity: the 1/√2 of the sum and difference is taken out of the gain.
-    if ((s->mode_ext & 3) == 2)
-        g->global_gain -= 2;
-    g->scalefac_compress = get_bits(gb, s->lsf ? 9 : 4);
-}
-
-// Returns -1 for window switching with block type 0.
-int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
-{
-    GetBitContext* gb = &s->gb;
-    const int sri = s->sample_rate_index;
-    read_side_info(s, g);
-    if (get_bits(gb, 1)) {
-        g->block_type = static_cast<uint8_t>(get_bits(gb, 2));
-        if (g->block_type == 0)
-            return -1;
-        g->switch_point = static_cast<uint8_t>(get_bits(gb, 1));
-        for (int i = 0; i < 2; ++i)
-            g->table_select[i] = get_bits(gb, 5);
-        g->table_select[2] = 0;
-        for (int i = 0; i < 3; ++i)
-            g->subblock_gain[i] = get_bits(gb, 3);
-        // Region 1 starts at the fourth short band for short blocks (72 lines at 8000 Hz, where
-        // short bands are twice as wide; 36 lines elsewhere) and at the ninth long band otherwise.
-        if (g->block_type == 2)
-            g->region_size[0] = sri == 8 ? 36 : 18;
-        else if (sri <= 2)
-            g->region_size[0] = 18;
-        else
-            g->region_size[0] = sri == 8 ? 54 : 27;
-        g->region_size[1] = 288;
-    } else {
-        g->block_type = 0;
-        g->switch_point = 0;
-        for (int i = 0; i < 3; ++i)
-            g->table_select[i] = get_bits(gb, 5);
-        for (int i = 0; i < 3; ++i)
-            g->subblock_gain[i] = 0;
-        const int r0 = get_bits(gb, 4);
-        const int r1 = get_bits(gb, 3);
-        g->region_size[0] = band_index_long[sri][r0 + 1] >> 1;
-        const int r2_start = r0 + r1 + 2 < 22 ? r0 + r1 + 2 : 22;
-        g->region_size[1] = band_index_long[sri][r2_start] >> 1;
-    }
-    g->region_size[2] = 288;
-    int previous = 0;
-    for (int i = 0; i < 3; ++i) {
-        const int boundary = g->region_size[i] < g->big_values ? g->region_size[i] : g->big_values;
-        g->region_size[i] = boundary > previous ? boundary - previous : 0;
-        if (boundary > previous)
-            previous = boundary;
-    }
-
-    if (g->block_type == 2) {
-        if (g->switch_point) {
-            g->long_end = sri <= 2 ? 8 : (sri != 8 ? 6 : 4);
-            g->short_start = sri != 8 ? 3 : 2;
-        } else {
-            g->long_end = 0;
-            g->short_start = 0;
-        }
-    } else {
-        g->short_start = 13;
-        g->long_end = 22;
-    }
-    g->preflag = s->lsf ? 0 : static_cast<int>(get_bits(gb, 1));
-    g->scalefac_scale = static_cast<uint8_t>(get_bits(gb, 1));
-    g->count1table_select = static_cast<uint8_t>(get_bits(gb, 1));
-    return 0;
 }
 
 void read_scale_factors_mpeg1(MPADecodeContext* s, GranuleDef* g, const GranuleDef* first)
@@ -264,9 +188,9 @@ inline void unfold36(int64_t* out, const T* c)
 }
 
 // The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums.
-// The last stage multiplies by up to 65, so the sums keep EXTRA_BITS more fraction bits; inputs
-// are clamped to 16 times full scale (no stream that is not garbage comes near it) so that no
-// 32-bit sum and no 64-bit product can overflow.
+// The last stage multiplies by up to 11.5, so the sums keep EXTRA_BITS more fraction bits and
+// their cosines 30; inputs are clamped to 16 times full scale (no stream that is not garbage
+// comes near it) so that no 32-bit sum and no 64-bit product can overflow.
 void dct4_18(int64_t c[18], const int32_t in[18])
 {
     constexpr int EXTRA_BITS = 4;
@@ -285,13 +209,13 @@ void dct4_18(int64_t c[18], const int32_t in[18])
     }
 
     // m and 8 - m share their products, the odd-j terms changing sign. Products add up unshifted.
-    constexpr int SUM_SHIFT = FRAC_BITS - EXTRA_BITS;
+    constexpr int SUM_SHIFT = COS9_BITS - EXTRA_BITS;
     constexpr int64_t SUM_ROUND = int64_t{1} << (SUM_SHIFT - 1);
     int64_t sums[2][9];
     for (int part = 0; part < 2; ++part) {
         const int32_t* x = a[part];
         int64_t* out = sums[part];
-        const int64_t x0 = int64_t{x[0]} * FIX_ONE + SUM_ROUND;
+        const int64_t x0 = int64_t{x[0]} * (1 << COS9_BITS) + SUM_ROUND;
         for (int m = 0; m < 4; ++m) {
             const int32_t* cm = cos9[m];
             const int64_t even = x0 + int64_t{x[2]} * cm[2] + int64_t{x[4]} * cm[4] +
@@ -321,7 +245,7 @@ void build_transform_tables()
         icos72[m] = fix_round(1.0 / (2.0 * std::cos((2 * m + 1) * M_PI / 72.0)));
     for (int m = 0; m < 4; ++m)
         for (int j = 0; j < 9; ++j)
-            cos9[m][j] = fix_round(std::cos((2 * m + 1) * j * M_PI / 18.0));
+            cos9[m][j] = static_cast<int32_t>(std::lround(std::cos((2 * m + 1) * j * M_PI / 18.0) * (1 << COS9_BITS)));
     for (int m = 0; m < 6; ++m)
         for (int k = 0; k < 6; ++k)
             cos12[m][k] = fix_round(std::cos((2 * m + 1) * (2 * k + 1) * M_PI / 24.0));
@@ -397,6 +321,86 @@ int build_huffman_tables()
 }
 
 }  // namespace
+
+namespace {
+
+void read_side_info(MPADecodeContext* s, GranuleDef* g)
+{
+    GetBitContext* gb = &s->gb;
+    g->part2_3_length = get_bits(gb, 12);
+    g->big_values = get_bits(gb, 9);
+    g->global_gain = get_bits(gb, 8);
+    // Mid/side without intensity: the 1/√2 of the sum and difference is taken out of the gain.
+    if ((s->mode_ext & 3) == 2)
+        g->global_gain -= 2;
+    g->scalefac_compress = get_bits(gb, s->lsf ? 9 : 4);
+}
+
+}  // namespace
+
+int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
+{
+    GetBitContext* gb = &s->gb;
+    const int sri = s->sample_rate_index;
+    read_side_info(s, g);
+    if (get_bits(gb, 1)) {
+        g->block_type = static_cast<uint8_t>(get_bits(gb, 2));
+        if (g->block_type == 0)
+            return -1;
+        g->switch_point = static_cast<uint8_t>(get_bits(gb, 1));
+        for (int i = 0; i < 2; ++i)
+            g->table_select[i] = get_bits(gb, 5);
+        g->table_select[2] = 0;
+        for (int i = 0; i < 3; ++i)
+            g->subblock_gain[i] = get_bits(gb, 3);
+        // Region 1 starts at the fourth short band for short blocks (72 lines at 8000 Hz, where
+        // short bands are twice as wide; 36 lines elsewhere) and at the ninth long band otherwise.
+        if (g->block_type == 2)
+            g->region_size[0] = sri == 8 ? 36 : 18;
+        else if (sri <= 2)
+            g->region_size[0] = 18;
+        else
+            g->region_size[0] = sri == 8 ? 54 : 27;
+        g->region_size[1] = 288;
+    } else {
+        g->block_type = 0;
+        g->switch_point = 0;
+        for (int i = 0; i < 3; ++i)
+            g->table_select[i] = get_bits(gb, 5);
+        for (int i = 0; i < 3; ++i)
+            g->subblock_gain[i] = 0;
+        const int r0 = get_bits(gb, 4);
+        const int r1 = get_bits(gb, 3);
+        g->region_size[0] = band_index_long[sri][r0 + 1] >> 1;
+        const int r2_start = r0 + r1 + 2 < 22 ? r0 + r1 + 2 : 22;
+        g->region_size[1] = band_index_long[sri][r2_start] >> 1;
+    }
+    g->region_size[2] = 288;
+    int previous = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int boundary = g->region_size[i] < g->big_values ? g->region_size[i] : g->big_values;
+        g->region_size[i] = boundary > previous ? boundary - previous : 0;
+        if (boundary > previous)
+            previous = boundary;
+    }
+
+    if (g->block_type == 2) {
+        if (g->switch_point) {
+            g->long_end = sri <= 2 ? 8 : (sri != 8 ? 6 : 4);
+            g->short_start = sri != 8 ? 3 : 2;
+        } else {
+            g->long_end = 0;
+            g->short_start = 0;
+        }
+    } else {
+        g->short_start = 13;
+        g->long_end = 22;
+    }
+    g->preflag = s->lsf ? 0 : static_cast<int>(get_bits(gb, 1));
+    g->scalefac_scale = static_cast<uint8_t>(get_bits(gb, 1));
+    g->count1table_select = static_cast<uint8_t>(get_bits(gb, 1));
+    return 0;
+}
 
 int mp_layer3_init()
 {

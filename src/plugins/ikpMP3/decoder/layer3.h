@@ -41,6 +41,8 @@ extern VLC huff_quad_vlc[2];
 // value^(4/3) × 2^(exponent / 4) with 23 fraction bits, value 1..8206; saturates far above full scale.
 int32_t l3_unscale(int value, int exponent);
 
+// One granule and channel of side information; -1 for window switching with block type 0.
+int read_granule_side_info(MPADecodeContext* s, GranuleDef* g);
 void lsf_sf_expand(int slen[4], int sf, int n1, int n2, int n3);
 void exponents_from_scale_factors(const MPADecodeContext* s, const GranuleDef* g, int16_t* exponents);
 int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents, int end_pos);
