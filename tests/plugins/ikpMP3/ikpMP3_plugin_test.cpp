@@ -73,7 +73,7 @@ public:
     std::vector<int32_t> Seeks;
 };
 
-// An engine with the plug-in registered, and the reader refcounting the tests check.
+// An engine with the plug-in's loader registered.
 struct Engine {
     HostEngine engine;
     IAudioStreamLoader* loader = nullptr;

@@ -1,9 +1,9 @@
 // irrKlang.h — the irrKlang 1.1.3 engine's plug-in interfaces, as the plug-in relies on them.
 //
 // These types belong to the engine, not to this project: they are written here only
-// because the engine is not available to build against. Field order and virtual slot
-// order follow the engine's published headers, so nothing here may be reordered or
-// extended with virtual operations for our own convenience.
+// because the engine is not available to build against, from what the plug-in relies
+// on. The engine fixes their field order and virtual-slot order, so nothing here may be
+// reordered or given extra virtual operations for our own convenience.
 #pragma once
 
 #include <cstdint>
