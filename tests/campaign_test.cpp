@@ -1,0 +1,315 @@
+// campaign_test.cpp — the shipped levels: each loads, and each is won by its walkthrough,
+// replayed key by key through the real keyboard handler, tick phases and flow step in
+// simulated time. Levels that teach a power are shown to need it: without that one power's
+// key presses, the same walkthrough does not win.
+//
+// A walkthrough assets/levels/levelNN.walk holds lines "<wait-ms> <keys>": each key of
+// <keys> is pressed <wait-ms> after the one before. "needs <keys>" names powers whose
+// removal must lose the level; '#' starts a comment. Set VW_WALK_TRACE=1 to print the
+// board after every key while designing.
+#include "board.h"
+#include "gameClock.h"
+#include "idle.h"
+#include "keyboard.h"
+#include "redisplay.h"
+#include "screenFlow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int64_t FASTEST_KEY_MS = 120;  // a walkthrough must be playable by hand
+constexpr int64_t SETTLE_MS = 1000;      // after the last key, time for anything to go wrong
+
+struct KeyPress {
+    int64_t atMs;   // since the level started
+    char key;
+};
+
+struct Walk {
+    std::vector<KeyPress> presses;
+    std::string needs;       // power keys without which the level is lost
+    std::string error;       // a malformed line
+};
+
+std::string levelPath(int n, const char* ext)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "assets/levels/level%02d.%s", n, ext);
+    return name;
+}
+
+Walk readWalk(const std::string& path)
+{
+    Walk walk;
+    std::ifstream in(path);
+    if (!in) {
+        walk.error = "cannot open " + path;
+        return walk;
+    }
+    std::string line;
+    int64_t t = 0;
+    for (int lineNo = 1; std::getline(in, line); ++lineNo) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream fields(line);
+        std::string first, keys, extra;
+        if (!(fields >> first))
+            continue;
+        fields >> keys >> extra;
+        bool number = first.find_first_not_of("0123456789") == std::string::npos;
+        if (first == "needs" && !keys.empty() && extra.empty()) {
+            walk.needs += keys;
+        } else if (number && !keys.empty() && extra.empty() && keys.find_first_not_of("wasdhjkl") == std::string::npos) {
+            for (char k : keys) {
+                t += std::stoll(first);
+                walk.presses.push_back({t, k});
+            }
+        } else {
+            walk.error = path + ":" + std::to_string(lineNo) + ": expected \"<wait-ms> <keys>\" or \"needs <keys>\"";
+            return walk;
+        }
+    }
+    return walk;
+}
+
+std::string boardPicture(Board& b)
+{
+    std::string pic;
+    const char* terrain = ".~,#E";
+    const char* facing = "^v><";
+    for (int y = 0; y < b.getHeight(); ++y) {
+        for (int x = 0; x < b.getWidth(); ++x) {
+            Actor* who = nullptr;
+            ObjectType what = b.getObject(x, y, who);
+            char c = terrain[b.getTile(x, y)];
+            std::string cell = std::string(1, c) + " ";
+            switch (what) {
+            case OB_ILL: cell = std::string(b.getIll().isCloaked ? "c" : "@") + facing[who->o]; break;
+            case OB_GUARD: cell = std::string(who->isFakeIll() ? "g" : "G") + facing[who->o]; break;
+            case OB_DOG: cell = std::string(who->isFakeIll() ? "d" : "D") + facing[who->o]; break;
+            case OB_SG: cell = std::string(who->isFakeIll() ? "s" : "S") + facing[who->o]; break;
+            case OB_FOOD: cell = "f "; break;
+            case OB_DEADBODY: cell = "b "; break;
+            default: break;
+            }
+            pic += cell;
+        }
+        pic += "\n";
+    }
+    return pic;
+}
+
+// Plays the shipped levels from the repository's root, in simulated time.
+class Campaign : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home = std::filesystem::current_path();
+        const char* root = std::getenv("VW_SOURCE_DIR");
+        ASSERT_NE(root, nullptr);
+        std::filesystem::current_path(root);
+        clock.install();
+        setRedisplayHandler({});
+        trace = std::getenv("VW_WALK_TRACE") != nullptr;
+    }
+    void TearDown() override { std::filesystem::current_path(home); }
+
+    static int levelCount()
+    {
+        int n = 0;
+        while (std::filesystem::exists(levelPath(n, "txt")))
+            ++n;
+        return n;
+    }
+
+    // One pass of the game loop: what idle and the start of a redraw do.
+    void tick()
+    {
+        clock.advance(tickMs);
+        idle();
+        runFlowStep();
+    }
+
+    struct Outcome {
+        bool won = false;
+        bool lost = false;
+        int64_t atMs = 0;
+        std::string picture;     // the board when the level was decided
+    };
+
+    // Makes level n current on the game screen, as if the levels before it were won.
+    void startLevel(int n)
+    {
+        loadInitialBoard();
+        for (int i = 0; i < n; ++i)
+            loadNextBoard();
+        ASSERT_NE(getCurrentBoard(), nullptr);
+        ASSERT_EQ(getCurrLevel(), n);
+        gotoMainGame();
+    }
+
+    // Plays the presses on level n, which is current; stops when the level is left.
+    Outcome play(const std::vector<KeyPress>& presses)
+    {
+        Outcome out;
+        int64_t start = clock.now();
+        auto decided = [&](int64_t t) {
+            Board* b = getCurrentBoard();
+            if (b && b->hasLost()) {
+                out.lost = true;
+                out.picture = boardPicture(*b);
+            }
+            out.atMs = t;
+            return out.lost;
+        };
+        for (const KeyPress& p : presses) {
+            while (clock.now() - start < p.atMs) {
+                clock.advance(tickMs);
+                idle();
+                if (decided(clock.now() - start))
+                    return out;
+                runFlowStep();
+            }
+            keyboard(static_cast<unsigned char>(p.key), 0, 0);
+            if (trace)
+                std::printf("%6lld ms  %c\n%s", static_cast<long long>(p.atMs), p.key,
+                            boardPicture(*getCurrentBoard()).c_str());
+            if (decided(p.atMs))
+                return out;
+            if (getCurrentBoard()->hasWon()) {
+                out.won = true;
+                out.picture = boardPicture(*getCurrentBoard());
+                runFlowStep();
+                return out;
+            }
+        }
+        // No win: give the enemies time to catch a player left standing in sight.
+        for (int64_t t = 0; t < SETTLE_MS; t += tickMs) {
+            clock.advance(tickMs);
+            idle();
+            if (decided(clock.now() - start))
+                return out;
+        }
+        out.picture = boardPicture(*getCurrentBoard());
+        return out;
+    }
+
+    std::filesystem::path home;
+    ManualClock clock{1000};
+    int64_t tickMs = 4;      // the idle loop runs far faster than anyone types
+    bool trace = false;
+};
+
+}
+
+TEST_F(Campaign, TwelveOrMoreLevelsEachTwelveByTwelveWithAWalkthrough)
+{
+    int count = levelCount();
+    EXPECT_GE(count, 12);
+    for (int n = 0; n < count; ++n) {
+        SCOPED_TRACE(levelPath(n, "txt"));
+        startLevel(n);
+        Board* b = getCurrentBoard();
+        EXPECT_EQ(b->getWidth(), 12);
+        EXPECT_EQ(b->getHeight(), 12);
+        int exits = 0;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x)
+                exits += b->getTile(x, y) == EXIT;
+        EXPECT_GE(exits, 1);
+        Walk walk = readWalk(levelPath(n, "walk"));
+        EXPECT_EQ(walk.error, "");
+        EXPECT_FALSE(walk.presses.empty());
+        for (size_t i = 1; i < walk.presses.size(); ++i)
+            EXPECT_GE(walk.presses[i].atMs - walk.presses[i - 1].atMs, FASTEST_KEY_MS)
+                << "key " << i + 1 << " comes too fast to be played by hand";
+    }
+}
+
+TEST_F(Campaign, EachWalkthroughWinsItsLevelWithoutBeingSeen)
+{
+    for (int n = 0; n < levelCount(); ++n) {
+        SCOPED_TRACE(levelPath(n, "walk"));
+        Walk walk = readWalk(levelPath(n, "walk"));
+        ASSERT_EQ(walk.error, "");
+        startLevel(n);
+        Outcome out = play(walk.presses);
+        EXPECT_TRUE(out.won) << (out.lost ? "lost" : "not won") << " at " << out.atMs << " ms\n" << out.picture;
+        EXPECT_FALSE(out.lost);
+        EXPECT_EQ(getCurrLevel(), n + 1 < levelCount() ? n + 1 : 0) << "the win did not move the game on";
+    }
+}
+
+// The same walkthroughs on a slow and a fast machine, and played a little slower or faster
+// than written: no level depends on a lucky frame or on exact timing.
+TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRatesAndTempos)
+{
+    struct Variant {
+        int64_t tickMs;
+        int tempoPercent;
+    };
+    for (Variant v : {Variant{1, 100}, Variant{17, 100}, Variant{33, 100}, Variant{4, 90}, Variant{4, 110}}) {
+        tickMs = v.tickMs;
+        for (int n = 0; n < levelCount(); ++n) {
+            SCOPED_TRACE(levelPath(n, "walk") + " ticking every " + std::to_string(v.tickMs) + " ms at " +
+                         std::to_string(v.tempoPercent) + "% of the written pace");
+            Walk walk = readWalk(levelPath(n, "walk"));
+            ASSERT_EQ(walk.error, "");
+            for (KeyPress& p : walk.presses)
+                p.atMs = p.atMs * v.tempoPercent / 100;
+            startLevel(n);
+            Outcome out = play(walk.presses);
+            EXPECT_TRUE(out.won) << (out.lost ? "lost" : "not won") << " at " << out.atMs << " ms\n" << out.picture;
+        }
+    }
+}
+
+TEST_F(Campaign, LevelsThatTeachAPowerCannotBeWonWithoutIt)
+{
+    std::string taught;
+    for (int n = 0; n < levelCount(); ++n) {
+        Walk walk = readWalk(levelPath(n, "walk"));
+        ASSERT_EQ(walk.error, "");
+        for (char power : walk.needs) {
+            SCOPED_TRACE(levelPath(n, "walk") + " without " + power);
+            taught += power;
+            // The same presses at the same moments, with this one power never used.
+            std::vector<KeyPress> without;
+            for (const KeyPress& p : walk.presses)
+                if (p.key != power)
+                    without.push_back(p);
+            ASSERT_LT(without.size(), walk.presses.size()) << "the walkthrough never uses it";
+            startLevel(n);
+            Outcome out = play(without);
+            EXPECT_FALSE(out.won) << "won all the same";
+        }
+    }
+    for (char power : std::string("hjkl"))
+        EXPECT_NE(taught.find(power), std::string::npos) << "no level needs the power on key " << power;
+}
+
+TEST_F(Campaign, TheWholeGameFromTitleToEnding)
+{
+    int count = levelCount();
+    loadInitialBoard();        // the state main leaves: level 0 loaded, the title showing
+    gotoTitle();
+    tick();
+    keyboard(' ', 0, 0);          // any key leaves the title; a space does nothing else
+    ASSERT_FALSE(atTitle());
+    for (int n = 0; n < count; ++n) {
+        SCOPED_TRACE(levelPath(n, "walk"));
+        ASSERT_EQ(getCurrLevel(), n);
+        Outcome out = play(readWalk(levelPath(n, "walk")).presses);
+        ASSERT_TRUE(out.won) << "lost at " << out.atMs << " ms\n" << out.picture;
+    }
+    EXPECT_TRUE(atEnding());
+    EXPECT_EQ(getCurrLevel(), 0);
+}
