@@ -263,15 +263,15 @@ TEST(PluginEntry, RightVersionRegistersOneLoaderOwnedByTheEngineAlone)
 TEST(PluginEntry, OtherVersionsPrintTheMessageAndRegisterNothing)
 {
     ASSERT_NE(pluginEntry(), nullptr);
-    for (const char* version : {"1.1.30", "1.1", "1.1.2", "", "1.1.3 ", "v1.1.3"}) {
+    for (const char* version : {"1.1.30", "1.1", "1.1.2", "", "1.1.3 ", "v1.1.3", (const char*)nullptr}) {
         HostEngine engine;
         testing::internal::CaptureStdout();
         pluginEntry()(&engine, version);
         std::fflush(stdout);
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   "This MP3 plugin only supports irrKlang version 1.1.3, mp3 playback disabled.\n")
-            << version;
-        EXPECT_TRUE(engine.loaders().empty()) << version;
+            << (version ? version : "null");
+        EXPECT_TRUE(engine.loaders().empty()) << (version ? version : "null");
     }
 }
 
@@ -287,6 +287,7 @@ TEST(Loader, ClaimsNamesContainingDotMp3)
     EXPECT_FALSE(e.loader->isALoadableFileExtension("theme.MP3"));
     EXPECT_FALSE(e.loader->isALoadableFileExtension("theme.mp"));
     EXPECT_FALSE(e.loader->isALoadableFileExtension("theme.wav"));
+    EXPECT_FALSE(e.loader->isALoadableFileExtension(nullptr));
 }
 
 TEST(Loader, RefusesWhatIsNotMpegAudioAndGivesTheReaderBack)
