@@ -26,9 +26,9 @@ constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
 constexpr int COS9_BITS = 30;
 
 // Transform constants, 23 fraction bits.
-int32_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
-int32_t icos72[18];       // 1 / (2 cos((2m + 1)π/72))
-int32_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums, with COS9_BITS fraction bits
+int64_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
+int64_t icos72[18];       // 1 / (2 cos((2m + 1)π/72))
+int64_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums, with COS9_BITS fraction bits
 int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV
 
 // l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below
@@ -48,7 +48,7 @@ int32_t fix_round(double v) { return static_cast<int32_t>(std::lround(v * FIX_ON
 int32_t fix_trunc_half(double v) { return static_cast<int32_t>(v * FIX_ONE + 0.5); }
 
 // 64-bit product with rounding, kept 64-bit so that sums of out-of-range values cannot overflow.
-inline int64_t mul_round(int64_t a, int32_t b)
+inline int64_t mul_round(int64_t a, int64_t b)
 {
     return (a * b + (int64_t{1} << (FRAC_BITS - 1))) >> FRAC_BITS;
 }
@@ -217,7 +217,7 @@ void dct4_18(int64_t c[18], const int32_t in[18])
         int64_t* out = sums[part];
         const int64_t x0 = int64_t{x[0]} * (1 << COS9_BITS) + SUM_ROUND;
         for (int m = 0; m < 4; ++m) {
-            const int32_t* cm = cos9[m];
+            const int64_t* cm = cos9[m];
             const int64_t even = x0 + int64_t{x[2]} * cm[2] + int64_t{x[4]} * cm[4] +
                                  int64_t{x[6]} * cm[6] + int64_t{x[8]} * cm[8];
             const int64_t odd = int64_t{x[1]} * cm[1] + int64_t{x[3]} * cm[3] +
@@ -245,7 +245,7 @@ void build_transform_tables()
         icos72[m] = fix_round(1.0 / (2.0 * std::cos((2 * m + 1) * M_PI / 72.0)));
     for (int m = 0; m < 4; ++m)
         for (int j = 0; j < 9; ++j)
-            cos9[m][j] = static_cast<int32_t>(std::lround(std::cos((2 * m + 1) * j * M_PI / 18.0) * (1 << COS9_BITS)));
+            cos9[m][j] = static_cast<int64_t>(std::lround(std::cos((2 * m + 1) * j * M_PI / 18.0) * (1 << COS9_BITS)));
     for (int m = 0; m < 6; ++m)
         for (int k = 0; k < 6; ++k)
             cos12[m][k] = fix_round(std::cos((2 * m + 1) * (2 * k + 1) * M_PI / 24.0));
