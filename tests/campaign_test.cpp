@@ -296,6 +296,49 @@ TEST_F(Campaign, LevelsThatTeachAPowerCannotBeWonWithoutIt)
         EXPECT_NE(taught.find(power), std::string::npos) << "no level needs the power on key " << power;
 }
 
+// Without powers nothing on a board ever moves, so whether a level can be crossed without
+// them is a search over the squares where the game's own enemies would not see the player.
+TEST_F(Campaign, OnlyTheLevelsThatTeachNoPowerCanBeWalkedWithoutOne)
+{
+    for (int n = 0; n < levelCount(); ++n) {
+        SCOPED_TRACE(levelPath(n, "txt"));
+        Walk walk = readWalk(levelPath(n, "walk"));
+        ASSERT_EQ(walk.error, "");
+        startLevel(n);
+        auto safe = [](int x, int y) {
+            loadCurrBoard();
+            Board* b = getCurrentBoard();
+            TILE_TYPE t = b->getTile(x, y);
+            Actor* who = nullptr;
+            if (t == WALL || t == WATER || b->getObject(x, y, who) != OB_EMPTY)
+                return false;
+            b->getIll().x = x;
+            b->getIll().y = y;
+            runEnemyPhase();
+            return !b->hasLost();
+        };
+        Board* b = getCurrentBoard();
+        std::vector<std::pair<int, int>> open{{b->getIll().x, b->getIll().y}};
+        std::vector<bool> visited(144, false);
+        visited[open[0].second * 12 + open[0].first] = true;
+        bool reached = false;
+        while (!open.empty() && !reached) {
+            auto [x, y] = open.back();
+            open.pop_back();
+            for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                int nx = x + dx, ny = y + dy;
+                if (nx < 0 || ny < 0 || nx >= 12 || ny >= 12 || visited[ny * 12 + nx] || !safe(nx, ny))
+                    continue;
+                visited[ny * 12 + nx] = true;
+                reached = reached || getCurrentBoard()->getTile(nx, ny) == EXIT;
+                open.push_back({nx, ny});
+            }
+        }
+        EXPECT_EQ(reached, walk.needs.empty()) << (reached ? "the stairs can be reached without any power"
+                                                           : "a level that needs no power cannot be crossed");
+    }
+}
+
 TEST_F(Campaign, TheWholeGameFromTitleToEnding)
 {
     int count = levelCount();
