@@ -148,7 +148,8 @@ TileSet buildActorTiles(const std::string& spriteDir)
             Image mini = facing == "left" ? sprite(fk.enemy + std::string("_right")).mirrored()
                                           : sprite(fk.enemy + std::string("_") + facing);
             Image marker(TILE_W, TILE_H);
-            marker.draw(mini, TILE_W - mini.width() - 1, 1);
+            // In the corner behind the player's face, so the two never overlap.
+            marker.draw(mini, facing == "right" ? 1 : TILE_W - mini.width() - 1, 1);
             Image tile = finish(fakeOf(layer, rgb(fk.tint)), rgb(fk.tint), 90);
             tile.draw(outline(marker, rgb(fk.tint)), 0, 0);
             tile.draw(marker, 0, 0);
