@@ -92,8 +92,6 @@ inline int vlc_lookup(const VLC* vlc, uint64_t window, int* used)
     return entry[0];
 }
 
-inline bool is_mixed(const GranuleDef* g) { return g->block_type == 2 && g->switch_point; }
-
 // Index of the last non-zero line plus one (0 for an all-zero spectrum).
 int spectrum_end(const int32_t* x)
 {
@@ -173,18 +171,6 @@ void read_scale_factors_lsf(MPADecodeContext* s, GranuleDef* g, int ch)
             g->scale_factors[j++] = static_cast<uint8_t>(get_bitsz(gb, slen[k]));
     }
     std::memset(g->scale_factors + j, 0, sizeof g->scale_factors - j);
-}
-
-// out[0..35] of the 36-point IMDCT from the 18-point DCT-IV c[0..17].
-template <typename T>
-inline void unfold36(int64_t* out, const T* c)
-{
-    for (int i = 0; i < 9; ++i)
-        out[i] = c[i + 9];
-    for (int i = 9; i < 27; ++i)
-        out[i] = -static_cast<int64_t>(c[26 - i]);
-    for (int i = 27; i < 36; ++i)
-        out[i] = -static_cast<int64_t>(c[i - 27]);
 }
 
 // The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums.
@@ -322,11 +308,10 @@ int build_huffman_tables()
 
 }  // namespace
 
-namespace {
-
-void read_side_info(MPADecodeContext* s, GranuleDef* g)
+int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
 {
     GetBitContext* gb = &s->gb;
+    const int sri = s->sample_rate_index;
     g->part2_3_length = get_bits(gb, 12);
     g->big_values = get_bits(gb, 9);
     g->global_gain = get_bits(gb, 8);
@@ -334,15 +319,6 @@ void read_side_info(MPADecodeContext* s, GranuleDef* g)
     if ((s->mode_ext & 3) == 2)
         g->global_gain -= 2;
     g->scalefac_compress = get_bits(gb, s->lsf ? 9 : 4);
-}
-
-}  // namespace
-
-int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
-{
-    GetBitContext* gb = &s->gb;
-    const int sri = s->sample_rate_index;
-    read_side_info(s, g);
     if (get_bits(gb, 1)) {
         g->block_type = static_cast<uint8_t>(get_bits(gb, 2));
         if (g->block_type == 0)
@@ -728,12 +704,15 @@ void compute_antialias(const MPADecodeContext*, GranuleDef* g)
 
 void imdct36(int32_t out[36], const int32_t in[18])
 {
+    // The 36 outputs are the DCT-IV's 18 values unfolded: c[9..17], -c[17..0], -c[0..8].
     int64_t c[18];
     dct4_18(c, in);
-    int64_t wide[36];
-    unfold36(wide, c);
-    for (int i = 0; i < 36; ++i)
-        out[i] = static_cast<int32_t>(wide[i]);
+    for (int i = 0; i < 9; ++i)
+        out[i] = static_cast<int32_t>(c[i + 9]);
+    for (int i = 9; i < 27; ++i)
+        out[i] = static_cast<int32_t>(-c[26 - i]);
+    for (int i = 27; i < 36; ++i)
+        out[i] = static_cast<int32_t>(-c[i - 27]);
 }
 
 void imdct12(int32_t out[12], const int32_t in[6])
@@ -770,7 +749,7 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
         long_end = sblimit;
 
     for (int j = 0; j < long_end; ++j) {
-        // The 36 outputs are the DCT-IV's 18 values, unfolded: c[9..17], -c[17..0], -c[0..8].
+        // The transform's outputs unfolded as in imdct36, windowed on the way.
         int64_t c[18];
         dct4_18(c, x + 18 * j);
         const int row = (g->switch_point && j < 2) ? 0 : g->block_type;
