@@ -4,8 +4,8 @@
 // key presses, the same walkthrough does not win.
 //
 // A walkthrough assets/levels/levelNN.walk holds lines "<wait-ms> <keys>": each key of
-// <keys> is pressed <wait-ms> after the one before. "needs <keys>" names powers whose
-// removal must lose the level; '#' starts a comment. Set VW_WALK_TRACE=1 to print the
+// <keys> is pressed <wait-ms> after the one before. "needs <keys>" names the powers the
+// level teaches: without any one of them it must not be won. '#' starts a comment. Set VW_WALK_TRACE=1 to print the
 // board after every key while designing.
 #include "board.h"
 #include "gameClock.h"
@@ -36,7 +36,7 @@ struct KeyPress {
 
 struct Walk {
     std::vector<KeyPress> presses;
-    std::string needs;       // power keys without which the level is lost
+    std::string needs;       // power keys without which the level cannot be won
     std::string error;       // a malformed line
 };
 
@@ -156,7 +156,7 @@ protected:
         gotoMainGame();
     }
 
-    // Plays the presses on level n, which is current; stops when the level is left.
+    // Plays the presses on the current level; stops when it is won or lost.
     Outcome play(const std::vector<KeyPress>& presses)
     {
         Outcome out;
