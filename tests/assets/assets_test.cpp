@@ -25,10 +25,12 @@ class Assets : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        home = std::filesystem::current_path();
         const char* root = std::getenv("VW_SOURCE_DIR");
         ASSERT_NE(root, nullptr);
         std::filesystem::current_path(root);
     }
+    void TearDown() override { std::filesystem::current_path(home); }
 
     static Picture png(const std::string& stem)
     {
@@ -51,6 +53,8 @@ protected:
                 }
         return double(differing) / double(a.rgba.size() / 4);
     }
+
+    std::filesystem::path home;
 };
 
 const char* const FACINGS[] = {"back", "front", "right", "left"};
