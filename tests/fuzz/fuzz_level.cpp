@@ -1,0 +1,53 @@
+// fuzz_level.cpp — the level loader on arbitrary text. A bad level ends the game; here
+// a fatal handler that throws brings each failure back, so one run tries many files.
+#include <cstdint>
+
+#include "board.h"
+#include "check.h"
+#include "fuzzInput.h"
+
+namespace {
+struct Stopped {
+    int status;
+};
+
+// What the loader promises about every board it lets through.
+void checkStandsOk(Board& board, const Actor& a) {
+    FUZZ_CHECK(board.inBounds(a.x, a.y));
+    FUZZ_CHECK(a.o >= FA_N && a.o <= FA_W);
+    const TILE_TYPE tile = board.getTile(a.x, a.y);
+    FUZZ_CHECK(tile == FLOOR || tile == IN_FLOOR);
+    FUZZ_CHECK(a.alive && a.homeX == a.x && a.homeY == a.y && a.homeO == a.o);
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static ScratchFile file(".txt");
+    static const bool handlerSet = [] {
+        setFatalHandler([](int status, const char*) { throw Stopped{status}; });
+        return true;
+    }();
+    (void)handlerSet;
+    const char* path = file.write(data, size);
+
+    try {
+        Board board(path);
+        FUZZ_CHECK(board.getWidth() >= 1 && board.getWidth() <= MAX_BOARD_WIDTH);
+        FUZZ_CHECK(board.getHeight() >= 1 && board.getHeight() <= MAX_BOARD_HEIGHT);
+        for (int y = 0; y < board.getHeight(); ++y)
+            for (int x = 0; x < board.getWidth(); ++x)
+                FUZZ_CHECK(board.getTile(x, y) >= FLOOR && board.getTile(x, y) <= EXIT);
+        checkStandsOk(board, board.getIll());
+        for (const Guard& g : board.getGuards()) checkStandsOk(board, g);
+        for (const Dog& d : board.getDogs()) checkStandsOk(board, d);
+        for (const SG& s : board.getSgs()) checkStandsOk(board, s);
+        FUZZ_CHECK(board.getFoods().empty() && board.getDeadBodies().empty());
+        for (int count : {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()})
+            FUZZ_CHECK(count >= 0 && count <= MAX_NUM_POWER_USE);
+        FUZZ_CHECK(!board.hasWon() && !board.hasLost());
+    } catch (const Stopped& stopped) {
+        // Assertions stop with 134 (abort), data errors with 1.
+        FUZZ_CHECK(stopped.status == 1 || stopped.status == 134);
+    }
+    return 0;
+}
