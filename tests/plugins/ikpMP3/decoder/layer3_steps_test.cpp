@@ -257,6 +257,15 @@ TEST_F(Layer3Steps, RegionsShrinkToBigValues)
         int big_values;
         int regions[3];
     } cases[] = {{0, {0, 0, 0}}, {1, {1, 0, 0}}, {3, {2, 1, 0}}, {4, {2, 2, 0}}, {100, {2, 2, 96}}, {300, {2, 2, 284}}};
+    ASSERT_EQ(sideInfo(s_.get(), g_.get(), 0, false, 0, false), 0);
+    EXPECT_EQ(g_->global_gain, 150);
+    s_->mode_ext = 2;   // mid/side alone carries its 1/√2 in the gain
+    ASSERT_EQ(sideInfo(s_.get(), g_.get(), 0, false, 0, false), 0);
+    EXPECT_EQ(g_->global_gain, 148);
+    s_->mode_ext = 3;
+    ASSERT_EQ(sideInfo(s_.get(), g_.get(), 0, false, 0, false), 0);
+    EXPECT_EQ(g_->global_gain, 150);
+    s_->mode_ext = 0;
     for (const Case& c : cases) {
         ASSERT_EQ(sideInfo(s_.get(), g_.get(), c.big_values, false, 0, false), 0);
         for (int i = 0; i < 3; ++i)
@@ -436,6 +445,36 @@ TEST_F(Layer3Steps, IntensityStereoAboveTheLastNonZeroBand)
         EXPECT_EQ(g_->sb_hybrid[21], ms ? sum : x) << mode_ext;
         EXPECT_EQ(g_->sb_hybrid[2], normal_left) << mode_ext;
     }
+}
+
+TEST_F(Layer3Steps, ShortBlockIntensityWorksWindowByWindow)
+{
+    s_->sample_rate_index = 0;   // short band 7 starts at line 120 (width 12), 8 at 156 (14), 12 at 408 (56)
+    s_->mode_ext = 1;
+    GranuleDef* r = g1_.get();
+    r->block_type = 2;
+    r->short_start = 0;
+    r->long_end = 0;
+    for (int k = 0; k < 39; ++k)
+        r->scale_factors[k] = 3;
+    r->scale_factors[11 * 3 + 2] = 0;   // band 11, window 2; band 12 takes it over
+    const int32_t x = 1 << 22;
+    for (int i = 0; i < 576; ++i) {
+        g_->sb_hybrid[i] = x;
+        r->sb_hybrid[i] = 0;
+    }
+    r->sb_hybrid[175] = 5;   // band 8, window 1
+    compute_stereo(s_.get(), g_.get(), r);
+    auto expect = [&](int line, int32_t left, int32_t right) {
+        EXPECT_EQ(g_->sb_hybrid[line], left) << line;
+        EXPECT_EQ(r->sb_hybrid[line], right) << line;
+    };
+    expect(408 + 2 * 56 + 1, 0, x);   // band 12, window 2: all to the right
+    expect(408, x / 2, x / 2);        // band 12, window 0
+    expect(186, x / 2, x / 2);        // band 8, window 2
+    expect(175, x, 5);                // the non-zero band stays as it is
+    expect(140, x, 0);                // below it in window 1: normal stereo
+    expect(130, x / 2, x / 2);        // band 7, window 0 has seen nothing non-zero
 }
 
 TEST_F(Layer3Steps, LowerRateIntensityScalesOneSide)
