@@ -36,11 +36,10 @@ int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV
 constexpr int SMALL_EXP_MIN = -192;
 int32_t unscale_small[256][16];
 
-inline int32_t unscale_fast(int value, int exponent)
+// The row for an exponent; the first row (all zeros) serves every lower exponent too.
+inline const int32_t* small_row(int exponent)
 {
-    if (value < 16 && exponent >= SMALL_EXP_MIN)
-        return unscale_small[exponent - SMALL_EXP_MIN][value];
-    return value < 16 ? 0 : l3_unscale(value, exponent);
+    return unscale_small[exponent > SMALL_EXP_MIN ? exponent - SMALL_EXP_MIN : 0];
 }
 
 int32_t fix_round(double v) { return static_cast<int32_t>(std::lround(v * FIX_ONE)); }
@@ -499,16 +498,21 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
             if (symbol < 0)
                 return -1;
             const int code = symbols[symbol];
+            // Bands have even widths, so both values of a pair share their exponent.
+            const int exponent = exponents[line];
+            const int32_t* small = small_row(exponent);
             int values[2] = {code >> 4, code & 15};
             for (int v = 0; v < 2; ++v) {
                 int value = values[v];
-                if (value == 15 && linbits) {
-                    value += static_cast<int>((window << used) >> (64 - linbits));
-                    used += linbits;
-                }
                 int32_t out = 0;
                 if (value) {
-                    out = unscale_fast(value, exponents[line]);
+                    if (value == 15 && linbits) {
+                        value += static_cast<int>((window << used) >> (64 - linbits));
+                        used += linbits;
+                        out = l3_unscale(value, exponent);
+                    } else {
+                        out = small[value];
+                    }
                     if ((window << used) >> 63)
                         out = -out;
                     ++used;
@@ -540,7 +544,7 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
         for (int i = 0; i < 4; ++i) {
             int32_t out = 0;
             if (code & (8 >> i)) {
-                out = unscale_fast(1, exponents[line]);
+                out = small_row(exponents[line])[1];
                 if ((window << used) >> 63)
                     out = -out;
                 ++used;
