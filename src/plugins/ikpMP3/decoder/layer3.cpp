@@ -25,14 +25,14 @@ constexpr int32_t SQRT_HALF = 5931642;   // 1/√2
 constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
 constexpr int COS9_BITS = 30;
 
-// Transform constants, 23 fraction bits.
+// Transform constants, 23 fraction bits unless said otherwise.
 int64_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
 int64_t icos72[18];       // 1 / (2 cos((2m + 1)π/72))
 int64_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums, with COS9_BITS fraction bits
 int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV
 
 // l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below
-// SMALL_EXP_MIN every such value comes out 0; no exponent reaches SMALL_EXP_MIN + 256.
+// SMALL_EXP_MIN every such value comes out 0; exponents end at 45 (global gain 255).
 constexpr int SMALL_EXP_MIN = -192;
 int32_t unscale_small[256][16];
 
