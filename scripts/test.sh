@@ -1,8 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test: the normal build,
+# then each fuzz target briefly under libFuzzer, then the whole suite again under
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
+#   VW_FUZZ_SECONDS=n   seconds per fuzz target (default 30; 0 skips the fuzz runs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
+jobs=$(nproc)
+
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build/test -j"$(nproc)"
-ctest --test-dir build/test --output-on-failure -j"$(nproc)"
+cmake --build build/test -j"$jobs"
+ctest --test-dir build/test --output-on-failure -j"$jobs"
+
+seconds=${VW_FUZZ_SECONDS:-30}
+if (( seconds > 0 )); then
+  tools/fuzz/campaign.sh -t "$seconds" -j "$jobs" -b build/fuzz
+fi
+
+# Any report fails the test that caused it. The suppressions name only the system's
+# graphics libraries that the end-to-end test loads.
+cmake -S . -B build/asan -DVW_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build/asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1 \
+LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j"$jobs"

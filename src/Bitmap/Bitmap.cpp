@@ -92,7 +92,8 @@ bool Bitmap::loadBMP(const char* file) {
     const int outPixelBytes = bpp == 32 ? RGBA_BYTE_SIZE : RGB_BYTE_SIZE;
     const int64_t fileRowBytes = roundUpTo4(int64_t{width} * (bpp / 8));
     const int64_t outRowBytes = roundUpTo4(int64_t{width} * outPixelBytes);
-    if (fileRowBytes * height > INT_MAX || outRowBytes * height > INT_MAX) {
+    // A row alone must fit too: a height of 0 would let any width through.
+    if (outRowBytes > INT_MAX || fileRowBytes * height > INT_MAX || outRowBytes * height > INT_MAX) {
         error = "Bitmap dimensions are too large";
         return false;
     }

@@ -58,8 +58,11 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
         setPosition(0);
     }
 
+    // A header alone sets the decoder's fields; without one whole frame the stream
+    // would report a format of 0 channels at 0 Hz.
     if (TheMPAuDecContext
-        && (TheMPAuDecContext->channels == 0 || TheMPAuDecContext->sample_rate == 0))
+        && (TheMPAuDecContext->channels == 0 || TheMPAuDecContext->sample_rate == 0
+            || !FirstFrameRead))
         becomeUnusable();
 }
 
