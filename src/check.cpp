@@ -31,26 +31,38 @@ void failAssertion(const char* condition, const char* file, int line) {
     std::abort();
 }
 
-void fatalExit(int status, const char* line) { stop(status, line, stdout); }
-
-void fatalExitf(int status, const char* format, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    stop(status, buffer, stdout);
+namespace {
+std::string formatLine(const char* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0) return format;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(length));
+    return text;
 }
+}  // namespace
+
+void fatalExit(int status, const char* line) { stop(status, line, stdout); }
 
 void fatalExitStderr(int status, const char* line) { stop(status, line, stderr); }
 
-void fatalExitStderrf(int status, const char* format, ...) {
-    char buffer[512];
+void fatalExitf(int status, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    std::string line = formatLine(format, args);
     va_end(args);
-    stop(status, buffer, stderr);
+    stop(status, line, stdout);
+}
+
+void fatalExitStderrf(int status, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = formatLine(format, args);
+    va_end(args);
+    stop(status, line, stderr);
 }
 
 void setFatalHandler(FatalHandler handler) { fatalHandler = std::move(handler); }

@@ -14,6 +14,7 @@
 #include "gameClock.h"
 #include "idle.h"
 #include "keyboard.h"
+#include "levelFiles.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 
@@ -53,15 +54,12 @@ inline std::string levelText(std::initializer_list<const char*> rows, Placed ill
     return text;
 }
 
-class LevelScenario : public ::testing::Test {
+// Level files in a fresh working directory (see levelFiles.h), played in simulated
+// time with redraw requests counted.
+class LevelScenario : public LevelDirTest {
 protected:
     void SetUp() override {
-        home = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "vw-level-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        std::filesystem::create_directories(dir / "assets" / "levels");
-        std::filesystem::current_path(dir);
+        LevelDirTest::SetUp();
         clock.install();
         setRedisplayHandler([this] { ++redraws; });
         gotoMainGame();
@@ -69,14 +67,7 @@ protected:
 
     void TearDown() override {
         setRedisplayHandler({});
-        std::filesystem::current_path(home);
-        std::filesystem::remove_all(dir);
-    }
-
-    void writeLevel(int n, const std::string& text) {
-        char name[32];
-        std::snprintf(name, sizeof name, "level%02d.txt", n);
-        std::ofstream(dir / "assets" / "levels" / name) << text;
+        LevelDirTest::TearDown();
     }
 
     // Writes the level as number 0 and makes it the current board.
@@ -143,7 +134,6 @@ protected:
         return changes;
     }
 
-    std::filesystem::path home, dir;
     ManualClock clock;
     int redraws = 0;
 };
