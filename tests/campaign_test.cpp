@@ -12,6 +12,7 @@
 #include "idle.h"
 #include "keyboard.h"
 #include "redisplay.h"
+#include "repositoryRoot.h"
 #include "screenFlow.h"
 
 #include <gtest/gtest.h>
@@ -108,20 +109,15 @@ std::string boardPicture(Board& b)
 }
 
 // Plays the shipped levels from the repository's root, in simulated time.
-class Campaign : public ::testing::Test {
+class Campaign : public RepositoryRootTest {
 protected:
     void SetUp() override
     {
-        home = std::filesystem::current_path();
-        const char* root = std::getenv("VW_SOURCE_DIR");
-        ASSERT_NE(root, nullptr);
-        std::filesystem::current_path(root);
+        RepositoryRootTest::SetUp();
         clock.install();
         setRedisplayHandler({});
         trace = std::getenv("VW_WALK_TRACE") != nullptr;
     }
-    void TearDown() override { std::filesystem::current_path(home); }
-
     static int levelCount()
     {
         int n = 0;
@@ -202,7 +198,6 @@ protected:
         return out;
     }
 
-    std::filesystem::path home;
     ManualClock clock{1000};
     int64_t tickMs = 4;      // the idle loop runs far faster than anyone types
     bool trace = false;

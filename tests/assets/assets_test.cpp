@@ -2,6 +2,7 @@
 // right sizes and formats, transparent around the figures, every facing and family told apart.
 #include "Bitmap/Bitmap.h"
 #include "pngLoader.h"
+#include "repositoryRoot.h"
 #include "tileManager.h"
 
 #include <gtest/gtest.h>
@@ -21,16 +22,8 @@ struct Picture {
     uint8_t alpha(int x, int y) const { return rgba[(size_t(y) * width + x) * 4 + 3]; }
 };
 
-class Assets : public ::testing::Test {
+class Assets : public RepositoryRootTest {
 protected:
-    void SetUp() override
-    {
-        home = std::filesystem::current_path();
-        const char* root = std::getenv("VW_SOURCE_DIR");
-        ASSERT_NE(root, nullptr);
-        std::filesystem::current_path(root);
-    }
-    void TearDown() override { std::filesystem::current_path(home); }
 
     static Picture png(const std::string& stem)
     {
@@ -54,7 +47,6 @@ protected:
         return double(differing) / double(a.rgba.size() / 4);
     }
 
-    std::filesystem::path home;
 };
 
 const char* const FACINGS[] = {"back", "front", "right", "left"};
