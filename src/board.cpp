@@ -27,12 +27,14 @@
 // Values are checked in reading order; the first bad one stops the program.
 
 int getNum(std::istream& in, const char* filename, const char* expected) {
+    // Only white space left means the file ends early. A failed read that merely
+    // ran into the end (an int overflow, a lone sign) is a bad value, not a short file.
+    in >> std::ws;
+    if (in.peek() == std::char_traits<char>::eof())
+        fatalExitf(1, "%s: the file ends where %s was expected\n", filename, expected);
     int value;
-    if (!(in >> value)) {
-        if (in.eof())
-            fatalExitf(1, "%s: the file ends where %s was expected\n", filename, expected);
+    if (!(in >> value))
         fatalExitf(1, "%s: not a number where %s was expected\n", filename, expected);
-    }
     char separator;
     // At the end of the file there is no separator to read; the next getNum
     // (if any) reports the missing number.

@@ -255,6 +255,12 @@ TEST_F(LevelLoaderDeathTest, SomethingNotANumberNamesTheFileAndTheValue) {
     // Too large for an int.
     EXPECT_EXIT(loadReporting("99999999999,1"), status1,
                 "level00.txt: not a number where the width was expected");
+    // The same, or a sign with no digits, as the very last thing in the file: the
+    // file did not end early, the value is bad.
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,99999999999")), status1,
+                "level00.txt: not a number where the fake count was expected");
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,-")), status1,
+                "level00.txt: not a number where the fake count was expected");
 }
 
 TEST_F(LevelLoaderDeathTest, UnreadableFileIsReportedNotReadAsGarbage) {
