@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,10 @@ Options parseOptions(int argc, char** argv)
         badUsage("need an input file and an output file");
     options.input = positional[0];
     options.output = positional[1];
+    // Creating the output empties it before the plug-in has read the input.
+    std::error_code ec;
+    if (options.output != "-" && std::filesystem::equivalent(options.input, options.output, ec))
+        badUsage("the output " + options.output + " is the input file");
     if (options.plugin.empty())
         options.plugin = defaultPluginPath();
     return options;

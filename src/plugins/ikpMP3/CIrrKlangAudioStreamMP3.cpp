@@ -42,7 +42,7 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
         MPAuDecContext& ctx = *TheMPAuDecContext;
         ctx.parse_only = 1;
         // Summed apart from Format: the first frame found resets Format.FrameCount.
-        int32_t frameCount = 0;
+        int64_t frameCount = 0;
         while (!EndOfFileReached) {
             if (!decodeFrame())
                 break;
@@ -50,11 +50,19 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
                 break;
             const int unusedInput = InputLength - InputPosition;
             const int offset = File->getPos() - unusedInput - ctx.coded_frame_size;
-            FramePositionData.push_back({offset, ctx.frame_size});
+            try {
+                FramePositionData.push_back({offset, ctx.frame_size});
+            } catch (const std::bad_alloc&) {
+                // Thrown on into the engine, this would also keep the reader grabbed for ever.
+                becomeUnusable();
+                return;
+            }
             frameCount += ctx.frame_size;
         }
         ctx.parse_only = 0;
-        Format.FrameCount = frameCount;
+        // A long file at a low bit rate can hold more sample frames than the field counts;
+        // every position setPosition can name still lies within the largest int.
+        Format.FrameCount = int32_t(std::min<int64_t>(frameCount, INT32_MAX));
         setPosition(0);
     }
 
@@ -162,7 +170,8 @@ int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRe
         DecodedQueue.read(out, bytes);
         out += bytes;
         framesRead += framesToRead;
-        Position += framesToRead;
+        // Saturates: playback goes on past the largest int on a long stream.
+        Position = int(std::min<int64_t>(int64_t(Position) + framesToRead, INT32_MAX));
     }
     return framesRead;
 }

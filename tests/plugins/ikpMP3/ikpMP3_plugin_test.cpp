@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +73,50 @@ public:
     size_t BytesRead = 0;
     std::vector<int32_t> Seeks;
 };
+
+// A reader over one MPEG frame repeated many times: files far longer than memory allows.
+class RepeatedFrameReader : public irrklang::IFileReader {
+public:
+    RepeatedFrameReader(Bytes frame, int64_t count) : Frame(std::move(frame)), Total(int64_t(Frame.size()) * count) {}
+    int32_t read(void* buffer, uint32_t sizeToRead) override
+    {
+        const int64_t n = std::min<int64_t>(sizeToRead, Total - Pos);
+        auto* out = static_cast<unsigned char*>(buffer);
+        for (int64_t done = 0; done < n;) {
+            const size_t at = size_t(Pos % int64_t(Frame.size()));
+            const size_t k = std::min<size_t>(Frame.size() - at, size_t(n - done));
+            std::memcpy(out + done, Frame.data() + at, k);
+            done += int64_t(k);
+            Pos += int64_t(k);
+        }
+        return int32_t(std::max<int64_t>(n, 0));
+    }
+    bool seek(int32_t finalPos, bool relativeMovement) override
+    {
+        Pos = std::clamp<int64_t>(relativeMovement ? Pos + finalPos : finalPos, 0, Total);
+        return true;
+    }
+    int32_t getSize() override { return int32_t(Total); }
+    int32_t getPos() override { return int32_t(Pos); }
+
+private:
+    Bytes Frame;
+    int64_t Total;
+    int64_t Pos = 0;
+};
+
+// MPEG-2 layer II, 8 kbit/s, 16 kHz, mono, nothing allocated: 72 bytes of silence that
+// decode to 1152 sample frames, so 134 MB of them hold more sample frames than an int counts.
+Bytes silentLowRateFrame()
+{
+    Bytes frame(72, 0);
+    frame[0] = 0xFF;
+    frame[1] = 0xF5;
+    frame[2] = 0x18;
+    frame[3] = 0xC4;
+    return frame;
+}
+const int64_t FRAMES_PAST_LARGEST_INT = int64_t(INT_MAX) / 1152 + 10;
 
 // An engine with the plug-in's loader registered.
 struct Engine {
@@ -516,6 +561,56 @@ TEST(Stream, StereoTurningMonoStopsAtTheSwitch)
     EXPECT_TRUE(pcm == decodeAlone(media.layer2Stereo));
 }
 
+TEST(Stream, LengthPastTheLargestIntIsReportedAsTheLargestInt)
+{
+    Engine e;
+    ASSERT_NE(e.loader, nullptr);
+    auto* reader = new RepeatedFrameReader(silentLowRateFrame(), FRAMES_PAST_LARGEST_INT);
+    IAudioStream* stream = e.loader->createAudioStream(reader);
+    reader->drop();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->getFormat().ChannelCount, 1);
+    EXPECT_EQ(stream->getFormat().SampleRate, 16000);
+    EXPECT_EQ(stream->getFormat().FrameCount, INT_MAX);
+
+    // Playing on across the largest int keeps the position defined (the sanitized run traps an overflow).
+    EXPECT_TRUE(stream->setPosition(INT_MAX - 100));
+    Pcm pcm(1000, 1);
+    EXPECT_EQ(stream->readFrames(pcm.data(), 1000), 1000);
+    EXPECT_TRUE(pcm == Pcm(1000, 0));
+    EXPECT_TRUE(stream->setPosition(INT_MAX));
+    EXPECT_EQ(stream->readFrames(pcm.data(), 1000), 1000);
+    stream->drop();
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Out of memory for the seek table: the file is refused, nothing escapes into the engine
+// and the reader's count is back where it was.
+TEST(StreamDeathTest, SeekTableThatCannotGrowRefusesTheFile)
+{
+    Engine e;
+    ASSERT_NE(e.loader, nullptr);
+    auto* reader = new RepeatedFrameReader(silentLowRateFrame(), FRAMES_PAST_LARGEST_INT);
+    EXPECT_EXIT(
+        {
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            long pages = 0;
+            std::FILE* statm = std::fopen("/proc/self/statm", "r");
+            if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+                _exit(3);
+            std::fclose(statm);
+            // Room for the decoder, not for a table of 1.8 million entries (15 MB).
+            limit.rlim_cur = rlim_t(pages) * 4096 + (8 << 20);
+            setrlimit(RLIMIT_AS, &limit);
+            IAudioStream* stream = e.loader->createAudioStream(reader);
+            _exit(stream == nullptr && reader->getReferenceCount() == 1 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    reader->drop();
+}
+#endif
+
 // ---- every conformance stream through the plug-in ---------------------------------------
 
 TEST(Stream, ConformanceStreamsDecodeAsWithTheDecoderAlone)
@@ -629,6 +724,22 @@ TEST(Mp3decode, WithoutSizeTheLengthIsUnknownAndSeekingIsRefused)
     RunResult seek = runMp3decode("--raw --no-size --start 100 " + in + " " + out);
     EXPECT_NE(seek.status, 0);
     EXPECT_NE(seek.err.find("cannot seek to sample frame 100"), std::string::npos) << seek.err;
+}
+
+TEST(Mp3decode, OutputNamingTheInputIsRefusedAndTheInputKept)
+{
+    REQUIRE_MEDIA();
+    const fs::path in = media.dir / "kept.mp3", link = media.dir / "kept-link.mp3";
+    writeFile(in, media.layer2Mono);
+    fs::remove(link);
+    fs::create_symlink(in, link);
+    for (const std::string& out : {in.string(), link.string()}) {
+        RunResult r = runMp3decode(in.string() + " " + out);
+        EXPECT_NE(r.status, 0) << out;
+        EXPECT_NE(r.err.find("is the input"), std::string::npos) << r.err;
+        EXPECT_TRUE(readFile(in) == media.layer2Mono) << "the input was overwritten through " << out;
+        writeFile(in, media.layer2Mono);
+    }
 }
 
 TEST(Mp3decode, UnusableInputIsReportedWithANonZeroExit)
