@@ -539,8 +539,9 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
                 const uint8_t* frame = s->inbuf;
                 std::memcpy(data, &frame, sizeof frame);
                 *data_size = s->frame_size;
-                // The handed-out frame must keep its own header: gather the next one in the other row.
-                if (next_header) {
+                // The handed-out frame must stay whole: whatever follows it (a next header, or
+                // bytes gathered beyond it) goes to the other row.
+                if (next_header || leftover > 0) {
                     s->inbuf_index ^= 1;
                     s->inbuf = &s->inbuf1[s->inbuf_index][BACKSTEP_SIZE];
                 }

@@ -247,6 +247,29 @@ TEST_F(FrameLayer, FreeFormatSearchWithoutASecondHeaderLosesNoFollowingFrame)
     }
 }
 
+TEST_F(FrameLayer, ParseOnlyFramesFoundInsideAnAbandonedSearchStayWhole)
+{
+    // The frames found in the bytes an abandoned free-format search gathered are handed out
+    // while the bytes after them are still in the row: the frame pointer must see the frame.
+    const Bytes lone = frame(L2_256K_STEREO & ~0xF000u, 100, 60);
+    const std::vector<Bytes> normal = {frame(L2_256K_STEREO, 835, 61), frame(L2_256K_STEREO, 835, 62),
+                                       frame(L2_256K_STEREO, 835, 63)};
+    const Bytes stream = concat({lone, normal[0], normal[1], normal[2]});
+    ctx_.parse_only = 1;
+    size_t pos = 0;
+    size_t found = 0;
+    while (pos < stream.size() && found < normal.size()) {
+        void* handed[4] = {};
+        pos += mpaudec_decode_frame(&ctx_, handed, &data_size_, stream.data() + pos, int(stream.size() - pos));
+        if (data_size_ == 0)
+            continue;
+        ASSERT_EQ(data_size_, 835);
+        EXPECT_EQ(std::memcmp(handed[0], normal[found].data(), 835), 0) << "frame " << found;
+        ++found;
+    }
+    EXPECT_EQ(found, normal.size());
+}
+
 TEST_F(FrameLayer, JointStereoBoundBeyondTheSubBandLimitMeansPlainStereo)
 {
     // 32 kbit/s stereo at 44100 Hz uses the 8-sub-band table; mode extension 3 asks for 16.
