@@ -35,7 +35,9 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
     }
 
     if (File->getSize() <= 0) {
-        // No length to scan: the decoder's resynchronisation walks over any ID3 tag.
+        // No length to scan, but the tag is skipped all the same: a picture in it can hold
+        // bytes that pass for an MPEG header, and the format would come from that false frame.
+        skipID3IfNecessary();
         decodeFrame();
     } else {
         skipID3IfNecessary();

@@ -459,6 +459,32 @@ TEST(Stream, LeadingId3TagIsSkippedByItsSyncsafeSize)
     EXPECT_EQ(opened.reader->Seeks.back(), int32_t(offsets[10]));
 }
 
+TEST(Stream, TagWithHeaderLikeBytesIsSkippedAlsoWithoutFileSize)
+{
+    REQUIRE_MEDIA();
+    // A tag of 30000 bytes (size bytes 00 01 6A 30) holding noise, as a picture would: some
+    // of its bytes pass for MPEG headers of other formats.
+    Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0x00, 0x01, 0x6A, 0x30};
+    uint32_t seed = 7;
+    while (tagged.size() < 30010) {
+        seed = seed * 1664525u + 1013904223u;
+        tagged.push_back(static_cast<unsigned char>(seed >> 24));
+    }
+    tagged.insert(tagged.end(), media.layer3Stereo.begin(), media.layer3Stereo.end());
+    const Pcm expected = decodeAlone(media.layer3Stereo);
+
+    Engine e;
+    for (bool sized : {false, true}) {
+        Opened opened(e.loader, tagged, sized);
+        ASSERT_NE(opened.stream, nullptr) << "sized " << sized;
+        EXPECT_EQ(opened.stream->getFormat().ChannelCount, 2) << "sized " << sized;
+        EXPECT_EQ(opened.stream->getFormat().SampleRate, 44100) << "sized " << sized;
+        EXPECT_TRUE(readAll(opened.stream) == expected) << "sized " << sized;
+        ASSERT_TRUE(opened.stream->setPosition(0));
+        EXPECT_EQ(opened.reader->Seeks.back(), 30010) << "sized " << sized;
+    }
+}
+
 // ---- stream: seeking ------------------------------------------------------------------
 
 struct SeekCase {
