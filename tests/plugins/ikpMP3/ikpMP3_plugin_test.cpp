@@ -630,7 +630,9 @@ TEST(StreamDeathTest, SeekTableThatCannotGrowRefusesTheFile)
             limit.rlim_cur = rlim_t(pages) * 4096 + (8 << 20);
             setrlimit(RLIMIT_AS, &limit);
             IAudioStream* stream = e.loader->createAudioStream(reader);
-            _exit(stream == nullptr && reader->getReferenceCount() == 1 ? 0 : 1);
+            // The scan ran well into the file: the refusal is the table's, not the decoder's set-up.
+            const bool scanned = reader->getPos() > (1 << 20);
+            _exit(stream == nullptr && reader->getReferenceCount() == 1 && scanned ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
     reader->drop();
