@@ -8,6 +8,15 @@
 
 namespace irrklang {
 
+namespace {
+// The tag's size after its 10-byte header: four bytes of 7 bits, most significant first.
+int32_t id3TagSize(const unsigned char* header)
+{
+    return (header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14 | (header[8] & 0x7F) << 7
+           | (header[9] & 0x7F);
+}
+} // namespace
+
 void CIrrKlangAudioStreamMP3::DecoderDeleter::operator()(MPAuDecContext* ctx) const
 {
     mpaudec_clear(ctx);
@@ -37,7 +46,7 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
     if (File->getSize() <= 0) {
         // No length to scan, but the tag is skipped all the same: a picture in it can hold
         // bytes that pass for an MPEG header, and the format would come from that false frame.
-        skipID3IfNecessary();
+        readPastID3();
         decodeFrame();
     } else {
         skipID3IfNecessary();
@@ -99,13 +108,28 @@ void CIrrKlangAudioStreamMP3::skipID3IfNecessary()
 {
     unsigned char header[10];
     if (File->read(header, sizeof header) == 10 && std::memcmp(header, "ID3", 3) == 0) {
-        const int32_t tagSize = (header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14
-                                | (header[8] & 0x7F) << 7 | (header[9] & 0x7F);
-        FileBegin = tagSize + 10;
+        FileBegin = id3TagSize(header) + 10;
         File->seek(FileBegin, false);
     } else {
         File->seek(0, false);
     }
+}
+
+void CIrrKlangAudioStreamMP3::readPastID3()
+{
+    InputPosition = 0;
+    InputLength = std::clamp(File->read(InputBuffer, 10), 0, 10);
+    if (InputLength < 10 || std::memcmp(InputBuffer, "ID3", 3) != 0)
+        return;
+    const int32_t tagSize = id3TagSize(InputBuffer);
+    for (int32_t left = tagSize; left > 0;) {
+        const int32_t got = File->read(InputBuffer, uint32_t(std::min(left, IKP_MP3_INPUT_BUFFER_SIZE)));
+        if (got <= 0)
+            break;
+        left -= got;
+    }
+    InputLength = 0;
+    FileBegin = tagSize + 10;
 }
 
 bool CIrrKlangAudioStreamMP3::decodeFrame()

@@ -66,6 +66,9 @@ private:
 
     bool decodeFrame();
     void skipID3IfNecessary();
+    // The same for a reader that may only go forward: the tag is read past, and bytes that
+    // are not a tag stay in InputBuffer for the decoder.
+    void readPastID3();
     void becomeUnusable();
 
     IFileReader* File;

@@ -61,6 +61,8 @@ public:
     {
         const int64_t target = relativeMovement ? int64_t(Pos) + finalPos : finalPos;
         Seeks.push_back(int32_t(target));
+        if (!Seekable)
+            return false;
         Pos = size_t(std::clamp<int64_t>(target, 0, int64_t(Data.size())));
         return target >= 0 && target <= int64_t(Data.size());
     }
@@ -72,6 +74,7 @@ public:
     size_t Pos = 0;
     size_t BytesRead = 0;
     std::vector<int32_t> Seeks;
+    bool Seekable = true;   // false: a stream that only reads forward, as over a pipe
 };
 
 // A reader over one MPEG frame repeated many times: files far longer than memory allows.
@@ -482,6 +485,31 @@ TEST(Stream, TagWithHeaderLikeBytesIsSkippedAlsoWithoutFileSize)
         EXPECT_TRUE(readAll(opened.stream) == expected) << "sized " << sized;
         ASSERT_TRUE(opened.stream->setPosition(0));
         EXPECT_EQ(opened.reader->Seeks.back(), 30010) << "sized " << sized;
+    }
+}
+
+TEST(Stream, ForwardOnlyReaderWithoutSizeStillDeliversTheWholeFile)
+{
+    REQUIRE_MEDIA();
+    Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0x00, 0x00, 0x02, 0x01};
+    tagged.resize(267, 0);
+    tagged.insert(tagged.end(), media.layer3Stereo.begin(), media.layer3Stereo.end());
+    const Pcm expected = decodeAlone(media.layer3Stereo);
+
+    Engine e;
+    ASSERT_NE(e.loader, nullptr);
+    const Bytes* files[] = {&media.layer3Stereo, &tagged};
+    for (const Bytes* file : files) {
+        auto* reader = new MemoryReader(*file, false);
+        reader->Seekable = false;
+        IAudioStream* stream = e.loader->createAudioStream(reader);
+        reader->drop();
+        if (!stream) {
+            ADD_FAILURE() << file->size() << " bytes: no stream";
+            continue;
+        }
+        EXPECT_TRUE(readAll(stream) == expected) << file->size() << " bytes";
+        stream->drop();
     }
 }
 
