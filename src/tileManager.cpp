@@ -77,8 +77,12 @@ void checkCatalogueCode(TILE_TYPE tile) {
 // here, the way an unreadable PNG stops inside its loader.
 Bitmap* loadBitmapOrExit(const char* path) {
     Bitmap* bmp = new Bitmap(path);
-    if (!bmp->loaded)
-        fatalExitStderrf(1, "[initTiles] File %s could not be loaded: %s\n", path, bmp->error.c_str());
+    if (!bmp->loaded) {
+        // Freed first: leak checking at exit, and a fatal handler that throws, see no orphan.
+        const std::string reason = bmp->error;
+        delete bmp;
+        fatalExitStderrf(1, "[initTiles] File %s could not be loaded: %s\n", path, reason.c_str());
+    }
     return bmp;
 }
 }  // namespace
