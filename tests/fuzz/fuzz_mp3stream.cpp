@@ -56,7 +56,7 @@ void play(IAudioStream* stream, bool sized, FuzzRandom& random) {
     const int frameSize = format.getFrameSize();
 
     std::vector<uint8_t> target;
-    for (int op = 0; op < 24; ++op) {
+    for (int op = 0; op < 12; ++op) {
         const uint32_t what = random.next() % 8;
         if (what < 5) {
             // The buffer is exactly as large as asked, so AddressSanitizer sees any overrun.
