@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "check.h"
 
@@ -34,17 +35,19 @@ void releaseFailedRead() {
 }  // namespace
 
 void abort_(const char* s, ...) {
-    char line[1024];
+    // Sized to the message: a long path must reach the line whole.
     va_list args;
     va_start(args, s);
-    int n = std::vsnprintf(line, sizeof line - 1, s, args);
+    va_list measure;
+    va_copy(measure, args);
+    const int n = std::vsnprintf(nullptr, 0, s, measure);
+    va_end(measure);
+    std::string line(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
+    if (n > 0) std::vsnprintf(line.data(), line.size(), s, args);
     va_end(args);
-    if (n < 0) n = 0;
-    if (n > static_cast<int>(sizeof line) - 2) n = sizeof line - 2;
-    line[n] = '\n';
-    line[n + 1] = '\0';
+    line.back() = '\n';
     releaseFailedRead();
-    fatalExitStderr(1, line);
+    fatalExitStderr(1, line.c_str());
 }
 
 png_bytep read_png_file(const char* file_name, png_uint_32& width, png_uint_32& height) {

@@ -127,6 +127,14 @@ TEST_F(PngLoaderTest, MissingFileStopsTheProcess) {
                 Eq("[read_png_file] File " + p + " could not be opened for reading\n"));
 }
 
+TEST_F(PngLoaderTest, MissingFileWithALongPathIsNamedInFull) {
+    std::string p = dir.path("");
+    for (int k = 0; k < 12; ++k) p += std::string(100, char('a' + k)) + "/";
+    p += "tile.png";
+    EXPECT_EXIT(read_png_file(p.c_str(), width, height), ExitedWithCode(1),
+                Eq("[read_png_file] File " + p + " could not be opened for reading\n"));
+}
+
 TEST_F(PngLoaderTest, FilesThatAreNotPngStopTheProcess) {
     std::string bmp = dir.path("tile.png");
     writeBytes(bmp, solidBmp24(4, 4, 1, 2, 3));
