@@ -88,6 +88,21 @@ void drop_first_byte(MPADecodeContext* s)
     --s->inbuf_ptr;
 }
 
+// Moves input into the current row until `target` bytes of the frame are gathered
+// (fewer when the input runs out).
+void gather_up_to(MPADecodeContext* s, const uint8_t*& buf_ptr, int& remaining, int target)
+{
+    int len = target - static_cast<int>(s->inbuf_ptr - s->inbuf);
+    if (len < 0)
+        len = 0;   // more than the target is gathered already
+    if (len > remaining)
+        len = remaining;
+    std::memcpy(s->inbuf_ptr, buf_ptr, len);
+    s->inbuf_ptr += len;
+    buf_ptr += len;
+    remaining -= len;
+}
+
 // Layer I mantissa of n + 1 bits to a sample value with scale factor sf.
 int32_t l1_unscale(int n, int mant, int sf)
 {
@@ -453,15 +468,7 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
 
         if (s->frame_size == 0) {
             // After an abandoned free-format search more than a header may be gathered already.
-            int len = HEADER_SIZE - gathered;
-            if (len < 0)
-                len = 0;
-            if (len > remaining)
-                len = remaining;
-            std::memcpy(s->inbuf_ptr, buf_ptr, len);
-            s->inbuf_ptr += len;
-            buf_ptr += len;
-            remaining -= len;
+            gather_up_to(s, buf_ptr, remaining, HEADER_SIZE);
             if (s->inbuf_ptr - s->inbuf >= HEADER_SIZE) {
                 const uint32_t header = read_header(s->inbuf);
                 if (check_header(header) < 0) {
@@ -518,15 +525,8 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
         } else {
             if (s->frame_size > MPA_MAX_CODED_FRAME_SIZE)
                 s->frame_size = MPA_MAX_CODED_FRAME_SIZE;
-            int len = s->frame_size - gathered;
-            if (len < 0)
-                len = 0;   // a free-format frame shorter than the header already gathered
-            if (len > remaining)
-                len = remaining;
-            std::memcpy(s->inbuf_ptr, buf_ptr, len);
-            s->inbuf_ptr += len;
-            buf_ptr += len;
-            remaining -= len;
+            // A free-format frame may be shorter than the header already gathered.
+            gather_up_to(s, buf_ptr, remaining, s->frame_size);
         }
 
         if (s->frame_size > 0 && s->inbuf_ptr - s->inbuf >= s->frame_size) {
