@@ -282,6 +282,23 @@ private:
     if (!media.missing.empty())                                                    \
         GTEST_SKIP() << "needs " << media.missing << " to make test MP3 files"
 
+#if !defined(__SANITIZE_ADDRESS__)
+// In a death test's child: lets the process grow by at most `bytes` of address space
+// beyond what it holds now. Exits with status 3 if its size cannot be read.
+void allowOnlyMoreAddressSpace(rlim_t bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+        _exit(3);
+    std::fclose(statm);
+    limit.rlim_cur = rlim_t(pages) * sysconf(_SC_PAGESIZE) + bytes;
+    setrlimit(RLIMIT_AS, &limit);
+}
+#endif
+
 // Sample frames [from, from + count) of interleaved PCM.
 Pcm slice(const Pcm& pcm, int channels, int64_t from, int64_t count)
 {
@@ -584,15 +601,7 @@ TEST(StreamDeathTest, SeekToTheLargestIntNeedsNoLargeAllocation)
     ASSERT_NE(opened.stream, nullptr);
     EXPECT_EXIT(
         {
-            rlimit limit{};
-            getrlimit(RLIMIT_AS, &limit);
-            long pages = 0;
-            std::FILE* statm = std::fopen("/proc/self/statm", "r");
-            if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
-                _exit(3);
-            std::fclose(statm);
-            limit.rlim_cur = rlim_t(pages) * 4096 + (256 << 20);
-            setrlimit(RLIMIT_AS, &limit);
+            allowOnlyMoreAddressSpace(256 << 20);
             _exit(opened.stream->setPosition(INT_MAX) ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
@@ -647,16 +656,8 @@ TEST(StreamDeathTest, SeekTableThatCannotGrowRefusesTheFile)
     auto* reader = new RepeatedFrameReader(silentLowRateFrame(), FRAMES_PAST_LARGEST_INT);
     EXPECT_EXIT(
         {
-            rlimit limit{};
-            getrlimit(RLIMIT_AS, &limit);
-            long pages = 0;
-            std::FILE* statm = std::fopen("/proc/self/statm", "r");
-            if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
-                _exit(3);
-            std::fclose(statm);
             // Room for the decoder, not for a table of 1.8 million entries (15 MB).
-            limit.rlim_cur = rlim_t(pages) * 4096 + (8 << 20);
-            setrlimit(RLIMIT_AS, &limit);
+            allowOnlyMoreAddressSpace(8 << 20);
             IAudioStream* stream = e.loader->createAudioStream(reader);
             // The scan ran well into the file: the refusal is the table's, not the decoder's set-up.
             const bool scanned = reader->getPos() > (1 << 20);
