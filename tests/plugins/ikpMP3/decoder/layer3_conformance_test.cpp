@@ -40,10 +40,7 @@ Comparison expectFullAccuracy(const std::string& name, const Decoded& decoded, c
 
 TEST(Layer3Conformance, ReferenceStreamsDecodeToFullAccuracy)
 {
-    const fs::path dir = mpegAudioDir();
-    if (dir.empty())
-        GTEST_SKIP() << "reference data not found: put mpeg-audio/ at ../shared beside the checkout "
-                        "or set VW_MPEG_AUDIO_DIR";
+    REQUIRE_MPEG_AUDIO_DIR(dir);
     const char* streams[] = {"l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-he_48khz",
                              "l3-hecommon", "l3-si", "l3-si_block", "l3-si_huff"};
     for (const char* name : streams) {
@@ -76,10 +73,7 @@ std::vector<size_t> frameEnds(const std::vector<uint8_t>& stream)
 
 TEST(Layer3Conformance, DamagedFramesFailOrDecodeAndTheStreamRecovers)
 {
-    const fs::path dir = mpegAudioDir();
-    if (dir.empty())
-        GTEST_SKIP() << "reference data not found: put mpeg-audio/ at ../shared beside the checkout "
-                        "or set VW_MPEG_AUDIO_DIR";
+    REQUIRE_MPEG_AUDIO_DIR(dir);
     const std::vector<uint8_t> clean = readFile(dir / "vectors" / "l3-he_44khz.bit");
     const std::vector<size_t> ends = frameEnds(clean);
     ASSERT_GT(ends.size(), 300u);

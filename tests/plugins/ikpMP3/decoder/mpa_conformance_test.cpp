@@ -32,10 +32,7 @@ void expectFullAccuracy(const std::string& name, const Decoded& decoded, const s
 
 TEST(MpaConformance, ReferenceLayerOneAndTwoStreamsDecodeToFullAccuracy)
 {
-    const fs::path dir = mpegAudioDir();
-    if (dir.empty())
-        GTEST_SKIP() << "reference data not found: put mpeg-audio/ at ../shared beside the checkout "
-                        "or set VW_MPEG_AUDIO_DIR";
+    REQUIRE_MPEG_AUDIO_DIR(dir);
     const char* streams[] = {"l1-fl1", "l1-fl2", "l1-fl3", "l1-fl4", "l1-fl5", "l1-fl6", "l1-fl7", "l1-fl8",
                              "l2-fl10", "l2-fl11", "l2-fl12", "l2-fl13", "l2-fl14", "l2-fl15", "l2-fl16",
                              "l2-test32"};

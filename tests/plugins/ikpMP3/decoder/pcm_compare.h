@@ -116,6 +116,17 @@ inline std::filesystem::path mpegAudioDir()
     return {};
 }
 
+}  // namespace pcm_compare
+
+// In a test: names the reference data folder `dir`, or skips the test saying where to put it.
+#define REQUIRE_MPEG_AUDIO_DIR(dir)                                                                  \
+    const std::filesystem::path dir = pcm_compare::mpegAudioDir();                                   \
+    if (dir.empty())                                                                                 \
+    GTEST_SKIP() << "reference data not found: put mpeg-audio/ at ../shared beside the checkout "    \
+                    "or set VW_MPEG_AUDIO_DIR"
+
+namespace pcm_compare {
+
 inline void printComparison(const std::string& name, const Comparison& c)
 {
     std::printf("%-16s samples %9zu  rms %.4f LSB  max %d LSB\n", name.c_str(), c.samples, c.rms, c.max_diff);
