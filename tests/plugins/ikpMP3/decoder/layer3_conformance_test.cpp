@@ -51,13 +51,14 @@ TEST(Layer3Conformance, ReferenceStreamsDecodeToFullAccuracy)
     }
 }
 
-// Byte offsets where each frame of a stream without garbage ends.
-std::vector<size_t> frameEnds(const std::vector<uint8_t>& stream)
+// Walks the frames in parse-only mode: `each(frame, end)` gets every complete frame and
+// the byte offset in the stream where it ends.
+template <typename Each>
+void forEachFrame(const std::vector<uint8_t>& stream, Each each)
 {
-    std::vector<size_t> ends;
     MPAuDecContext ctx;
     if (mpaudec_init(&ctx) < 0)
-        return ends;
+        return;
     ctx.parse_only = 1;
     size_t pos = 0;
     while (pos < stream.size()) {
@@ -65,9 +66,16 @@ std::vector<size_t> frameEnds(const std::vector<uint8_t>& stream)
         int size = 0;
         pos += mpaudec_decode_frame(&ctx, frame_ptr, &size, stream.data() + pos, int(stream.size() - pos));
         if (size > 0)
-            ends.push_back(pos);
+            each(static_cast<const uint8_t*>(frame_ptr[0]), pos);
     }
     mpaudec_clear(&ctx);
+}
+
+// Byte offsets where each frame of a stream without garbage ends.
+std::vector<size_t> frameEnds(const std::vector<uint8_t>& stream)
+{
+    std::vector<size_t> ends;
+    forEachFrame(stream, [&](const uint8_t*, size_t end) { ends.push_back(end); });
     return ends;
 }
 
@@ -135,18 +143,7 @@ uint32_t readBits(const uint8_t* p, int& pos, int n)
 StreamUse inspect(const std::vector<uint8_t>& stream)
 {
     StreamUse use;
-    MPAuDecContext ctx;
-    if (mpaudec_init(&ctx) < 0)
-        return use;
-    ctx.parse_only = 1;
-    size_t pos = 0;
-    while (pos < stream.size()) {
-        void* frame_ptr[MPAUDEC_MAX_AUDIO_FRAME_SIZE / sizeof(void*)];
-        int size = 0;
-        pos += mpaudec_decode_frame(&ctx, frame_ptr, &size, stream.data() + pos, int(stream.size() - pos));
-        if (size <= 0)
-            continue;
-        const uint8_t* f = static_cast<const uint8_t*>(frame_ptr[0]);
+    forEachFrame(stream, [&](const uint8_t* f, size_t) {
         ++use.frames;
         const bool lsf = !((f[1] >> 3) & 1);
         const int channels = (f[3] >> 6) == 3 ? 1 : 2;
@@ -169,8 +166,7 @@ StreamUse inspect(const std::vector<uint8_t>& stream)
                 bit += lsf ? 2 : 3;
             }
         }
-    }
-    mpaudec_clear(&ctx);
+    });
     return use;
 }
 
