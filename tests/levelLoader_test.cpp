@@ -29,6 +29,13 @@ protected:
         return getCurrentBoard();
     }
 
+    // The same in a death test's child, where the loader's messages on standard output
+    // must reach standard error to be matched.
+    void loadReporting(const std::string& text) {
+        sendStdoutToStderr();
+        load(text);
+    }
+
     ManualClock clock;
     void SetUp() override {
         LevelDirTest::SetUp();
@@ -181,10 +188,6 @@ TEST_F(LevelLoaderDeathTest, CharacterOffTheGridFailsTheTileAssertion) {
 }
 
 TEST_F(LevelLoaderDeathTest, CharacterOnABadTileOrFacingExitsWithStatus1) {
-    auto loadReporting = [this](const std::string& text) {
-        sendStdoutToStderr();
-        load(text);
-    };
     const auto status1 = testing::ExitedWithCode(1);
     EXPECT_EXIT(loadReporting(GRID + "2,0,1,999,999,999,999,0,0,0,0"), status1,
                 "^character not standing on an OK tile: \\(2, 0\\)\n$");
@@ -204,28 +207,24 @@ TEST_F(LevelLoaderDeathTest, PowerCountOutOfRangeExitsWithStatus1WhereverItIs) {
     const char* counts[] = {"100,0,0,0", "0,100,0,0", "0,0,100,0", "0,0,0,100"};
     for (const char* c : counts) {
         std::string text = withPlayer(std::string("999,999,999,") + c);
-        EXPECT_EXIT((sendStdoutToStderr(), load(text)), testing::ExitedWithCode(1),
+        EXPECT_EXIT(loadReporting(text), testing::ExitedWithCode(1),
                     "^power usage out of bounds: 100\n$")
             << c;
     }
-    EXPECT_EXIT((sendStdoutToStderr(), load(withPlayer("999,999,999,0,-1,0,0"))),
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,-1,0,0")),
                 testing::ExitedWithCode(1), "^power usage out of bounds: -1\n$");
 }
 
 TEST_F(LevelLoaderDeathTest, FirstOffendingValueInReadingOrderDecides) {
     // A bad player square and a bad power count: the player is read first.
-    EXPECT_EXIT((sendStdoutToStderr(), load(GRID + "2,1,0,999,999,999,999,100,0,0,0")),
+    EXPECT_EXIT(loadReporting(GRID + "2,1,0,999,999,999,999,100,0,0,0"),
                 testing::ExitedWithCode(1), "character not standing");
     // A bad count before a bad one later in the same section.
-    EXPECT_EXIT((sendStdoutToStderr(), load(withPlayer("999,999,999,0,0,200,100"))),
+    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,200,100")),
                 testing::ExitedWithCode(1), "^power usage out of bounds: 200\n$");
 }
 
 TEST_F(LevelLoaderDeathTest, TruncatedFileNamesTheFileAndTheMissingValue) {
-    auto loadReporting = [this](const std::string& text) {
-        sendStdoutToStderr();
-        load(text);
-    };
     const auto status1 = testing::ExitedWithCode(1);
     EXPECT_EXIT(loadReporting(""), status1,
                 "^assets/levels/level00.txt: the file ends where the width was expected\n$");
@@ -240,10 +239,6 @@ TEST_F(LevelLoaderDeathTest, TruncatedFileNamesTheFileAndTheMissingValue) {
 }
 
 TEST_F(LevelLoaderDeathTest, SomethingNotANumberNamesTheFileAndTheValue) {
-    auto loadReporting = [this](const std::string& text) {
-        sendStdoutToStderr();
-        load(text);
-    };
     const auto status1 = testing::ExitedWithCode(1);
     EXPECT_EXIT(loadReporting("five,4"), status1,
                 "^assets/levels/level00.txt: not a number where the width was expected\n$");
