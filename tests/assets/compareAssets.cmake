@@ -7,10 +7,10 @@ if(NOT rv EQUAL 0)
 endif()
 
 file(GLOB_RECURSE generated RELATIVE ${SCRATCH} ${SCRATCH}/*)
-file(GLOB_RECURSE committed RELATIVE ${ASSETS} ${ASSETS}/tiles/* ${ASSETS}/screens/*)
+file(GLOB_RECURSE committed RELATIVE ${ASSETS} ${ASSETS}/tiles/* ${ASSETS}/screens/* ${ASSETS}/icons/*)
 list(LENGTH generated count)
-if(NOT count EQUAL 41)
-  message(FATAL_ERROR "artgen wrote ${count} images, the game needs 41")
+if(NOT count EQUAL 44)
+  message(FATAL_ERROR "artgen wrote ${count} images, the game and its package need 44")
 endif()
 
 set(bad "")

@@ -1,4 +1,4 @@
-// artgen.h — the parts of the art generator: actor tiles, terrain tiles and the two screens.
+// artgen.h — the parts of the art generator: actor tiles, terrain tiles, the two screens and the icon.
 #pragma once
 
 #include "image.h"
@@ -21,6 +21,10 @@ TileSet buildTerrainTiles();
 
 Image buildTitleScreen(const Font& font, const TileSet& tiles);
 Image buildEndingScreen(const Font& font, const TileSet& tiles);
+
+// The desktop icon, `size` pixels square (RGBA).
+Image buildIcon(int size, const std::string& spriteDir);
+constexpr int ICON_SIZES[] = {48, 128, 256};
 
 // A repeatable pseudo-random value in 0..255 for a position: the same on every machine.
 uint32_t noise(uint32_t x, uint32_t y, uint32_t seed);

@@ -1,6 +1,7 @@
 // main.cpp — artgen: writes every tile and screen image of the game.
 //   artgen [--out DIR] [--sources DIR]
-// DIR/tiles gets the 5 terrain BMPs and 34 actor PNGs, DIR/screens the title and ending BMPs.
+// DIR/tiles gets the 5 terrain BMPs and 34 actor PNGs, DIR/screens the title and ending BMPs,
+// DIR/icons the desktop icon in the hicolor theme's layout, ready to install under share/icons.
 #include "artgen.h"
 
 #include <cstdio>
@@ -48,6 +49,11 @@ int main(int argc, char** argv)
     }
     check(writeBmp24(buildTitleScreen(font, all), out + "/screens/title.bmp"), out + "/screens/title.bmp");
     check(writeBmp24(buildEndingScreen(font, all), out + "/screens/ending.bmp"), out + "/screens/ending.bmp");
+    for (int size : ICON_SIZES) {
+        const std::string dir = out + "/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+        std::filesystem::create_directories(dir, ec);
+        check(writePng(buildIcon(size, sources + "/sprites"), dir + "/veilwalker.png"), dir + "/veilwalker.png");
+    }
     std::printf("artgen: wrote %d images under %s\n", written, out.c_str());
     return 0;
 }
