@@ -112,6 +112,14 @@ std::string defaultPluginPath()
         const std::filesystem::path beside = self.parent_path() / "ikpMP3.so";
         if (std::filesystem::exists(beside, ec))
             return beside.string();
+#ifdef IKPMP3_INSTALLED_FROM_BINDIR
+        // Installed: the module lies in the package's own library folder, found from here
+        // so that a package unpacked or installed anywhere still works.
+        const std::filesystem::path installed =
+            (self.parent_path() / IKPMP3_INSTALLED_FROM_BINDIR / "ikpMP3.so").lexically_normal();
+        if (std::filesystem::exists(installed, ec))
+            return installed.string();
+#endif
     }
 #ifdef IKPMP3_BUILT_MODULE
     return IKPMP3_BUILT_MODULE;

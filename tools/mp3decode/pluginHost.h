@@ -67,5 +67,6 @@ private:
     bool ReportSize;
 };
 
-// The default module: beside the running program if one is there, else the one the build made.
+// The default module: beside the running program if one is there, else the installed one in the
+// package's library folder (found from the program's own folder), else the one the build made.
 std::string defaultPluginPath();
