@@ -10,6 +10,8 @@ if [[ "$mode" == test ]]; then
   packages+=(libgtest-dev googletest python3 xvfb xauth xdotool imagemagick x11-utils
              lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox
              clang libclang-rt-14-dev)
+  # Building and checking the Debian package (tools/package/).
+  packages+=(dpkg-dev file lintian desktop-file-utils)
 fi
 
 missing=()

@@ -12,6 +12,10 @@ cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build/test -j"$jobs"
 ctest --test-dir build/test --output-on-failure -j"$jobs"
 
+# The Debian package, from a Release build of its own: lintian, the menu entry, and the
+# unpacked game and mp3decode run from another folder.
+tools/package/check.sh build/package
+
 seconds=${VW_FUZZ_SECONDS:-30}
 if (( seconds > 0 )); then
   tools/fuzz/campaign.sh -t "$seconds" -j "$jobs" -b build/fuzz
