@@ -94,7 +94,12 @@ mkdir -p "$scratch/elsewhere/bin"
 ln -s "$root/usr/games/veilwalker" "$scratch/elsewhere/bin/veilwalker"
 (cd "$scratch/elsewhere" && exec bin/veilwalker > "$scratch/game.out" 2>&1) &
 game_pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Veilwalker$' 2> /dev/null | head -1 || true)
+window=""
+for _ in $(seq 150); do   # 30 s at most, less if the game stops first
+  window=$(xdotool search --onlyvisible --name '^Veilwalker$' 2> /dev/null | head -1 || true)
+  [[ -n "$window" ]] || ! kill -0 "$game_pid" 2> /dev/null && break
+  sleep 0.2
+done
 if [[ -z "$window" ]]; then
   fail "the game window did not appear: $(cat "$scratch/game.out")"
 else
