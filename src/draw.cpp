@@ -223,5 +223,8 @@ void draw() {
     glClear(GL_COLOR_BUFFER_BIT);
     drawBoard();
     glutSwapBuffers();
-    notePicturePainted();
+    // After the last level this frame shows level 0 and the ending only the next
+    // one: left unrecorded, the ending differs from what was painted, so the
+    // next idle pass asks for it.
+    if (!atEnding()) notePicturePainted();
 }
