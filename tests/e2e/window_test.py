@@ -560,28 +560,33 @@ def hud(game, snapshots):
         raise Failure(f"standard output differs: {game.stdout()!r} (a restart is not a loss)")
 
 
+def damage_progress(workdir):
+    os.makedirs(os.path.dirname(progress_file(workdir)))
+    with open(progress_file(workdir), "w") as f:
+        f.write("garbage\n")
+
+
 def continue_saved(game, snapshots):
-    """`c` on the title: a corrupt progress file means level 0; a saved level 1 is continued."""
-    os.makedirs(os.path.dirname(progress_file(game.workdir)), exist_ok=True)
-    game.keys("q")
-    game.wait_for_exit()
-    for content, level, actors in [("garbage\n", LEVEL0, {(1, 1): (actor_colour(ILL_S), 1),
-                                                         (1, 4): (actor_colour(DOG_W), 2),
-                                                         (5, 4): (actor_colour(SG_S), 2)}),
-                                   ("1\n", LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)})]:
-        with open(progress_file(game.workdir), "w") as f:
-            f.write(content)
-        game.stop()
-        game.__init__(game.binary, game.workdir, game.display)
+    """`c` on the title: a damaged progress file means level 0; a saved level 1 is continued."""
+    level0_actors = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2),
+                     (5, 4): (actor_colour(SG_S), 2)}
+    for run, (level, actors) in enumerate([(LEVEL0, level0_actors), (LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)})]):
+        if run > 0:
+            with open(progress_file(game.workdir), "w") as f:
+                f.write("1\n")
+            game.stop()
+            game.__init__(game.binary, game.workdir, game.display)
         game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
         game.keys("c")
-        snapshots["continued"] = game.wait_for(lambda s: expect_board(s, level, actors),
-                                               f"the level continued from {content!r}")
+        snapshots[f"continued{run}"] = game.wait_for(lambda s: expect_board(s, level, actors),
+                                                     f"level {run} continued")
         game.wait_for_output(stock_line(level))
         if game.stdout() != stock_line(level):
             raise Failure(f"c printed {game.stdout()!r}")
 
 
+# Set-up of the working folder before the game starts, for the scenarios that need one.
+PREPARE = {"continue": damage_progress}
 SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved}
 
 
@@ -605,6 +610,7 @@ def main():
     try:
         make_assets(workdir)
         write_levels(workdir, [LEVEL0, LEVEL1])
+        PREPARE.get(sys.argv[2], lambda _: None)(workdir)
         xvfb, display = start_xvfb()
         game = Game(binary, workdir, display)
         scenario(game, snapshots)
