@@ -174,6 +174,24 @@ constexpr int BUF_LEN = 512;
 
 std::unique_ptr<Board> globalBoard;  // null before the first load and after a missing file
 int globalCurrLevel = 0;
+int globalLevelCount = 0;
+
+bool levelFileExists(int level) {
+    char name[BUF_LEN];
+    std::snprintf(name, sizeof name, "%s%02d%s", levelPre, level, levelPost);
+    std::FILE* probe = std::fopen(name, "r");
+    if (!probe) return false;
+    std::fclose(probe);
+    return true;
+}
+
+// Counted again at every load, which is rare (a key, a loss), so a level added
+// or removed while the game runs is seen at the next one.
+int countLevels() {
+    int n = 0;
+    while (levelFileExists(n)) ++n;
+    return n;
+}
 }  // namespace
 
 char* getLevelFilename() {
@@ -185,6 +203,7 @@ char* getLevelFilename() {
 
 bool setCurrBoard() {
     globalBoard.reset();
+    globalLevelCount = countLevels();
     const char* filename = getLevelFilename();
     // The probe is the only place a missing level is noticed; it is how the
     // sequence learns that it has run out.
@@ -215,3 +234,11 @@ void loadInitialBoard() {
     globalCurrLevel = 0;
     setCurrBoard();
 }
+
+void loadBoardAt(int level) {
+    const int count = countLevels();
+    globalCurrLevel = level < 0 || count == 0 ? 0 : (level >= count ? count - 1 : level);
+    setCurrBoard();
+}
+
+int getLevelCount() { return globalLevelCount; }

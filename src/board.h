@@ -128,3 +128,8 @@ int getCurrLevel();
 void loadCurrBoard();
 void loadNextBoard();
 void loadInitialBoard();
+// Makes `level` current (clamped to the levels present); level 0 when none is.
+void loadBoardAt(int level);
+// How many levels are present: level00.txt, level01.txt, ... up to the first
+// missing number, as counted at the last load.
+int getLevelCount();

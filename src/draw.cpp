@@ -1,11 +1,18 @@
 // draw.cpp — paints the window with pixel blits: no geometry, every image at its own size.
 #include "draw.h"
 
-#include <GL/glut.h>
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "Bitmap/Bitmap.h"
 #include "board.h"
+#include "actor/sight.h"
 #include "check.h"
+#include "hud.h"
+#include "idle.h"
 #include "screenFlow.h"
 #include "tileManager.h"
 
@@ -71,16 +78,106 @@ void drawActors(Board& board) {
     drawTile(ill.getTile(), width, height, ill.x, ill.y);
 }
 
-// A place for a heads-up display; the game shows none yet.
-void drawHud() {}
+// The sight overlay: a translucent tint over every square an enemy sees, laid
+// over the terrain and under the actors so that they stay clear.
+void drawSightOverlay(Board& board) {
+    const int width = board.getWidth();
+    const int height = board.getHeight();
+    const int squareW = 768 / width;
+    const int squareH = 576 / height;
+    static std::vector<unsigned char> tint;
+    const size_t bytes = static_cast<size_t>(squareW) * squareH * 4;
+    if (tint.size() != bytes) {
+        tint.resize(bytes);
+        for (size_t k = 0; k < bytes; k += 4) {
+            tint[k] = 255;
+            tint[k + 1] = 48;
+            tint[k + 2] = 32;
+            tint[k + 3] = 96;
+        }
+    }
+    const std::vector<bool> seen = squaresInEnemySight(board);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) {
+            if (!seen[static_cast<size_t>(j) * width + i]) continue;
+            float x = 0.0f, y = 0.0f;
+            tileRasterPos(width, height, i, j, x, y);
+            glRasterPos2f(x, y);
+            glDrawPixels(squareW, squareH, GL_RGBA, GL_UNSIGNED_BYTE, tint.data());
+        }
+}
+
+// The heads-up display lives in the border around the board (12 pixels above and
+// below it), never on a square. Positions are window pixels from the bottom left.
+constexpr int HUD_BOTTOM_BASELINE = 2;
+constexpr int HUD_TOP_BASELINE = 590;
+constexpr int HUD_ICON_W = 16;
+constexpr int HUD_ICON_H = 12;
+void* const HUD_FONT = GLUT_BITMAP_HELVETICA_10;
+
+void rasterAtPixel(int x, int y) {
+    glRasterPos2f(-1.0f + 2.0f * x / WINDOW_WIDTH, -1.0f + 2.0f * y / WINDOW_HEIGHT);
+}
+
+// Returns the x just after the text.
+int hudText(int x, int baseline, const std::string& text, float r, float g, float b) {
+    glColor3f(r, g, b);  // taken as the raster colour by the next raster position
+    rasterAtPixel(x, baseline);
+    glutBitmapString(HUD_FONT, reinterpret_cast<const unsigned char*>(text.c_str()));
+    return x + glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(text.c_str()));
+}
+
+// A power's tile shrunk to fit the border's 16 × 12 pixels.
+void hudIcon(TILE_TYPE tile, int x) {
+    int width = 0;
+    int height = 0;
+    const unsigned char* pixels = getTilePng(tile, width, height);
+    const float zoom = std::min(static_cast<float>(HUD_ICON_W) / width,
+                                static_cast<float>(HUD_ICON_H) / height);
+    rasterAtPixel(x, 0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelZoom(zoom, zoom);
+    glDrawPixels(width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glPixelZoom(1.0f, 1.0f);
+}
+
+void drawHud(Board& board) {
+    const HudState hud = hudState(board);
+    // Above the board: the level on the left, the cloak's time on the right.
+    hudText(16, HUD_TOP_BASELINE, hudLevelText(hud), 0.95f, 0.92f, 0.75f);
+    const std::string cloak = hudCloakText(hud);
+    if (!cloak.empty()) {
+        const int w = glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(cloak.c_str()));
+        hudText(WINDOW_WIDTH - 16 - w, HUD_TOP_BASELINE, cloak, 0.6f, 0.9f, 1.0f);
+    }
+    // Below the board: each power's icon and its stock.
+    const struct {
+        TILE_TYPE icon;
+        int stock;
+    } powers[] = {{FOOD, hud.food}, {DEAD_BODY, hud.deadBody}, {CLOAK_S, hud.cloak}, {FAKE_GUARD_S, hud.fake}};
+    int x = 16;
+    for (const auto& p : powers) {
+        hudIcon(p.icon, x);
+        const bool some = p.stock > 0;
+        x = hudText(x + HUD_ICON_W + 2, HUD_BOTTOM_BASELINE, std::to_string(p.stock),
+                    some ? 1.0f : 0.5f, some ? 1.0f : 0.5f, some ? 1.0f : 0.5f) + 14;
+    }
+    hudText(WINDOW_WIDTH - 16 - glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(
+                                                          "v sight   r restart   m sound   q quit")),
+            HUD_BOTTOM_BASELINE, "v sight   r restart   m sound   q quit", 0.6f, 0.6f, 0.7f);
+}
 
 void drawBoard() {
     Board* board = getCurrentBoard();
     if (board == nullptr)
         return;
     drawBoardBackground(*board);
+    if (sightOverlayShown()) drawSightOverlay(*board);
     drawActors(*board);
-    drawHud();
+    drawHud(*board);
 }
 
 }  // namespace
@@ -111,11 +208,13 @@ void draw() {
     if (atTitle()) {
         drawTitle();
         glutSwapBuffers();
+        notePicturePainted();
         return;
     }
     if (atEnding() || getCurrentBoard() == nullptr) {
         drawEnding();
         glutSwapBuffers();
+        notePicturePainted();
         return;
     }
     // Restart, advance or reach the ending before painting, so this frame
@@ -124,4 +223,8 @@ void draw() {
     glClear(GL_COLOR_BUFFER_BIT);
     drawBoard();
     glutSwapBuffers();
+    // After the last level this frame shows level 0 and the ending only the next
+    // one: left unrecorded, the ending differs from what was painted, so the
+    // next idle pass asks for it.
+    if (!atEnding()) notePicturePainted();
 }

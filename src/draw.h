@@ -6,8 +6,9 @@
 void initGL();
 
 // The display callback: the title or the ending when its screen shows; otherwise
-// the flow step (restart, advance, ending) and then the board, terrain first and
-// actors over it.
+// the flow step (restart, advance, ending) and then the board, terrain first, the
+// sight overlay when shown, actors over them, and the heads-up display in the
+// border around the board. Each painted frame is reported to the frame loop.
 void draw();
 
 void drawTitle();

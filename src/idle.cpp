@@ -1,11 +1,30 @@
 // idle.cpp — the game's tick: timers fire, enemies look, the dead are cleared away.
 #include "idle.h"
 
+#include <algorithm>
+
+#include "actor/sight.h"
 #include "board.h"
+#include "gameClock.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 
 namespace {
+
+Picture painted;
+Picture requested;
+std::function<void(int)> idleWait;
+
+template <typename T>
+void addActors(std::vector<int>& out, const std::vector<T>& actors) {
+    for (const T& a : actors) out.insert(out.end(), {static_cast<int>(a.getTile()), a.x, a.y});
+}
+
+template <typename T>
+void earliestDue(const std::vector<T>& actors, int64_t& due) {
+    for (const T& a : actors)
+        if (a.callback && !a.callback->isDead()) due = std::min(due, a.callback->dueMs());
+}
 
 // By index, not by iterator: no timer action or look grows a list today, but an
 // index stays valid if one ever does, where an iterator would dangle.
@@ -47,14 +66,71 @@ void runRemoveDeadPhase() {
     removeDead(board->getDeadBodies());
 }
 
+Picture currentPicture() {
+    Picture p;
+    if (atTitle()) {
+        p.screen = Picture::TITLE;
+        return p;
+    }
+    Board* board = getCurrentBoard();
+    if (atEnding() || !board) {
+        p.screen = Picture::ENDING;
+        return p;
+    }
+    p.screen = Picture::GAME;
+    p.level = getCurrLevel();
+    addActors(p.actors, board->getFoods());
+    addActors(p.actors, board->getDeadBodies());
+    addActors(p.actors, board->getGuards());
+    addActors(p.actors, board->getDogs());
+    addActors(p.actors, board->getSgs());
+    const Ill& ill = board->getIll();
+    p.actors.insert(p.actors.end(), {static_cast<int>(ill.getTile()), ill.x, ill.y});
+    p.lost = board->hasLost();
+    p.won = board->hasWon();
+    p.hud = hudState(*board);
+    if (sightOverlayShown()) p.sight = squaresInEnemySight(*board);
+    return p;
+}
+
+void notePicturePainted() { painted = currentPicture(); }
+
+int msUntilNextTimer() {
+    Board* board = getCurrentBoard();
+    if (atTitle() || atEnding() || !board) return MAX_IDLE_WAIT_MS;
+    const int64_t now = currentTimeMs();
+    int64_t due = now + MAX_IDLE_WAIT_MS;
+    const Ill& ill = board->getIll();
+    if (ill.callback && !ill.callback->isDead()) due = std::min(due, ill.callback->dueMs());
+    earliestDue(board->getGuards(), due);
+    earliestDue(board->getDogs(), due);
+    earliestDue(board->getSgs(), due);
+    earliestDue(board->getFoods(), due);
+    earliestDue(board->getDeadBodies(), due);
+    return static_cast<int>(std::max<int64_t>(due - now, 0));
+}
+
+void setIdleWait(std::function<void(int ms)> wait) { idleWait = std::move(wait); }
+
 void idle() {
-    if (atTitle() || atEnding()) {
+    if (!atTitle() && !atEnding()) {
+        if (getCurrentBoard()) {
+            runCallbackPhase();
+            runEnemyPhase();
+            runRemoveDeadPhase();
+        } else {
+            // Nothing to play and nothing to paint: the flow step has stopped the game.
+            if (idleWait) idleWait(MAX_IDLE_WAIT_MS);
+            return;
+        }
+    }
+    Picture now = currentPicture();
+    // A frame asked for but not painted yet (a hidden window) is not asked for again.
+    if (!(now == painted) && !(now == requested)) {
+        requested = std::move(now);
         requestRedisplay();
         return;
     }
-    if (!getCurrentBoard()) return;
-    runCallbackPhase();
-    runEnemyPhase();
-    runRemoveDeadPhase();
-    requestRedisplay();
+    const int wait = msUntilNextTimer();
+    if (idleWait && wait > 0) idleWait(wait);
 }

@@ -1,7 +1,10 @@
 // idle.h — the game's tick: the three turn phases over the current board.
 #pragma once
 
+#include <functional>
 #include <vector>
+
+#include "hud.h"
 
 // Every actor's timer is polled: cloaks end, placed objects expire, enemies step.
 void runCallbackPhase();
@@ -20,6 +23,33 @@ void removeDead(std::vector<T>& actors) {
     }
 }
 
-// The GLUT idle callback. On the title and ending screens no game time passes and
-// only a redraw is requested; with no current board nothing happens at all.
+// What one frame shows. Two equal pictures paint the same pixels, so a frame is
+// only worth painting when the picture differs from the one painted last.
+struct Picture {
+    enum Screen { NOTHING, TITLE, GAME, ENDING } screen = NOTHING;
+    int level = 0;
+    std::vector<int> actors;  // tile, x and y of every actor, in drawing order
+    bool lost = false;        // the flow step of the next frame has work to do
+    bool won = false;
+    HudState hud;
+    std::vector<bool> sight;  // the overlay's squares; empty while it is hidden
+
+    bool operator==(const Picture&) const = default;
+};
+Picture currentPicture();
+// The display callback reports each frame it paints.
+void notePicturePainted();
+
+// The longest the idle callback sleeps, so a key waits at most this long.
+constexpr int MAX_IDLE_WAIT_MS = 4;
+// Milliseconds until the next timer of the current board is due, between 0 and
+// MAX_IDLE_WAIT_MS; MAX_IDLE_WAIT_MS when no game time passes.
+int msUntilNextTimer();
+// The game installs a real sleep here; without one (tests, tools) idle never waits.
+void setIdleWait(std::function<void(int ms)> wait);
+
+// The GLUT idle callback. On the game screen it runs the three phases (with no
+// current board it does nothing); on the title and ending no game time passes.
+// Then it asks for a redraw if the picture has changed since the last frame (and
+// has not been asked for already), or else sleeps until the next timer is due.
 void idle();

@@ -6,6 +6,8 @@
 
 #include "board.h"
 #include "check.h"
+#include "hud.h"
+#include "progress.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 
@@ -21,6 +23,12 @@ void applyKey(Board& board, unsigned char key) {
     case 'j': board.useDeadBody(); break;
     case 'k': board.useCloak(); break;
     case 'l': board.useFake(); break;
+    // `r` and `c` replace the board: nothing may touch `board` after them.
+    case 'r': loadCurrBoard(); break;
+    case 'c':
+        if (atTitle()) loadBoardAt(savedProgress());
+        break;
+    case 'v': toggleSightOverlay(); break;
     default: break;
     }
 }
@@ -35,6 +43,8 @@ void keyboard(unsigned char key, int, int) {
     if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
 
     applyKey(*board, key);
+    board = getCurrentBoard();
+    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
     if (atTitle()) gotoMainGame();
     if (atEnding()) {
         std::fputs("you win!", stdout);

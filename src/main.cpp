@@ -1,13 +1,16 @@
 // main.cpp — program entry: the window, every module's set-up, and the GLUT main loop.
 #include <GL/glut.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "board.h"
 #include "draw.h"
 #include "gameConstants.h"
 #include "idle.h"
 #include "keyboard.h"
+#include "progress.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
@@ -36,6 +39,10 @@ int main(int argc, char** argv) {
     initBoards();
     gotoTitle();
 
+    // Only the game itself keeps a player's progress and lets the idle loop sleep;
+    // tests and tools driving the same logic do neither.
+    keepProgressIn(defaultProgressPath());
+    setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);
     glutKeyboardFunc(keyboard);

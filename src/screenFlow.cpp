@@ -5,6 +5,7 @@
 
 #include "board.h"
 #include "check.h"
+#include "progress.h"
 
 namespace {
 bool showTitle = false;
@@ -55,6 +56,7 @@ void runFlowStep() {
     }
     if (board->hasWon()) {
         loadNextBoard();
+        if (getCurrentBoard()) rememberLevelReached(getCurrLevel());
         if (!getCurrentBoard()) {
             loadInitialBoard();
             requireCurrentBoard();

@@ -21,6 +21,14 @@ void TimedCallback::poll(Actor* actor) {
     func(actor);
 }
 
+int64_t TimedCallback::dueMs() const {
+    // The smallest whole number of milliseconds that poll's float comparison accepts.
+    int64_t ms = static_cast<int64_t>(static_cast<double>(timeout) * 1000.0);
+    while (ms > 0 && static_cast<float>(static_cast<double>(ms - 1) / 1000.0) >= timeout) --ms;
+    while (static_cast<float>(static_cast<double>(ms) / 1000.0) < timeout) ++ms;
+    return start + ms;
+}
+
 void TimedCallback::kill() { toBeRemoved = true; }
 
 bool TimedCallback::isDead() const { return toBeRemoved; }

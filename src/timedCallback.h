@@ -23,6 +23,8 @@ public:
 
     // Which action this timer will run; lets the owner tell what a pending timer is for.
     TimerFunc getFunc() const { return func; }
+    // The first game-clock millisecond at which a poll fires it.
+    int64_t dueMs() const;
 
 private:
     TimerFunc func;

@@ -1,6 +1,7 @@
 // keyboard_test.cpp — keys on each screen: the action, the stock line, the win check, quitting.
 #include <unistd.h>
 
+#include "hud.h"
 #include "levelScenario.h"
 
 using testing::internal::CaptureStdout;
@@ -75,4 +76,48 @@ TEST_F(Keyboard, AnyOtherKeyOnTheEndingWinsAndEnds) {
     GetCapturedStdout();
     EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), keyboard('d', 0, 0)),
                 testing::ExitedWithCode(0), "^you win!$");
+}
+
+TEST_F(Keyboard, RRestartsTheLevelFromItsFileWithoutCountingALoss) {
+    const std::string level =
+        levelText({".......", "......."}, {3, 0, FA_S}, {{0, 1, FA_E}}, {}, {}, {2, 0, 1, 0});
+    writeLevel(1, level);
+    loadNextBoard();
+    typed('h');  // food three squares ahead of the guard
+    typed('k');
+    typed('a');
+    typed('a');  // a turn and a step west: (2, 0)
+    runFramesFor(1200);  // the guard has taken two steps
+    ASSERT_EQ(board().getGuards()[0].x, 2);
+    EXPECT_EQ(typed('r'), "fo: 2, db: 0, cl: 1, fk: 0\n");  // no "sorry, you lose a life"
+    frame();
+    EXPECT_EQ(getCurrLevel(), 1);
+    EXPECT_TRUE(board().getIll().isAt(3, 0));
+    EXPECT_EQ(board().getIll().o, FA_S);
+    EXPECT_FALSE(board().getIll().isCloaked);
+    EXPECT_TRUE(board().getGuards()[0].atOrigLoc());
+    EXPECT_TRUE(board().getFoods().empty());
+    EXPECT_FALSE(board().hasLost() || board().hasWon());
+    // The fresh level runs as at its start: nothing happens without a key.
+    runFramesFor(3000);
+    EXPECT_TRUE(board().getGuards()[0].atOrigLoc());
+    EXPECT_FALSE(board().hasLost());
+}
+
+TEST_F(Keyboard, ROnTheTitleStartsTheGameOnTheFirstLevel) {
+    gotoTitle();
+    typed('w');  // leaves the title and steps north, to (0, 0)
+    gotoTitle();  // as if it were still showing
+    EXPECT_EQ(typed('r'), "fo: 3, db: 1, cl: 2, fk: 0\n");
+    EXPECT_FALSE(atTitle());
+    EXPECT_TRUE(board().getIll().isAt(0, 1));  // the step north undone
+}
+
+TEST_F(Keyboard, VShowsAndHidesTheSightOverlayAndStillPrints) {
+    EXPECT_FALSE(sightOverlayShown());
+    EXPECT_EQ(typed('v'), "fo: 3, db: 1, cl: 2, fk: 0\n");
+    EXPECT_TRUE(sightOverlayShown());
+    EXPECT_EQ(typed('v'), "fo: 3, db: 1, cl: 2, fk: 0\n");
+    EXPECT_FALSE(sightOverlayShown());
+    EXPECT_EQ(redraws, 2);
 }

@@ -26,6 +26,40 @@ void replaceTimer(Actor& self, TimerFunc func, float pace, bool repeating) {
 
 }  // namespace
 
+SightNext sightAfter(ObjectType seen, Board& board) {
+    switch (seen) {
+    case OB_ILL:
+        return board.getIll().isKillable() ? SightNext::Stop : SightNext::GoOn;
+    case OB_GUARD:
+    case OB_DOG:
+    case OB_SG:
+        return SightNext::Stop;
+    case OB_FOOD:
+    case OB_DEADBODY:
+    case OB_EMPTY:
+        break;
+    }
+    return SightNext::GoOn;
+}
+
+namespace {
+template <typename T>
+void markSight(std::vector<T>& enemies, Board& board, std::vector<bool>& mask) {
+    for (const T& enemy : enemies)
+        forEachSquareInSight(enemy, board, [&](ObjectType, Actor*, int x, int y) {
+            mask[static_cast<size_t>(y) * board.getWidth() + x] = true;
+        });
+}
+}  // namespace
+
+std::vector<bool> squaresInEnemySight(Board& board) {
+    std::vector<bool> mask(static_cast<size_t>(board.getWidth()) * board.getHeight(), false);
+    markSight(board.getGuards(), board, mask);
+    markSight(board.getDogs(), board, mask);
+    markSight(board.getSgs(), board, mask);
+    return mask;
+}
+
 SightNext reactToPlayer(Board& board) {
     Ill& ill = board.getIll();
     if (!ill.isKillable()) return SightNext::GoOn;

@@ -3,24 +3,52 @@
 
 #include "actor/actor.h"
 #include "board.h"
+#include "check.h"
+
+#include <vector>
 
 enum class SightNext { GoOn, Stop };
 
-// Walks the squares straight ahead of `self`, from the first one ahead (its own
-// square is never examined) until the board's edge or the first wall, and hands
-// each to `react` with the occupant the board reports there. `react` returns
-// whether the scan goes on.
-template <typename React>
-void scanLineOfSight(const Actor& self, Board& board, React react) {
+// Whether sight ends on a square after seeing what `seen` reports there: another
+// enemy (fake or not) and an uncloaked player end it; a cloaked player, placed
+// objects and empty squares let it pass. The same for every kind of enemy.
+SightNext sightAfter(ObjectType seen, Board& board);
+
+// The squares `self` sees right now: from the first one ahead (its own square is
+// never examined) to the board's edge, the first wall, or the first square whose
+// occupant ends sight (that square is seen). Each goes to `visit` with the
+// occupant the board reports there. Reading only: this is what the sight overlay
+// shows, and the enemies' looks scan through it, so the two never differ.
+template <typename Visit>
+void forEachSquareInSight(const Actor& self, Board& board, Visit visit) {
     int dx = 0, dy = 0;
     getDxAndDy(self.o, dx, dy);
     for (int x = self.x + dx, y = self.y + dy; board.inBounds(x, y); x += dx, y += dy) {
         if (board.getTile(x, y) == WALL) return;
         Actor* occupant = nullptr;
         ObjectType seen = board.getObject(x, y, occupant);
-        if (react(seen, occupant, x, y) == SightNext::Stop) return;
+        // Decided before anyone reacts: a reaction may kill what ends sight here.
+        const SightNext next = sightAfter(seen, board);
+        visit(seen, occupant, x, y);
+        if (next == SightNext::Stop) return;
     }
 }
+
+// A look: every square in sight goes to `react` with its occupant, in order.
+// `react` tells whether it expects sight to go on; it must agree with sightAfter,
+// which alone decides, so that what a player is shown is what the enemy sees.
+template <typename React>
+void scanLineOfSight(const Actor& self, Board& board, React react) {
+    forEachSquareInSight(self, board, [&](ObjectType seen, Actor* occupant, int x, int y) {
+        const SightNext expected = sightAfter(seen, board);
+        const SightNext reacted = react(seen, occupant, x, y);
+        VW_ASSERT(reacted == expected);
+    });
+}
+
+// Every square some guard, dog or commander of `board` sees right now, as a
+// width × height mask, element y * width + x.
+std::vector<bool> squaresInEnemySight(Board& board);
 
 // An uncloaked player in sight is caught and the level lost; a cloaked one is
 // neither seen nor in the way.

@@ -1,4 +1,5 @@
 // sight_test.cpp — what guards, dogs and commanders see and how they react, played on real levels.
+#include "actor/sight.h"
 #include "levelScenario.h"
 
 using Trace = std::vector<std::string>;
@@ -89,6 +90,16 @@ TEST_F(Sight, GuardWalksToFoodThenHomeAndTurns) {
     EXPECT_FALSE(board().getGuards()[0].returnOrigLocFlag);
 }
 
+TEST_F(Sight, DogIgnoresFoodAndSeesPastIt) {
+    // The same line as the guard's: food three squares ahead of the dog at t = 0.
+    play(levelText({".......", "......."}, {3, 0, FA_S}, {}, {{0, 1, FA_E}}, {}, {1, 0, 0, 0}));
+    board().useFood();
+    ASSERT_EQ(board().getFoods().size(), 1u);
+    Trace steps = trace([&]() -> const Actor& { return board().getDogs()[0]; }, 3000);
+    EXPECT_EQ(steps, Trace{});
+    EXPECT_FALSE(board().getDogs()[0].inManipulateMode());
+}
+
 TEST_F(Sight, DogWalksToADeadBodyAndHomeInThreeFirings) {
     play(levelText({"...", "..."}, {2, 1, FA_N}, {}, {{0, 0, FA_E}}, {}, {0, 1, 0, 0}));
     board().useDeadBody();
@@ -135,4 +146,71 @@ TEST_F(Sight, GuardDistractedOnItsWayHomeStillGetsHome) {
     const Guard& g = board().getGuards()[0];
     EXPECT_TRUE(g.atOrigLoc());
     EXPECT_FALSE(g.inManipulateMode() || g.returnOrigLocFlag);
+}
+
+// The overlay's squares, '*' for a square some enemy sees.
+static std::vector<std::string> sightPicture(Board& b) {
+    const std::vector<bool> seen = squaresInEnemySight(b);
+    std::vector<std::string> rows(b.getHeight(), std::string(b.getWidth(), '.'));
+    for (int y = 0; y < b.getHeight(); ++y)
+        for (int x = 0; x < b.getWidth(); ++x)
+            if (seen[y * b.getWidth() + x]) rows[y][x] = '*';
+    return rows;
+}
+
+using Rows = std::vector<std::string>;
+
+TEST_F(Sight, OverlayShowsEachKindsLineUpToWhatEndsIt) {
+    // Guard east, stopped by the wall; dog south over water, stopped by the
+    // commander (whose square it sees); commander west, to the board's edge.
+    play(levelText({"......", "...#..", "..~...", "......"}, {5, 0, FA_N}, {{0, 1, FA_E}},
+                   {{2, 0, FA_S}}, {{2, 3, FA_W}}));
+    EXPECT_EQ(sightPicture(board()), (Rows{"......", ".**...", "..*...", "***..."}));
+
+    // A cloaked player in the guard's line is looked through; food too.
+    play(levelText({"......", "......"}, {3, 1, FA_N}, {{0, 0, FA_E}}, {}, {}, {1, 0, 1, 0}));
+    board().useFood();  // (3, 0)
+    board().useCloak();
+    board().moveLeft();  // turning keeps the cloak on
+    EXPECT_EQ(sightPicture(board()), (Rows{".*****", "......"}));
+    runFor(2100);  // the cloak is off again: the player, at (3, 1), is out of sight
+    EXPECT_FALSE(board().hasLost());
+
+    // A fake blocks a commander's view as any enemy does.
+    play(levelText({"....."}, {4, 0, FA_N}, {{2, 0, FA_W}}, {}, {{0, 0, FA_E}}));
+    board().getGuards()[0].makeFakeIll();
+    EXPECT_EQ(sightPicture(board()), (Rows{"***.."}));  // the fake guard sees the commander
+}
+
+// The overlay never lies: on every square it marks, the player is caught at the
+// next look; on every other square the player can stand on, nobody sees them.
+TEST_F(Sight, OverlayMarksExactlyTheSquaresWhereThePlayerIsCaught) {
+    const std::vector<std::string> levels = {
+        levelText({"#.........", "...~..#...", "..........", "....E.....", "..#......."},
+                  {0, 1, FA_N}, {{1, 2, FA_E}, {5, 4, FA_N}}, {{9, 0, FA_W}, {7, 1, FA_S}},
+                  {{3, 0, FA_S}, {9, 4, FA_W}}),
+        levelText({".....", ".#.#.", ".....", ".#.#.", "....."}, {0, 0, FA_N},
+                  {{2, 2, FA_N}, {4, 2, FA_W}}, {{2, 4, FA_N}}, {{4, 0, FA_S}}),
+    };
+    for (const std::string& text : levels) {
+        play(text);
+        const std::vector<bool> seen = squaresInEnemySight(board());
+        Ill& ill = board().getIll();
+        ASSERT_FALSE(seen[ill.y * board().getWidth() + ill.x]) << "the player must start unseen";
+        int caught = 0;
+        for (int y = 0; y < board().getHeight(); ++y)
+            for (int x = 0; x < board().getWidth(); ++x) {
+                Actor* occupant = nullptr;
+                const TILE_TYPE t = board().getTile(x, y);
+                if ((t != FLOOR && t != IN_FLOOR) || board().getObject(x, y, occupant) != OB_EMPTY) continue;
+                ill.x = x;
+                ill.y = y;
+                ill.alive = true;
+                board().resetWinLoss();
+                runEnemyPhase();
+                EXPECT_EQ(board().hasLost(), seen[y * board().getWidth() + x]) << "square " << x << ", " << y;
+                caught += board().hasLost();
+            }
+        EXPECT_GE(caught, 5);  // both boards put squares of every kind's sight in reach
+    }
 }

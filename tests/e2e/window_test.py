@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 """window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
 
-Usage: window_test.py VEILWALKER_BINARY {play|quit}
+Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue}
 
 The game runs in a temporary working directory holding images and levels made
 here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
 half, a half-transparent strip and a transparent border, and two screens split
 into four coloured quarters. Keys are typed with xdotool and the window is read
 back with ImageMagick's import, so every check is on pixels a player would see.
-Exit status 77 means "skipped" (no Xvfb on this machine).
+The game keeps its progress under a temporary XDG_DATA_HOME, never in the
+user's home. Exit status 77 means "skipped" (no Xvfb on this machine).
 """
 
 import os
@@ -297,10 +298,15 @@ def expect_board(screen, level, actors):
     return problems
 
 
+def progress_file(workdir):
+    return os.path.join(workdir, "data", "veilwalker", "progress")
+
+
 class Game:
     def __init__(self, binary, workdir, display):
+        self.binary, self.workdir = binary, workdir
         self.display = display
-        self.env = dict(os.environ, DISPLAY=display)
+        self.env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=os.path.join(workdir, "data"))
         self.out_path = os.path.join(workdir, "stdout.txt")
         self.err_path = os.path.join(workdir, "stderr.txt")
         self.out = open(self.out_path, "wb")
@@ -445,6 +451,9 @@ def play(game, snapshots):
                 + stock_line(LEVEL1) * 2 + "setting the ending flag\n" + "you win!")
     if game.stdout() != expected:
         raise Failure(f"standard output differs:\n got      {game.stdout()!r}\n expected {expected!r}")
+    with open(progress_file(game.workdir)) as f:
+        if f.read() != "1\n":
+            raise Failure("the progress file does not hold level 1, the furthest reached")
 
 
 def quit_at_title(game, snapshots):
@@ -457,7 +466,128 @@ def quit_at_title(game, snapshots):
         raise Failure(f"q printed {game.stdout()!r}")
 
 
-SCENARIOS = {"play": play, "quit": quit_at_title}
+def border_rows(screen, rows):
+    """The pixel bytes of whole window rows (y from the bottom)."""
+    return b"".join(screen.pixels[3 * WIN_W * (WIN_H - 1 - y):3 * WIN_W * (WIN_H - y)] for y in rows)
+
+
+BOTTOM_BORDER = range(0, 12)
+TOP_BORDER = range(WIN_H - 12, WIN_H)
+
+
+def expect_hud_beside_board(screen, level, actor_squares):
+    """Every pixel of every square without an actor is its terrain: the heads-up display
+    covers none; and both borders show something."""
+    problems = []
+    for j in range(BOARD_H):
+        for i in range(BOARD_W):
+            if (i, j) in actor_squares:
+                continue
+            x0, y0 = square_origin(i, j)
+            want = bytes(TERRAIN_COLOURS[level["grid"][j][i]]) * SQ_W
+            for y in range(y0, y0 + SQ_H):
+                k = 3 * ((WIN_H - 1 - y) * WIN_W + x0)
+                if screen.pixels[k:k + 3 * SQ_W] != want:
+                    problems.append(f"square ({i}, {j}) row {y} is not all terrain")
+                    break
+    for rows, where in [(BOTTOM_BORDER, "bottom"), (TOP_BORDER, "top")]:
+        if border_rows(screen, rows).strip(b"\0") == b"":
+            problems.append(f"the {where} border is empty")
+    return problems
+
+
+def same_picture(first, what):
+    return lambda s: [] if s.pixels == first.pixels else [f"the window differs from {what}"]
+
+
+def hud(game, snapshots):
+    """Restart, the sight overlay and the HUD, on level 0: `r` brings the first picture
+    back, `v` tints the square the guard at (5, 4) sees and a second `v` removes the
+    tint, and the cloak changes the stocks and shows its countdown."""
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    game.keys("x")   # not a command: leaves the title only
+    actors = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2),
+              (5, 4): (actor_colour(SG_S), 2)}
+    first = game.wait_for(lambda s: expect_board(s, LEVEL0, actors) + expect_hud_beside_board(s, LEVEL0, actors),
+                          "level 0 with the HUD beside the board")
+    snapshots["hud-first"] = first
+
+    game.keys("d", "d")   # a turn east and a step to (2, 1)
+    game.wait_for(lambda s: expect_board(s, LEVEL0, {(2, 1): (actor_colour(ILL_E), 1),
+                                                     (1, 4): (actor_colour(DOG_W), 2),
+                                                     (5, 4): (actor_colour(SG_S), 2)}), "the player moved")
+    game.keys("r")
+    game.wait_for(same_picture(first, "the level's first picture"), "the restarted level")
+
+    game.keys("v")
+    tinted_square = square_origin(6, 4)
+    centre = (tinted_square[0] + SQ_W // 2, tinted_square[1] + SQ_H // 2)
+
+    def tinted(s):
+        got = s.at(*centre)
+        floor = TERRAIN_COLOURS[FLOOR]
+        if got == floor or got[0] < got[2]:
+            return [f"square (6, 4) is {got}, expected a reddish tint over {floor}"]
+        changed = [p for p in range(0, len(s.pixels), 3) if s.pixels[p:p + 3] != first.pixels[p:p + 3]]
+        rows = {WIN_H - 1 - (p // 3) // WIN_W for p in changed}
+        cols = {(p // 3) % WIN_W for p in changed}
+        if min(cols) < tinted_square[0] or max(cols) >= tinted_square[0] + SQ_W or \
+                min(rows) < tinted_square[1] or max(rows) >= tinted_square[1] + SQ_H:
+            return ["the overlay changed pixels outside the one square in sight"]
+        return []
+    snapshots["hud-sight"] = game.wait_for(tinted, "the sight overlay")
+    game.keys("v")
+    game.wait_for(same_picture(first, "the picture before the overlay"), "the overlay hidden again")
+
+    game.keys("k")
+    def hud_changed(s):
+        problems = []
+        for rows, where in [(BOTTOM_BORDER, "bottom"), (TOP_BORDER, "top")]:
+            if border_rows(s, rows) == border_rows(first, rows):
+                problems.append(f"the {where} border still shows what it showed before the cloak")
+        return problems
+    snapshots["hud-cloak"] = game.wait_for(hud_changed, "the HUD after the cloak")
+    # Two seconds later the countdown has gone, but the stock stays one lower.
+    time.sleep(2.5)
+    after = game.wait_for(lambda s: [] if border_rows(s, TOP_BORDER) == border_rows(first, TOP_BORDER)
+                          else ["the countdown is still shown"], "the cloak's end")
+    if border_rows(after, BOTTOM_BORDER) == border_rows(first, BOTTOM_BORDER):
+        raise Failure("the stocks in the HUD did not change after the cloak")
+
+    line, cloaked = stock_line(LEVEL0), "fo: 1, db: 2, cl: 2, fk: 4\n"
+    game.wait_for_output(cloaked)
+    if game.stdout() != line * 6 + cloaked:
+        raise Failure(f"standard output differs: {game.stdout()!r} (a restart is not a loss)")
+
+
+def damage_progress(workdir):
+    os.makedirs(os.path.dirname(progress_file(workdir)))
+    with open(progress_file(workdir), "w") as f:
+        f.write("garbage\n")
+
+
+def continue_saved(game, snapshots):
+    """`c` on the title: a damaged progress file means level 0; a saved level 1 is continued."""
+    level0_actors = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2),
+                     (5, 4): (actor_colour(SG_S), 2)}
+    for run, (level, actors) in enumerate([(LEVEL0, level0_actors), (LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)})]):
+        if run > 0:
+            with open(progress_file(game.workdir), "w") as f:
+                f.write("1\n")
+            game.stop()
+            game.__init__(game.binary, game.workdir, game.display)
+        game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+        game.keys("c")
+        snapshots[f"continued{run}"] = game.wait_for(lambda s: expect_board(s, level, actors),
+                                                     f"level {run} continued")
+        game.wait_for_output(stock_line(level))
+        if game.stdout() != stock_line(level):
+            raise Failure(f"c printed {game.stdout()!r}")
+
+
+# Set-up of the working folder before the game starts, for the scenarios that need one.
+PREPARE = {"continue": damage_progress}
+SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved}
 
 
 def main():
@@ -480,6 +610,7 @@ def main():
     try:
         make_assets(workdir)
         write_levels(workdir, [LEVEL0, LEVEL1])
+        PREPARE.get(sys.argv[2], lambda _: None)(workdir)
         xvfb, display = start_xvfb()
         game = Game(binary, workdir, display)
         scenario(game, snapshots)

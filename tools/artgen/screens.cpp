@@ -131,13 +131,13 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
     const std::string groundRow[] = {"sand", "sand", "sand", "water", "sand", "sand", "sand"};
     ground(img, tiles, groundRow, 7);
     figure(img, tiles, "cloak_right", 120);
-    figure(img, tiles, "g1_left", 600);
-    figure(img, tiles, "dog_left", 690);
+    figure(img, tiles, "g1_left", 645);
+    figure(img, tiles, "dog_left", 735);
 
     headline(img, font, "Veilwalker", 18, 9, rgb(0xb8fff0), rgb(0x9060e0));
     centredText(img, font, "Slip past every watchful eye and reach the stairs.", 100, 2, rgb(0xd8d0f0));
 
-    panel(img, 40, 128, 720, 318);
+    panel(img, 40, 122, 720, 340);
     struct Row {
         const char* keys;
         const char* icon;
@@ -149,23 +149,35 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
         {"j", "bones", "dead body: guards back off, dogs come"},
         {"k", "cloak_front", "cloak: nobody sees you for 2 seconds"},
         {"l", "g1fake_front", "fake: the enemy you face looks like you"},
-        {"q", nullptr, "quit"},
     };
-    int y = 138;
+    int y = 128;
     for (const Row& r : rows) {
         int x = 60;
         for (const char* k = r.keys; *k; ++k, x += 34)
             keyCap(img, font, x, y + 8, *k);
-        if (r.icon) {     // shown on a patch of ground, as in play
-            img.fillRect(209, y - 1, TILE_W + 2, TILE_H + 2, rgb(0x9272d0, 200));
-            img.draw(tile(tiles, "sand"), 210, y);
-            img.draw(tile(tiles, r.icon), 210, y);
-        }
+        // shown on a patch of ground, as in play
+        img.fillRect(209, y - 1, TILE_W + 2, TILE_H + 2, rgb(0x9272d0, 200));
+        img.draw(tile(tiles, "sand"), 210, y);
+        img.draw(tile(tiles, r.icon), 210, y);
         font.drawText(img, 290, y + 12, r.text, 2, rgb(0xf0ecf8));
-        y += 52;
+        y += 50;
+    }
+    // The keys without a power, two to a line.
+    const Row others[] = {
+        {"v", nullptr, "show what enemies see"},
+        {"r", nullptr, "restart the level"},
+        {"m", nullptr, "music and sound on/off"},
+        {"q", nullptr, "quit"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const int x = i % 2 == 0 ? 60 : 440;
+        const int row = y + 2 + (i / 2) * 38;
+        keyCap(img, font, x, row, others[i].keys[0]);
+        font.drawText(img, x + 44, row + 4, others[i].text, 2, rgb(0xf0ecf8));
     }
 
-    centredText(img, font, "press any key", 470, 3, rgb(0xf4d45c));
+    centredText(img, font, "c: continue where you left off", 470, 2, rgb(0xf4d45c));
+    centredText(img, font, "other keys: start at level 1", 492, 2, rgb(0xf4d45c));
     return img;
 }
 

@@ -4,10 +4,10 @@
 #   tools/screenshots/take.sh [LEVEL ...]
 #
 # Saves docs/screenshot-title.png and docs/screenshot-levelNN.png for each LEVEL
-# number given (default: the first level and the last one). The title and level 0
-# come from the game started in the repository root; a later level is shown by
-# starting the game in a scratch folder whose only level is a copy of that one,
-# with the repository's tiles and screens, so no level has to be played through.
+# number given (default: the first level and the last one), all from the game
+# started in the repository root. A level is reached the way a returning player
+# reaches it: with `c` on the title and a progress file (in a scratch data folder,
+# never the user's) that holds its number, so no level has to be played through.
 # Set VEILWALKER to use an already built binary.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -48,6 +48,9 @@ for _ in $(seq 100); do [[ -s "$scratch/display" ]] && break; sleep 0.1; done
 [[ -s "$scratch/display" ]] || { echo "take.sh: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -1 "$scratch/display")"
 
+export XDG_DATA_HOME="$scratch/data"
+mkdir -p "$XDG_DATA_HOME/veilwalker"
+
 # Starts the game in folder $1 and sets $window once its window is mapped.
 start_game() {
   (cd "$1" && exec "$VEILWALKER" > /dev/null) &
@@ -75,9 +78,9 @@ shoot() {
   echo "$1: $(stat -c %s "$1") bytes"
 }
 
-# Any key that is not a command leaves the title without acting on the level.
+# `c` leaves the title for the level saved as progress, without acting on it.
 leave_title() {
-  xdotool key x
+  xdotool key c
   sleep 1.5
 }
 
@@ -88,16 +91,8 @@ stop_game
 for n in "${levels[@]}"; do
   name=$(printf 'level%02d' "$n")
   [[ -f "assets/levels/$name.txt" ]] || { echo "take.sh: no assets/levels/$name.txt" >&2; exit 1; }
-  if ((n == 0)); then
-    start_game "$root"
-  else
-    stage="$scratch/$name"
-    mkdir -p "$stage/assets/levels"
-    ln -s "$root/assets/tiles" "$stage/assets/tiles"
-    ln -s "$root/assets/screens" "$stage/assets/screens"
-    cp "assets/levels/$name.txt" "$stage/assets/levels/level00.txt"
-    start_game "$stage"
-  fi
+  echo "$n" > "$XDG_DATA_HOME/veilwalker/progress"
+  start_game "$root"
   leave_title
   shoot "docs/screenshot-$name.png"
   stop_game
