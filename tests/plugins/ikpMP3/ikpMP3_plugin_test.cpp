@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -608,19 +609,125 @@ TEST(StreamDeathTest, SeekToTheLargestIntNeedsNoLargeAllocation)
 }
 #endif
 
-TEST(Stream, StereoTurningMonoStopsAtTheSwitch)
+// ---- stream: files whose frames change their channel count ------------------------------
+
+// Runs a shell command in the media folder; false when it fails.
+bool shell(const std::string& command)
+{
+    return std::system(("cd " + Media::get().dir.string() + " && " + command).c_str()) == 0;
+}
+
+// The decoder alone, each frame brought to `channels`: mono copied to both channels,
+// stereo mixed to (L + R) / 2 with halves rounded away from zero.
+Pcm decodeAloneAs(const Bytes& data, int channels)
+{
+    MPAuDecContext ctx{};
+    EXPECT_EQ(mpaudec_init(&ctx), 0);
+    Pcm out;
+    std::vector<int16_t> frame(MPAUDEC_MAX_AUDIO_FRAME_SIZE / 2);
+    for (size_t pos = 0; pos < data.size();) {
+        int size = 0;
+        pos += size_t(mpaudec_decode_frame(&ctx, frame.data(), &size, data.data() + pos,
+                                           int(std::min<size_t>(data.size() - pos, 4096))));
+        if (size <= 0)
+            continue;
+        for (int i = 0; i < size / 2 / ctx.channels; ++i) {
+            if (ctx.channels == channels) {
+                out.insert(out.end(), frame.begin() + i * channels, frame.begin() + (i + 1) * channels);
+            } else if (channels == 2) {
+                out.insert(out.end(), 2, frame[size_t(i)]);
+            } else {
+                const double mean = (frame[size_t(2 * i)] + frame[size_t(2 * i + 1)]) / 2.0;
+                out.push_back(int16_t(std::lround(mean)));
+            }
+        }
+    }
+    mpaudec_clear(&ctx);
+    return out;
+}
+
+TEST(Stream, ChannelSwitchesAreConvertedAndCountedAndSeekExactly)
 {
     REQUIRE_MEDIA();
+    // Mono and stereo pieces at one rate, joined as they are; lame's -t leaves no
+    // metadata frame between them.
+    ASSERT_TRUE(shell("sox -n -r 44100 -c 1 -b 16 m1.wav synth 0.4 sine 300"
+                      " && sox -n -r 44100 -c 2 -b 16 s1.wav synth 0.5 sine 500 sine 700"
+                      " && lame --quiet -t -m m -b 64 m1.wav m1.mp3 && lame --quiet -t -m j -b 128 s1.wav s1.mp3"
+                      " && twolame --quiet -m m -b 96 m1.wav m2.mp2 && twolame --quiet -b 192 s1.wav s2.mp2"));
+    const Bytes m3 = readFile(media.dir / "m1.mp3"), s3 = readFile(media.dir / "s1.mp3");
+    const Bytes m2 = readFile(media.dir / "m2.mp2"), s2 = readFile(media.dir / "s2.mp2");
+    auto join = [](std::initializer_list<const Bytes*> parts) {
+        Bytes all;
+        for (const Bytes* part : parts)
+            all.insert(all.end(), part->begin(), part->end());
+        return all;
+    };
+    struct Case {
+        const char* name;
+        Bytes file;
+        int channels;
+    };
+    const Case cases[] = {
+        {"stereo mono stereo (layer III)", join({&s3, &m3, &s3}), 2},
+        {"mono stereo mono (layer III)", join({&m3, &s3, &m3}), 1},
+        {"stereo mono (layer II)", join({&s2, &m2}), 2},
+        {"mono stereo stereo mono (layer II)", join({&m2, &s2, &s2, &m2}), 1},
+    };
+    Engine e;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Pcm expected = decodeAloneAs(c.file, c.channels);
+        for (bool sized : {true, false}) {
+            Opened opened(e.loader, c.file, sized);
+            ASSERT_NE(opened.stream, nullptr);
+            EXPECT_EQ(opened.stream->getFormat().ChannelCount, c.channels);
+            EXPECT_EQ(opened.stream->getFormat().FrameCount, sized ? int32_t(expected.size()) / c.channels : -1);
+            const Pcm all = readAll(opened.stream, 777);
+            EXPECT_EQ(all.size(), expected.size()) << "sized " << sized;
+            EXPECT_TRUE(all == expected) << "sized " << sized;
+        }
+        // Seeks land on the sample frame asked for wherever the switches lie: around every
+        // MPEG frame boundary of the first 30 frames and far into the file.
+        Opened opened(e.loader, c.file, true);
+        ASSERT_NE(opened.stream, nullptr);
+        const int64_t total = int64_t(expected.size()) / c.channels;
+        for (int64_t pos = 1; pos < total; pos += pos < 30 * 1152 ? 1151 : 9973) {
+            ASSERT_TRUE(opened.stream->setPosition(int32_t(pos)));
+            Pcm got(size_t(3000) * c.channels);
+            got.resize(size_t(opened.stream->readFrames(got.data(), 3000)) * c.channels);
+            ASSERT_TRUE(got == slice(expected, c.channels, pos, 3000)) << "seek to " << pos;
+        }
+    }
+    // A stereo frame mixed to mono: the mean of the channels, rounded half away from zero.
+    const Pcm stereo = decodeAlone(s3), mixed = decodeAloneAs(join({&m3, &s3}), 1);
+    const size_t monoFrames = decodeAlone(m3).size();
+    ASSERT_EQ(mixed.size(), monoFrames + stereo.size() / 2);
+    for (size_t i = 1000; i < stereo.size() / 2; i += 997) {
+        const int sum = stereo[2 * i] + stereo[2 * i + 1];
+        const int want = sum >= 0 ? (sum + 1) / 2 : -((1 - sum) / 2);
+        // The pieces meet without a reset: only the first frames after the join differ.
+        if (i > 2 * 1152) {
+            ASSERT_EQ(mixed[monoFrames + i], want) << i;
+        }
+    }
+}
+
+TEST(Stream, SampleRateChangeStillEndsTheStream)
+{
+    REQUIRE_MEDIA();
+    ASSERT_TRUE(shell("sox -n -r 48000 -c 2 -b 16 s48.wav synth 0.3 sine 500 && twolame --quiet -b 192 s48.wav s48.mp2"));
     Bytes mixed = media.layer2Stereo;
-    const size_t stereoFrames = mpeg1FrameOffsets(mixed).size();
-    mixed.insert(mixed.end(), media.layer2Mono.begin(), media.layer2Mono.end());
+    const size_t firstFrames = mpeg1FrameOffsets(mixed).size();
+    const Bytes other = readFile(media.dir / "s48.mp2");
+    mixed.insert(mixed.end(), other.begin(), other.end());
 
     Engine e;
     Opened opened(e.loader, mixed, true);
     ASSERT_NE(opened.stream, nullptr);
-    EXPECT_EQ(opened.stream->getFormat().FrameCount, int32_t(stereoFrames * 1152));
+    EXPECT_EQ(opened.stream->getFormat().FrameCount, int32_t(firstFrames * 1152));
     const Pcm pcm = readAll(opened.stream, 100000);
-    EXPECT_EQ(pcm.size(), stereoFrames * 1152 * 2);
+    EXPECT_EQ(pcm.size(), firstFrames * 1152 * 2);
     EXPECT_TRUE(pcm == decodeAlone(media.layer2Stereo));
 }
 
