@@ -731,6 +731,139 @@ TEST(Stream, SampleRateChangeStillEndsTheStream)
     EXPECT_TRUE(pcm == decodeAlone(media.layer2Stereo));
 }
 
+// ---- stream: gapless playback of lame files ---------------------------------------------
+
+// Raw 16-bit PCM that a command writes to its standard output.
+Pcm pcmOf(const std::string& command)
+{
+    Pcm out;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        int16_t buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 2, 4096, pipe)) > 0;)
+            out.insert(out.end(), buffer, buffer + n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+int largestDifference(const Pcm& a, const Pcm& b)
+{
+    int largest = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        largest = std::max(largest, std::abs(a[i] - b[i]));
+    return largest;
+}
+
+// Where the LAME tag starts in a file that begins with lame's metadata frame.
+size_t lameTagAt(const Bytes& file)
+{
+    const std::string text(file.begin(), file.begin() + long(std::min<size_t>(file.size(), 1000)));
+    return text.find("LAME");
+}
+
+TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
+{
+    REQUIRE_MEDIA();
+    if (!haveTool("mpg123"))
+        GTEST_SKIP() << "needs mpg123 to compare with";
+    struct Case {
+        int rate;
+        int channels;
+        const char* lameOptions;
+    };
+    // MPEG-1, -2 and -2.5 rates; constant, variable and average bit rates; a protected frame.
+    const Case cases[] = {
+        {44100, 2, "--cbr -b 128"}, {48000, 2, "--cbr -b 160 -p"}, {32000, 1, "-V 2 -m m"},
+        {22050, 2, "-V 4"},         {8000, 1, "--cbr -b 32 -m m"}, {44100, 2, "--abr 112 --resample 44.1"},
+        {24000, 1, "-V 6 -m m"},
+    };
+    Engine e;
+    for (const Case& c : cases) {
+        for (bool noTag : {false, true}) {
+            const std::string name = "g" + std::to_string(c.rate) + "_" + std::to_string(c.channels)
+                                     + (noTag ? "t" : "") + ".mp3";
+            SCOPED_TRACE(name + " " + c.lameOptions);
+            // An odd length, not a whole number of MPEG frames.
+            const int64_t length = c.rate * 13 / 10 + 7;
+            ASSERT_TRUE(shell("sox -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -n"
+                              + " -b 16 g.wav synth " + std::to_string(length) + "s sine 440 sine 620 gain -3"
+                              + " && lame --quiet " + (noTag ? "-t " : "") + c.lameOptions + " g.wav " + name));
+            const Bytes file = readFile(media.dir / name);
+            Opened opened(e.loader, file, true);
+            ASSERT_NE(opened.stream, nullptr);
+            const int ch = c.channels;
+            const Pcm all = readAll(opened.stream, 1000);
+            if (noTag) {
+                // Nothing to go by: every frame is played, as before.
+                const Pcm whole = decodeAlone(file);
+                EXPECT_EQ(opened.stream->getFormat().FrameCount, int32_t(whole.size()) / ch);
+                EXPECT_TRUE(all == whole);
+                continue;
+            }
+            EXPECT_EQ(opened.stream->getFormat().FrameCount, length);
+            ASSERT_EQ(int64_t(all.size()), length * ch);
+            const Pcm reference = pcmOf("mpg123 -q -s " + (media.dir / name).string());
+            EXPECT_EQ(reference.size(), all.size());
+            EXPECT_LE(largestDifference(all, reference), 1);
+
+            // Seeks count only the music: they land where the whole read has that sample frame.
+            for (int64_t pos : {int64_t(1), int64_t(577), int64_t(1105), length / 2, length - 5, length}) {
+                ASSERT_TRUE(opened.stream->setPosition(int32_t(pos))) << pos;
+                Pcm got(size_t(2000) * ch);
+                got.resize(size_t(opened.stream->readFrames(got.data(), 2000)) * ch);
+                EXPECT_TRUE(got == slice(all, ch, pos, 2000)) << "seek to " << pos;
+            }
+            ASSERT_TRUE(opened.stream->setPosition(0));
+            EXPECT_TRUE(readAll(opened.stream, 4096) == all);
+
+            // Without a size the metadata frame and the delay go all the same; where the
+            // music ends is not known, so the padding is played.
+            Opened unsized(e.loader, file, false);
+            ASSERT_NE(unsized.stream, nullptr);
+            const Pcm streamed = readAll(unsized.stream, 1000);
+            ASSERT_GE(streamed.size(), all.size());
+            EXPECT_LT(streamed.size(), all.size() + size_t(4096 * ch));
+            EXPECT_TRUE(std::equal(all.begin(), all.end(), streamed.begin()));
+        }
+    }
+}
+
+TEST(Stream, DamagedOrForeignLameTagCutsNothing)
+{
+    REQUIRE_MEDIA();
+    ASSERT_TRUE(shell("sox -r 44100 -c 2 -n -b 16 d.wav synth 40000s sine 440 sine 620"
+                      " && lame --quiet --cbr -b 128 d.wav d.mp3"));
+    const Bytes file = readFile(media.dir / "d.mp3");
+    const size_t tag = lameTagAt(file);
+    ASSERT_NE(tag, std::string::npos);
+    // What is left once the metadata frame (the first 1152 sample frames of silence) is dropped.
+    auto allButFirstFrame = [](const Bytes& bytes) {
+        const Pcm whole = decodeAlone(bytes);
+        return Pcm(whole.begin() + 1152 * 2, whole.end());
+    };
+
+    Bytes damagedDelay = file;
+    damagedDelay[tag + 21] ^= 0x10;   // the delay no longer matches the tag's checksum
+    Bytes damagedChecksum = file;
+    damagedChecksum[tag + 35] ^= 0x01;
+    Bytes joined = file;              // the tag counts the frames of the first file only
+    joined.insert(joined.end(), file.begin(), file.end());
+    Bytes healthy = file;
+
+    Engine e;
+    for (const Bytes* bytes : {&damagedDelay, &damagedChecksum, &joined, &healthy}) {
+        Opened opened(e.loader, *bytes, true);
+        ASSERT_NE(opened.stream, nullptr);
+        const Pcm all = readAll(opened.stream, 4096);
+        EXPECT_EQ(opened.stream->getFormat().FrameCount, int32_t(all.size() / 2));
+        if (bytes == &healthy) {
+            EXPECT_EQ(all.size(), 40000u * 2);
+        } else {
+            EXPECT_TRUE(all == allButFirstFrame(*bytes)) << (bytes == &joined ? "joined" : "damaged");
+        }
+    }
+}
+
 TEST(Stream, LengthPastTheLargestIntIsReportedAsTheLargestInt)
 {
     Engine e;
