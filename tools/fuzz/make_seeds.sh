@@ -31,6 +31,14 @@ twolame "${tq[@]}" -b 64 -m m "$work/m24.wav" "$work/l2_24_mono.mp2"
 twolame "${tq[@]}" -b 96 -m s -p -d "$work/s32.wav" "$work/l2_32_stereo_crc.mp2"
 twolame "${tq[@]}" -b 192 -m d "$work/s44.wav" "$work/l2_44_dual.mp2"
 
+# ---- the encoder's metadata frame: lame's first frame at several rates and modes ---------
+sox -n -r 8000 -c 1 "$work/m8b.wav" synth 0.3 sine 200 gain -9
+lame "${q[@]}" --cbr -b 128 "$work/s44.wav" "$work/tag_44_cbr.mp3"
+lame "${q[@]}" -V 2 -p "$work/s48.wav" "$work/tag_48_vbr_crc.mp3"
+lame "${q[@]}" -V 5 -m m "$work/m22.wav" "$work/tag_22_vbr_mono.mp3"
+lame "${q[@]}" --cbr -b 32 -m m "$work/m8b.wav" "$work/tag_8_cbr_mono.mp3"
+python3 tools/fuzz/lametag_seeds.py "$work" "$corpus"
+
 # ---- the rest is byte work: prefixes, hand-built frames, images, levels -------------
 python3 - "$work" "$corpus" <<'PY'
 import os, random, struct, sys, zlib, glob, shutil
