@@ -1009,6 +1009,51 @@ TEST(Mp3decode, StartAndFramesCutTheOutput)
     EXPECT_TRUE(cut.out == asBytes(slice(decodeAlone(media.layer2Stereo), 2, 60000, 5000)));
 }
 
+TEST(Mp3decode, WavOnStandardOutputCarriesTheRealSizes)
+{
+    REQUIRE_MEDIA();
+    if (!haveTool("mpg123"))
+        GTEST_SKIP() << "needs mpg123 to compare with";
+    // A lame file with its metadata frame: lengths and --start count the music only.
+    ASSERT_TRUE(shell("sox -r 44100 -c 2 -n -b 16 w.wav synth 50001s sine 440 sine 620"
+                      " && lame --quiet --cbr -b 128 w.wav w.mp3"));
+    const std::string in = (media.dir / "w.mp3").string(), out = (media.dir / "out.bin").string();
+    const Pcm reference = pcmOf("mpg123 -q -s " + in);
+    ASSERT_EQ(reference.size(), 50001u * 2);
+    struct Case {
+        std::string options;
+        int64_t start, frames;   // what the output holds, in sample frames
+        bool sized;              // the header can carry the sizes
+    };
+    const Case cases[] = {
+        {"", 0, 50001, true},
+        {"--start 3000 --frames 2000", 3000, 2000, true},
+        {"--start 49000", 49000, 1001, true},
+        {"--frames 0", 0, 0, true},
+        {"--no-size", 0, -1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string command = std::string(MP3DECODE_PATH) + " " + c.options + " " + in + " - 2>/dev/null | cat > " + out;
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const Bytes wav = readFile(out);
+        ASSERT_GE(wav.size(), 44u);
+        const size_t data = wav.size() - 44;
+        if (c.sized) {
+            EXPECT_EQ(data, size_t(c.frames) * 4);
+            EXPECT_EQ(le32(wav, 4), 36 + data);
+            EXPECT_EQ(le32(wav, 40), data);
+            const Pcm pcm(reinterpret_cast<const int16_t*>(wav.data() + 44),
+                          reinterpret_cast<const int16_t*>(wav.data() + wav.size()));
+            EXPECT_LE(largestDifference(pcm, slice(reference, 2, c.start, c.frames)), 1);
+        } else {
+            // Unknown ahead: the largest sizes, as a streamed WAV says "to the end".
+            EXPECT_EQ(le32(wav, 40), UINT32_MAX);
+            EXPECT_GT(data, 50001u * 4);
+        }
+    }
+}
+
 TEST(Mp3decode, WithoutSizeTheLengthIsUnknownAndSeekingIsRefused)
 {
     REQUIRE_MEDIA();
