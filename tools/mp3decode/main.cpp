@@ -15,7 +15,7 @@
 namespace {
 
 const char* const ENGINE_VERSION = "1.1.3";
-const int CHUNK_FRAMES = 4096;
+const int CHUNK_FRAMES = 16384;   // 64 KiB of stereo PCM per write
 
 struct Options {
     std::string plugin;

@@ -201,9 +201,9 @@ void CIrrKlangAudioStreamMP3::useEncoderTag(const unsigned char* frame, int size
     StartTrim = tag.encoderDelay + DECODER_DELAY;
 }
 
-int CIrrKlangAudioStreamMP3::convertChannels(int outputSize, int channels) const
+int CIrrKlangAudioStreamMP3::convertChannels(unsigned char* buffer, int outputSize, int channels) const
 {
-    int16_t* pcm = reinterpret_cast<int16_t*>(DecodeBuffer.get());
+    int16_t* pcm = reinterpret_cast<int16_t*>(buffer);
     if (channels == 1 && Format.ChannelCount == 2) {
         const int frames = std::min(outputSize / 2, DECODE_BUFFER_SIZE / 4);
         // Backwards, so that no sample is overwritten before it is copied.
@@ -223,26 +223,29 @@ int CIrrKlangAudioStreamMP3::convertChannels(int outputSize, int channels) const
     return outputSize;
 }
 
-void CIrrKlangAudioStreamMP3::queueMusic(int frames)
+int CIrrKlangAudioStreamMP3::keepMusic(unsigned char* pcm, int frames)
 {
     const int64_t first = DecodedFrames;
     DecodedFrames += frames;
     const int64_t from = std::max(first, StartTrim);
     const int64_t to = std::min(DecodedFrames, EndOfMusic);
     if (to <= from)
-        return;
+        return 0;
     const int frameSize = Format.getFrameSize();
-    DecodedQueue.write(DecodeBuffer.get() + (from - first) * frameSize, int((to - from) * frameSize));
+    const int bytes = int((to - from) * frameSize);
+    if (from > first)
+        std::memmove(pcm, pcm + (from - first) * frameSize, size_t(bytes));
+    return bytes;
 }
 
-bool CIrrKlangAudioStreamMP3::decodeFrame()
+int CIrrKlangAudioStreamMP3::decodeFrameTo(unsigned char* out)
 {
     MPAuDecContext* ctx = TheMPAuDecContext.get();
     for (;;) {
         if (DecodedFrames >= EndOfMusic && !ctx->parse_only) {
             // The encoder's padding is not played.
             EndOfFileReached = true;
-            return true;
+            return 0;
         }
         int outputSize = 0;
         while (outputSize == 0) {
@@ -252,12 +255,11 @@ bool CIrrKlangAudioStreamMP3::decodeFrame()
                 InputLength = std::clamp(got, 0, IKP_MP3_INPUT_BUFFER_SIZE);
                 if (InputLength == 0) {
                     EndOfFileReached = true;
-                    return true;
+                    return 0;
                 }
             }
             const int available = InputLength - InputPosition;
-            int consumed = mpaudec_decode_frame(ctx, DecodeBuffer.get(), &outputSize,
-                                                InputBuffer + InputPosition, available);
+            int consumed = mpaudec_decode_frame(ctx, out, &outputSize, InputBuffer + InputPosition, available);
             // A decoder that neither consumes nor finishes a frame would spin here forever.
             if (consumed <= 0 && outputSize == 0)
                 consumed = available;
@@ -272,30 +274,41 @@ bool CIrrKlangAudioStreamMP3::decodeFrame()
             FirstFrameRead = true;
         } else if (ctx->sample_rate != Format.SampleRate
                    || (ctx->channels != 1 && ctx->channels != 2)) {
-            return false;
+            return -1;
         }
 
         if (ctx->parse_only)
-            return true;
+            return 0;
         if (SkipTagFrame) {
             SkipTagFrame = false;
             continue;
         }
 
-        const int frames = ctx->frame_size;
         if (outputSize < 0) {
             // The frame's audio is damaged: keep the timing with one frame of silence.
-            outputSize = std::clamp(frames * Format.getFrameSize(), 0, DECODE_BUFFER_SIZE);
-            std::memset(DecodeBuffer.get(), 0, size_t(outputSize));
+            outputSize = std::clamp(ctx->frame_size * Format.getFrameSize(), 0, DECODE_BUFFER_SIZE);
+            std::memset(out, 0, size_t(outputSize));
         } else if (ctx->channels != Format.ChannelCount) {
-            outputSize = convertChannels(std::min(outputSize, DECODE_BUFFER_SIZE), ctx->channels);
+            outputSize = convertChannels(out, std::min(outputSize, DECODE_BUFFER_SIZE), ctx->channels);
         }
-        const int before = DecodedQueue.getSize();
-        queueMusic(std::min(outputSize, DECODE_BUFFER_SIZE) / Format.getFrameSize());
-        if (DecodedQueue.getSize() > before || DecodedFrames >= EndOfMusic)
-            return true;
+        const int bytes = keepMusic(out, std::min(outputSize, DECODE_BUFFER_SIZE) / Format.getFrameSize());
+        if (bytes > 0)
+            return bytes;
+        if (DecodedFrames >= EndOfMusic) {
+            EndOfFileReached = true;
+            return 0;
+        }
         // Wholly before the music starts: on to the next frame.
     }
+}
+
+bool CIrrKlangAudioStreamMP3::decodeFrame()
+{
+    const int bytes = decodeFrameTo(DecodeBuffer.get());
+    if (bytes < 0)
+        return false;
+    DecodedQueue.write(DecodeBuffer.get(), bytes);
+    return true;
 }
 
 int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRead)
@@ -307,15 +320,23 @@ int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRe
     unsigned char* out = static_cast<unsigned char*>(target);
     int32_t framesRead = 0;
     while (framesRead < frameCountToRead) {
-        if (DecodedQueue.getSize() < frameSize) {
-            if (!decodeFrame() || EndOfFileReached || DecodedQueue.getSize() < frameSize)
+        int framesToRead = 0;
+        if (DecodedQueue.getSize() == 0
+            && int64_t(frameCountToRead - framesRead) * frameSize >= DECODE_BUFFER_SIZE) {
+            // Room for a whole MPEG frame: it is decoded straight into the target.
+            const int bytes = decodeFrameTo(out);
+            if (bytes <= 0)
                 break;
+            framesToRead = bytes / frameSize;
+        } else {
+            if (DecodedQueue.getSize() < frameSize) {
+                if (!decodeFrame() || EndOfFileReached || DecodedQueue.getSize() < frameSize)
+                    break;
+            }
+            framesToRead = std::min(DecodedQueue.getSize() / frameSize, frameCountToRead - framesRead);
+            DecodedQueue.read(out, framesToRead * frameSize);
         }
-        const int framesToRead =
-            std::min(DecodedQueue.getSize() / frameSize, frameCountToRead - framesRead);
-        const int bytes = framesToRead * frameSize;
-        DecodedQueue.read(out, bytes);
-        out += bytes;
+        out += framesToRead * frameSize;
         framesRead += framesToRead;
         // Saturates: playback goes on past the largest int on a long stream.
         Position = int(std::min<int64_t>(int64_t(Position) + framesToRead, INT32_MAX));

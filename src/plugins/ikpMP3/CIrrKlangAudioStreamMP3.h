@@ -73,11 +73,16 @@ private:
     // Looks at the first MPEG frame for the encoder's metadata frame; `frame` is null when its
     // bytes are not at hand. `audioFrames` is the scan's count of the frames after it, -1 unknown.
     void useEncoderTag(const unsigned char* frame, int size, int64_t audioFrames, int64_t audioLength);
-    // Brings a decoded frame of the other channel count to the stream's: mono is copied to both
-    // channels, stereo is mixed to (L + R) / 2. Returns the bytes it now takes.
-    int convertChannels(int outputSize, int channels) const;
-    // Appends the part of `frames` decoded sample frames that lies within the music.
-    void queueMusic(int frames);
+    // Brings a decoded frame in `buffer` of the other channel count to the stream's: mono is
+    // copied to both channels, stereo is mixed to (L + R) / 2. Returns the bytes it now takes.
+    int convertChannels(unsigned char* buffer, int outputSize, int channels) const;
+    // Keeps the part of `frames` decoded sample frames at `pcm` that lies within the music,
+    // moved to the front; returns its bytes.
+    int keepMusic(unsigned char* pcm, int frames);
+    // Decodes MPEG frames into `out` (room for DECODE_BUFFER_SIZE bytes) until one yields
+    // music, and returns its bytes: 0 at the end (or in parse-only mode), -1 when the
+    // sample rate changed.
+    int decodeFrameTo(unsigned char* out);
 
     IFileReader* File;
     SAudioStreamFormat Format;
