@@ -184,8 +184,8 @@ void CIrrKlangAudioStreamMP3::useEncoderTag(const unsigned char* frame, int size
                                             int64_t audioLength)
 {
     const ikpmp3::SEncoderTag tag = ikpmp3::readEncoderTag(frame, size);
-    const MPAuDecContext& ctx = *TheMPAuDecContext;
-    HasTagFrame = tag.isTagFrame && tag.samplesPerFrame == ctx.frame_size;
+    // Decided once: the scan has already left this frame out of the seek table.
+    HasTagFrame = tag.isTagFrame;
     SkipTagFrame = false;
     StartTrim = 0;
     EndOfMusic = INT64_MAX;

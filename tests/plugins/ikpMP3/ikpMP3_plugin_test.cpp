@@ -862,6 +862,21 @@ TEST(Stream, DamagedOrForeignLameTagCutsNothing)
             EXPECT_TRUE(all == allButFirstFrame(*bytes)) << (bytes == &joined ? "joined" : "damaged");
         }
     }
+
+    // Followed by frames at another rate, the stream still ends at the change, and the tag
+    // describes everything before it: the music plays exactly, seeks included.
+    ASSERT_TRUE(shell("sox -r 24000 -c 2 -n -b 16 d24.wav synth 9000s sine 300 && lame --quiet -t d24.wav d24.mp3"));
+    const Bytes other = readFile(media.dir / "d24.mp3");
+    Bytes rateChange = file;
+    rateChange.insert(rateChange.end(), other.begin(), other.end());
+    Opened alone(e.loader, file, true), followed(e.loader, rateChange, true);
+    ASSERT_NE(alone.stream, nullptr);
+    ASSERT_NE(followed.stream, nullptr);
+    EXPECT_EQ(followed.stream->getFormat().FrameCount, 40000);
+    const Pcm music = readAll(alone.stream, 4096);
+    EXPECT_TRUE(readAll(followed.stream, 4096) == music);
+    ASSERT_TRUE(followed.stream->setPosition(30001));
+    EXPECT_TRUE(readAll(followed.stream, 4096) == slice(music, 2, 30001, INT64_MAX));
 }
 
 TEST(Stream, LengthPastTheLargestIntIsReportedAsTheLargestInt)
