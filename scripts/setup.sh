@@ -8,7 +8,7 @@ mode="${1:-test}"
 packages=(g++ make cmake pkg-config libpng-dev zlib1g-dev freeglut3-dev libgl-dev libglu1-mesa-dev)
 if [[ "$mode" == test ]]; then
   packages+=(libgtest-dev googletest python3 xvfb xauth xdotool imagemagick x11-utils
-             lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox
+             lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox hyperfine
              clang libclang-rt-14-dev)
   # Building and checking the Debian package (tools/package/).
   packages+=(dpkg-dev file lintian desktop-file-utils)

@@ -21,14 +21,14 @@ while getopts "t:j:b:" opt; do
   esac
 done
 shift $((OPTIND - 1))
-all=(fuzz_mpaudec fuzz_mp3stream fuzz_bmp fuzz_png fuzz_level)
+all=(fuzz_mpaudec fuzz_mp3stream fuzz_lametag fuzz_bmp fuzz_png fuzz_level)
 targets=("${@:-${all[@]}}")
 
 # Largest input per target: a few MPEG frames; images and levels stay small.
 max_len() {
   case $1 in
     fuzz_mpaudec|fuzz_mp3stream) echo 8192 ;;
-    fuzz_level) echo 2048 ;;
+    fuzz_level|fuzz_lametag) echo 2048 ;;
     *) echo 4096 ;;
   esac
 }

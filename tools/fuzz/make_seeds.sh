@@ -30,6 +30,16 @@ twolame "${tq[@]}" -b 128 -m j "$work/s48.wav" "$work/l2_48_joint.mp2"
 twolame "${tq[@]}" -b 64 -m m "$work/m24.wav" "$work/l2_24_mono.mp2"
 twolame "${tq[@]}" -b 96 -m s -p -d "$work/s32.wav" "$work/l2_32_stereo_crc.mp2"
 twolame "${tq[@]}" -b 192 -m d "$work/s44.wav" "$work/l2_44_dual.mp2"
+sox -n -r 48000 -c 1 "$work/m48.wav" synth 0.1 sine 700 gain -6
+twolame "${tq[@]}" -b 64 -m m "$work/m48.wav" "$work/switch_48_mono.bin"
+
+# ---- the encoder's metadata frame: lame's first frame at several rates and modes ---------
+sox -n -r 8000 -c 1 "$work/m8b.wav" synth 0.3 sine 200 gain -9
+lame "${q[@]}" --cbr -b 128 "$work/s44.wav" "$work/tag_44_cbr.mp3"
+lame "${q[@]}" -V 2 -p "$work/s48.wav" "$work/tag_48_vbr_crc.mp3"
+lame "${q[@]}" -V 5 -m m "$work/m22.wav" "$work/tag_22_vbr_mono.mp3"
+lame "${q[@]}" --cbr -b 32 -m m "$work/m8b.wav" "$work/tag_8_cbr_mono.mp3"
+python3 tools/fuzz/lametag_seeds.py "$work" "$corpus"
 
 # ---- the rest is byte work: prefixes, hand-built frames, images, levels -------------
 python3 - "$work" "$corpus" <<'PY'
@@ -98,6 +108,10 @@ for i, (name, data) in enumerate(sorted(streams.items())):
     seed = struct.pack(">I", rng.randrange(1 << 32))
     put("fuzz_mp3stream", name + "_sized", bytes([1 | (i & 2) | (i & 4)]) + seed + data)
     put("fuzz_mp3stream", name + "_unsized", bytes([(i & 2) | (~i & 4)]) + seed + data)
+# A channel switch at one rate: stereo frames, then mono, then stereo again.
+switch = streams["l2_48_joint"][:1200] + read("switch_48_mono.bin")[:900] + streams["l2_48_joint"][:1200]
+put("fuzz_mp3stream", "channel_switch_sized", bytes([3]) + b"\x12\x34\x56\x78" + switch)
+put("fuzz_mp3stream", "channel_switch_unsized", bytes([6]) + b"\x9a\xbc\xde\xf0" + switch)
 put("fuzz_mp3stream", "not_audio", bytes([3]) + b"\x00\x01\x02\x03" + b"plain text, not audio\n" * 20)
 
 # ---- BMP: the layouts the loader reads, and a few it refuses --------------------------

@@ -1,4 +1,5 @@
 // main.cpp — mp3decode: decodes an MP3 file to WAV or raw PCM through the ikpMP3 plug-in, as the engine would.
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -14,7 +15,7 @@
 namespace {
 
 const char* const ENGINE_VERSION = "1.1.3";
-const int CHUNK_FRAMES = 4096;
+const int CHUNK_FRAMES = 16384;   // 64 KiB of stereo PCM per write
 
 struct Options {
     std::string plugin;
@@ -205,19 +206,32 @@ int main(int argc, char** argv)
             stream->drop();
             fail("cannot create " + options.output + ": " + std::strerror(errno));
         }
-        // Streamed WAV: the sizes are patched at the end where the output can seek.
+        const int frameBytes = format.getFrameSize();
+        // What will be written, when the stream knows its length: a WAV header on a pipe
+        // cannot be patched afterwards, so it must carry the real sizes from the start.
+        int64_t expected = -1;
+        if (format.FrameCount >= 0) {
+            expected = std::max<int64_t>(0, int64_t(format.FrameCount) - (options.hasStart ? options.start : 0));
+            if (options.frames >= 0)
+                expected = std::min(expected, options.frames);
+        }
+        const int64_t largestData = (int64_t(UINT32_MAX) - 36) / frameBytes * frameBytes;
+        const bool sizedHeader = expected >= 0 && expected * frameBytes <= largestData;
         if (!options.raw) {
-            const std::vector<unsigned char> header = wavHeader(format, UINT32_MAX);
+            // Otherwise the sizes are patched at the end where the output can seek.
+            const std::vector<unsigned char> header =
+                wavHeader(format, sizedHeader ? uint32_t(expected * frameBytes) : UINT32_MAX);
             writeAll(out, header.data(), header.size(), options.output);
         }
 
-        const int frameBytes = format.getFrameSize();
         std::vector<int16_t> buffer(size_t(CHUNK_FRAMES) * size_t(format.ChannelCount));
         int64_t written = 0;
-        while (options.frames < 0 || written < options.frames) {
+        // A header that promised a size is never overrun.
+        const int64_t limit = sizedHeader && !options.raw ? expected : options.frames;
+        while (limit < 0 || written < limit) {
             int32_t want = CHUNK_FRAMES;
-            if (options.frames >= 0 && options.frames - written < want)
-                want = int32_t(options.frames - written);
+            if (limit >= 0 && limit - written < want)
+                want = int32_t(limit - written);
             const int32_t got = stream->readFrames(buffer.data(), want);
             if (got <= 0)
                 break;
@@ -231,6 +245,17 @@ int main(int argc, char** argv)
         }
         stream->drop();
 
+        if (!options.raw && toStdout && sizedHeader && written != expected) {
+            // The header on the pipe promised `expected` sample frames: keep the file
+            // readable by padding with silence (or by having stopped there).
+            std::fprintf(stderr, "mp3decode: the stream gave %lld sample frames, not the %lld its length said\n",
+                         static_cast<long long>(written), static_cast<long long>(expected));
+            std::fill(buffer.begin(), buffer.end(), int16_t(0));
+            for (; written < expected; written += std::min<int64_t>(expected - written, CHUNK_FRAMES))
+                writeAll(out, buffer.data(),
+                         size_t(std::min<int64_t>(expected - written, CHUNK_FRAMES)) * size_t(frameBytes),
+                         options.output);
+        }
         if (!options.raw) {
             const uint64_t dataBytes = uint64_t(written) * uint64_t(frameBytes);
             const std::vector<unsigned char> header =

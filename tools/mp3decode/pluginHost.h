@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "irrklang/irrKlang.h"
+#include "irrKlang.h"
 
 // The entry point's C++ linkage name: irrKlangPluginInit(irrklang::ISoundEngine*, const char*).
 constexpr const char* PLUGIN_ENTRY_SYMBOL = "_Z18irrKlangPluginInitPN8irrklang12ISoundEngineEPKc";

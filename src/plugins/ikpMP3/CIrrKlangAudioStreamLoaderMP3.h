@@ -1,7 +1,7 @@
 // CIrrKlangAudioStreamLoaderMP3.h — the loader the plug-in registers: claims ".mp3" names, opens MP3 streams.
 #pragma once
 
-#include "irrklang/irrKlang.h"
+#include "irrKlang.h"
 
 namespace irrklang {
 

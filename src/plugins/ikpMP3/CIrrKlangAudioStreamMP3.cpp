@@ -6,9 +6,15 @@
 #include <cstring>
 #include <new>
 
+#include "lameTag.h"
+
 namespace irrklang {
 
 namespace {
+// Sample frames by which the synthesis filter bank and the transforms' overlap delay the
+// music behind the encoder's input; the LAME tag's delay counts only the encoder's part.
+const int64_t DECODER_DELAY = 529;
+
 // The tag's size after its 10-byte header: four bytes of 7 bits, most significant first.
 int32_t id3TagSize(const unsigned char* header)
 {
@@ -48,17 +54,46 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
         // bytes that pass for an MPEG header, and the format would come from that false frame.
         readPastID3();
         decodeFrame();
+        // The frame's bytes are still in the input block unless it straddled two blocks
+        // (the metadata frame is the first after the tag, so it does not).
+        MPAuDecContext& ctx = *TheMPAuDecContext;
+        if (FirstFrameRead && ctx.coded_frame_size > 0 && InputPosition >= ctx.coded_frame_size) {
+            useEncoderTag(InputBuffer + InputPosition - ctx.coded_frame_size, ctx.coded_frame_size, -1, -1);
+            if (HasTagFrame) {
+                // Its silence leaves the queue; the first audio takes its place.
+                DecodedQueue.clear();
+                DecodedFrames = 0;
+                decodeFrame();
+            }
+        }
     } else {
         skipID3IfNecessary();
         MPAuDecContext& ctx = *TheMPAuDecContext;
         ctx.parse_only = 1;
         // Summed apart from Format: the first frame found resets Format.FrameCount.
         int64_t frameCount = 0;
+        const unsigned char* firstFrame = nullptr;
+        int firstFrameSize = 0;
+        std::unique_ptr<unsigned char[]> firstFrameCopy;
         while (!EndOfFileReached) {
             if (!decodeFrame())
                 break;
             if (EndOfFileReached)
                 break;
+            if (!firstFrameCopy && !HasTagFrame && FramePositionData.empty()) {
+                // In parse-only mode the decoder hands out where the frame's bytes are.
+                std::memcpy(&firstFrame, DecodeBuffer.get(), sizeof firstFrame);
+                firstFrameSize = ctx.coded_frame_size;
+                if (ikpmp3::readEncoderTag(firstFrame, firstFrameSize).isTagFrame) {
+                    // Read again once the scan has counted the frames after it.
+                    firstFrameCopy.reset(new (std::nothrow) unsigned char[size_t(firstFrameSize)]);
+                    if (firstFrameCopy) {
+                        std::memcpy(firstFrameCopy.get(), firstFrame, size_t(firstFrameSize));
+                        HasTagFrame = true;
+                        continue;
+                    }
+                }
+            }
             const int unusedInput = InputLength - InputPosition;
             const int offset = File->getPos() - unusedInput - ctx.coded_frame_size;
             try {
@@ -71,9 +106,12 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
             frameCount += ctx.frame_size;
         }
         ctx.parse_only = 0;
+        if (HasTagFrame)
+            useEncoderTag(firstFrameCopy.get(), firstFrameSize, int64_t(FramePositionData.size()), frameCount);
+        const int64_t music = std::min(EndOfMusic, frameCount) - std::min(StartTrim, frameCount);
         // A long file at a low bit rate can hold more sample frames than the field counts;
         // every position setPosition can name still lies within the largest int.
-        Format.FrameCount = int32_t(std::min<int64_t>(frameCount, INT32_MAX));
+        Format.FrameCount = int32_t(std::min<int64_t>(music, INT32_MAX));
         setPosition(0);
     }
 
@@ -119,8 +157,18 @@ void CIrrKlangAudioStreamMP3::readPastID3()
 {
     InputPosition = 0;
     InputLength = std::clamp(File->read(InputBuffer, 10), 0, 10);
-    if (InputLength < 10 || std::memcmp(InputBuffer, "ID3", 3) != 0)
+    if (InputLength < 10 || std::memcmp(InputBuffer, "ID3", 3) != 0) {
+        // The rest of the block follows at once, so that the first frame lies in one piece
+        // in InputBuffer, where the encoder's metadata frame can be recognised.
+        while (InputLength > 0 && InputLength < IKP_MP3_INPUT_BUFFER_SIZE) {
+            const int32_t got = File->read(InputBuffer + InputLength,
+                                           uint32_t(IKP_MP3_INPUT_BUFFER_SIZE - InputLength));
+            if (got <= 0)
+                break;
+            InputLength += std::min(got, IKP_MP3_INPUT_BUFFER_SIZE - InputLength);
+        }
         return;
+    }
     const int32_t tagSize = id3TagSize(InputBuffer);
     for (int32_t left = tagSize; left > 0;) {
         const int32_t got = File->read(InputBuffer, uint32_t(std::min(left, IKP_MP3_INPUT_BUFFER_SIZE)));
@@ -132,48 +180,134 @@ void CIrrKlangAudioStreamMP3::readPastID3()
     FileBegin = tagSize + 10;
 }
 
-bool CIrrKlangAudioStreamMP3::decodeFrame()
+void CIrrKlangAudioStreamMP3::useEncoderTag(const unsigned char* frame, int size, int64_t audioFrames,
+                                            int64_t audioLength)
+{
+    const ikpmp3::SEncoderTag tag = ikpmp3::readEncoderTag(frame, size);
+    // Decided once: the scan has already left this frame out of the seek table.
+    HasTagFrame = tag.isTagFrame;
+    SkipTagFrame = false;
+    StartTrim = 0;
+    EndOfMusic = INT64_MAX;
+    if (!HasTagFrame || !tag.hasGapless)
+        return;
+    // A tag that does not describe this file (a damaged one, or the first of several files
+    // joined together) must not cut music: then everything is played.
+    if (audioFrames >= 0) {
+        if (tag.frameCount != audioFrames || tag.encoderDelay + tag.padding > audioLength)
+            return;
+        EndOfMusic = audioLength - tag.padding + DECODER_DELAY;
+    }
+    StartTrim = tag.encoderDelay + DECODER_DELAY;
+}
+
+int CIrrKlangAudioStreamMP3::convertChannels(unsigned char* buffer, int outputSize, int channels) const
+{
+    int16_t* pcm = reinterpret_cast<int16_t*>(buffer);
+    if (channels == 1 && Format.ChannelCount == 2) {
+        const int frames = std::min(outputSize / 2, DECODE_BUFFER_SIZE / 4);
+        // Backwards, so that no sample is overwritten before it is copied.
+        for (int i = frames - 1; i >= 0; --i)
+            pcm[2 * i] = pcm[2 * i + 1] = pcm[i];
+        return frames * 4;
+    }
+    if (channels == 2 && Format.ChannelCount == 1) {
+        const int frames = outputSize / 4;
+        for (int i = 0; i < frames; ++i) {
+            const int sum = pcm[2 * i] + pcm[2 * i + 1];
+            // Halves round away from zero, alike for both signs.
+            pcm[i] = int16_t(sum >= 0 ? (sum + 1) >> 1 : -((1 - sum) >> 1));
+        }
+        return frames * 2;
+    }
+    return outputSize;
+}
+
+int CIrrKlangAudioStreamMP3::keepMusic(unsigned char* pcm, int frames)
+{
+    const int64_t first = DecodedFrames;
+    DecodedFrames += frames;
+    const int64_t from = std::max(first, StartTrim);
+    const int64_t to = std::min(DecodedFrames, EndOfMusic);
+    if (to <= from)
+        return 0;
+    const int frameSize = Format.getFrameSize();
+    const int bytes = int((to - from) * frameSize);
+    if (from > first)
+        std::memmove(pcm, pcm + (from - first) * frameSize, size_t(bytes));
+    return bytes;
+}
+
+int CIrrKlangAudioStreamMP3::decodeFrameTo(unsigned char* out)
 {
     MPAuDecContext* ctx = TheMPAuDecContext.get();
-    int outputSize = 0;
-    while (outputSize == 0) {
-        if (InputPosition == InputLength) {
-            InputPosition = 0;
-            const int32_t got = File->read(InputBuffer, IKP_MP3_INPUT_BUFFER_SIZE);
-            InputLength = std::clamp(got, 0, IKP_MP3_INPUT_BUFFER_SIZE);
-            if (InputLength == 0) {
-                EndOfFileReached = true;
-                return true;
-            }
+    for (;;) {
+        if (DecodedFrames >= EndOfMusic && !ctx->parse_only) {
+            // The encoder's padding is not played.
+            EndOfFileReached = true;
+            return 0;
         }
-        const int available = InputLength - InputPosition;
-        int consumed = mpaudec_decode_frame(ctx, DecodeBuffer.get(), &outputSize,
-                                            InputBuffer + InputPosition, available);
-        // A decoder that neither consumes nor finishes a frame would spin here forever.
-        if (consumed <= 0 && outputSize == 0)
-            consumed = available;
-        InputPosition += std::clamp(consumed, 0, available);
-    }
+        int outputSize = 0;
+        while (outputSize == 0) {
+            if (InputPosition == InputLength) {
+                InputPosition = 0;
+                const int32_t got = File->read(InputBuffer, IKP_MP3_INPUT_BUFFER_SIZE);
+                InputLength = std::clamp(got, 0, IKP_MP3_INPUT_BUFFER_SIZE);
+                if (InputLength == 0) {
+                    EndOfFileReached = true;
+                    return 0;
+                }
+            }
+            const int available = InputLength - InputPosition;
+            int consumed = mpaudec_decode_frame(ctx, out, &outputSize, InputBuffer + InputPosition, available);
+            // A decoder that neither consumes nor finishes a frame would spin here forever.
+            if (consumed <= 0 && outputSize == 0)
+                consumed = available;
+            InputPosition += std::clamp(consumed, 0, available);
+        }
 
-    if (!FirstFrameRead) {
-        Format.ChannelCount = ctx->channels;
-        Format.SampleRate = ctx->sample_rate;
-        Format.SampleFormat = ESF_S16;
-        Format.FrameCount = -1;
-        FirstFrameRead = true;
-    } else if (ctx->channels != Format.ChannelCount || ctx->sample_rate != Format.SampleRate) {
+        if (!FirstFrameRead) {
+            Format.ChannelCount = ctx->channels;
+            Format.SampleRate = ctx->sample_rate;
+            Format.SampleFormat = ESF_S16;
+            Format.FrameCount = -1;
+            FirstFrameRead = true;
+        } else if (ctx->sample_rate != Format.SampleRate
+                   || (ctx->channels != 1 && ctx->channels != 2)) {
+            return -1;
+        }
+
+        if (ctx->parse_only)
+            return 0;
+        if (SkipTagFrame) {
+            SkipTagFrame = false;
+            continue;
+        }
+
+        if (outputSize < 0) {
+            // The frame's audio is damaged: keep the timing with one frame of silence.
+            outputSize = std::clamp(ctx->frame_size * Format.getFrameSize(), 0, DECODE_BUFFER_SIZE);
+            std::memset(out, 0, size_t(outputSize));
+        } else if (ctx->channels != Format.ChannelCount) {
+            outputSize = convertChannels(out, std::min(outputSize, DECODE_BUFFER_SIZE), ctx->channels);
+        }
+        const int bytes = keepMusic(out, std::min(outputSize, DECODE_BUFFER_SIZE) / Format.getFrameSize());
+        if (bytes > 0)
+            return bytes;
+        if (DecodedFrames >= EndOfMusic) {
+            EndOfFileReached = true;
+            return 0;
+        }
+        // Wholly before the music starts: on to the next frame.
+    }
+}
+
+bool CIrrKlangAudioStreamMP3::decodeFrame()
+{
+    const int bytes = decodeFrameTo(DecodeBuffer.get());
+    if (bytes < 0)
         return false;
-    }
-
-    if (ctx->parse_only)
-        return true;
-
-    if (outputSize < 0) {
-        // The frame's audio is damaged: keep the timing with one frame of silence.
-        outputSize = std::clamp(ctx->frame_size * Format.getFrameSize(), 0, DECODE_BUFFER_SIZE);
-        std::memset(DecodeBuffer.get(), 0, outputSize);
-    }
-    DecodedQueue.write(DecodeBuffer.get(), std::min(outputSize, DECODE_BUFFER_SIZE));
+    DecodedQueue.write(DecodeBuffer.get(), bytes);
     return true;
 }
 
@@ -186,15 +320,23 @@ int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRe
     unsigned char* out = static_cast<unsigned char*>(target);
     int32_t framesRead = 0;
     while (framesRead < frameCountToRead) {
-        if (DecodedQueue.getSize() < frameSize) {
-            if (!decodeFrame() || EndOfFileReached || DecodedQueue.getSize() < frameSize)
+        int framesToRead = 0;
+        if (DecodedQueue.getSize() == 0
+            && int64_t(frameCountToRead - framesRead) * frameSize >= DECODE_BUFFER_SIZE) {
+            // Room for a whole MPEG frame: it is decoded straight into the target.
+            const int bytes = decodeFrameTo(out);
+            if (bytes <= 0)
                 break;
+            framesToRead = bytes / frameSize;
+        } else {
+            if (DecodedQueue.getSize() < frameSize) {
+                if (!decodeFrame() || EndOfFileReached || DecodedQueue.getSize() < frameSize)
+                    break;
+            }
+            framesToRead = std::min(DecodedQueue.getSize() / frameSize, frameCountToRead - framesRead);
+            DecodedQueue.read(out, framesToRead * frameSize);
         }
-        const int framesToRead =
-            std::min(DecodedQueue.getSize() / frameSize, frameCountToRead - framesRead);
-        const int bytes = framesToRead * frameSize;
-        DecodedQueue.read(out, bytes);
-        out += bytes;
+        out += framesToRead * frameSize;
         framesRead += framesToRead;
         // Saturates: playback goes on past the largest int on a long stream.
         Position = int(std::min<int64_t>(int64_t(Position) + framesToRead, INT32_MAX));
@@ -227,6 +369,8 @@ bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
         InputLength = 0;
         Position = 0;
         CurrentFramePosition = 0;
+        SkipTagFrame = HasTagFrame;
+        DecodedFrames = 0;
         return true;
     }
 
@@ -234,10 +378,12 @@ bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
     if (FramePositionData.empty())
         return false;
 
+    // The table counts decoded sample frames, the music starts StartTrim into them.
+    const int64_t decodedPos = int64_t(pos) + StartTrim;
     size_t frame = 0;
     int64_t frameStart = 0;
     for (; frame < FramePositionData.size(); ++frame) {
-        if (pos <= frameStart + FramePositionData[frame].size)
+        if (decodedPos <= frameStart + FramePositionData[frame].size)
             break;
         frameStart += FramePositionData[frame].size;
     }
@@ -249,10 +395,14 @@ bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
     // Frame 0 starts wherever the scan from FileBegin found it, and the rewind has put
     // the reader there already; its recorded offset can be 4 bytes late for a
     // free-format stream, whose first frame is only complete once the next header is read.
-    if (targetFrame > 0)
+    if (targetFrame > 0) {
         File->seek(FramePositionData[targetFrame].offset, false);
+        SkipTagFrame = false;
+    }
     for (size_t i = 0; i < targetFrame; ++i)
-        Position += FramePositionData[i].size;
+        DecodedFrames += FramePositionData[i].size;
+    // The first sample frame queued from here on is this far into the music.
+    Position = int(std::clamp<int64_t>(DecodedFrames - StartTrim, 0, INT32_MAX));
 
     if (!decodeFrame() || EndOfFileReached) {
         setPosition(0);

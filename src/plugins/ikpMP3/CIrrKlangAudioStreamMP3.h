@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "irrklang/irrKlang.h"
+#include "irrKlang.h"
 #include "mpaudec.h"
 
 namespace irrklang {
@@ -70,6 +70,19 @@ private:
     // are not a tag stay in InputBuffer for the decoder.
     void readPastID3();
     void becomeUnusable();
+    // Looks at the first MPEG frame for the encoder's metadata frame; `frame` is null when its
+    // bytes are not at hand. `audioFrames` is the scan's count of the frames after it, -1 unknown.
+    void useEncoderTag(const unsigned char* frame, int size, int64_t audioFrames, int64_t audioLength);
+    // Brings a decoded frame in `buffer` of the other channel count to the stream's: mono is
+    // copied to both channels, stereo is mixed to (L + R) / 2. Returns the bytes it now takes.
+    int convertChannels(unsigned char* buffer, int outputSize, int channels) const;
+    // Keeps the part of `frames` decoded sample frames at `pcm` that lies within the music,
+    // moved to the front; returns its bytes.
+    int keepMusic(unsigned char* pcm, int frames);
+    // Decodes MPEG frames into `out` (room for DECODE_BUFFER_SIZE bytes) until one yields
+    // music, and returns its bytes: 0 at the end (or in parse-only mode), -1 when the
+    // sample rate changed.
+    int decodeFrameTo(unsigned char* out);
 
     IFileReader* File;
     SAudioStreamFormat Format;
@@ -85,6 +98,15 @@ private:
     bool EndOfFileReached;
     std::vector<SFramePositionData> FramePositionData;
     QueueBuffer DecodedQueue;
+
+    // Gapless playback. Decoded sample frames are counted from the first audio frame (after
+    // the metadata frame, when there is one); the music is the span [StartTrim, EndOfMusic)
+    // of that count, and Position and FrameCount count only the music.
+    bool HasTagFrame = false;       // the first frame is metadata, never played
+    bool SkipTagFrame = false;      // it comes next: the reader is at the start
+    int64_t StartTrim = 0;          // the encoder's delay and the decoder's own
+    int64_t EndOfMusic = INT64_MAX; // where the encoder's padding begins
+    int64_t DecodedFrames = 0;      // decoded sample frames since the start of the audio
 };
 
 } // namespace irrklang

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "CIrrKlangAudioStreamLoaderMP3.h"
-#include "irrklang/irrKlang.h"
+#include "irrKlang.h"
 
 namespace {
 const char* const SUPPORTED_ENGINE_VERSION = "1.1.3";
