@@ -8,6 +8,7 @@
 #include "check.h"
 #include "redisplay.h"
 #include "screenFlow.h"
+#include "soundManager.h"
 
 namespace {
 // Lower-case letters only: capitals and every other character do nothing.
@@ -21,6 +22,7 @@ void applyKey(Board& board, unsigned char key) {
     case 'j': board.useDeadBody(); break;
     case 'k': board.useCloak(); break;
     case 'l': board.useFake(); break;
+    case 'm': toggleMute(); break;
     default: break;
     }
 }
