@@ -86,6 +86,8 @@ public:
         if (stream && !TheMixer.startEffect(sound, stream)) Bank.putBack(sound, stream);
     }
 
+    bool isOpen() const { return Device != 0; }
+
     void setMuted(bool muted) override { TheMixer.setMuted(muted); }
 
     void soundTest() override {
@@ -99,6 +101,7 @@ public:
     void shutdown() override {
         // Closing waits for a running callback to finish; after it nothing renders.
         SDL_CloseAudioDevice(Device);
+        Device = 0;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         TheMixer.releaseAll();
         Bank.stop();
@@ -117,12 +120,14 @@ std::unique_ptr<DeviceOutput> device;
 }  // namespace
 
 void initSounds() {
-    if (device) return;
+    if (device && device->isOpen()) return;
+    device.reset();   // one that was shut down
     auto opened = std::make_unique<DeviceOutput>();
     if (!opened->open()) return;
     device = std::move(opened);
     device->loadAll();
     setSoundOutput(device.get());
     // Every orderly end of the game goes through exit().
-    std::atexit(shutdownSounds);
+    static const bool shutdownAtExit = std::atexit(shutdownSounds) == 0;
+    (void)shutdownAtExit;
 }
