@@ -67,11 +67,12 @@ public:
     void playBgm(SoundBgm bgm) override {
         if (bgm == Playing) return;
         Playing = bgm;
-        if (bgm == BGM_NONE) {
+        const int sound = soundOf(bgm);
+        // Music whose file did not load is silence, like no music.
+        if (bgm == BGM_NONE || Bank.frames(sound) == 0) {
             TheMixer.stopMusic();
             return;
         }
-        const int sound = soundOf(bgm);
         irrklang::IAudioStream* first = Bank.borrow(sound);
         irrklang::IAudioStream* spare = Bank.borrow(sound);
         if (!TheMixer.startMusic(sound, first, spare)) {
