@@ -23,8 +23,11 @@ int32_t MemoryFileReader::getSize() {
     return int32_t(std::min<size_t>(Bytes->size(), INT32_MAX));
 }
 
-EngineHost::~EngineHost() {
+EngineHost::~EngineHost() { dropLoaders(); }
+
+void EngineHost::dropLoaders() {
     for (irrklang::IAudioStreamLoader* loader : Loaders) loader->drop();
+    Loaders.clear();
 }
 
 void EngineHost::registerAudioStreamLoader(irrklang::IAudioStreamLoader* loader) {

@@ -38,7 +38,10 @@ public:
 
     // Calls the plug-in's entry point, linked into this program, with our version.
     void loadPlugins();
+    const std::vector<irrklang::IAudioStreamLoader*>& loaders() const { return Loaders; }
     size_t loaderCount() const { return Loaders.size(); }
+    // Drops every loader now, as the engine does when it shuts down.
+    void dropLoaders();
 
     // A stream over `bytes` from the first loader that claims `name`; null when none
     // claims it or the loader cannot decode it. The caller owns the stream (drop()).

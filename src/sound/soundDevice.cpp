@@ -1,5 +1,6 @@
 // soundDevice.cpp — the audio device (SDL2, audio only) and the output the sound hooks reach; owns the audio thread.
 #include <SDL.h>
+#include <alsa/error.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +20,10 @@ constexpr Uint16 DEVICE_BUFFER_FRAMES = 1024;
 // Between the effects of the sound test, after each has played out.
 constexpr int SOUND_TEST_GAP_MS = 150;
 
+// ALSA prints its own reasons, several lines of them, when SDL tries a device that is not
+// there; the game says why in one line of its own instead.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 // The only code the audio thread runs: the mixer fills the device's buffer.
 void fillBuffer(void* mixer, Uint8* stream, int bytes) {
     static_cast<Mixer*>(mixer)->render(reinterpret_cast<int16_t*>(stream),
@@ -29,8 +34,10 @@ class DeviceOutput : public SoundOutput {
 public:
     // False, with one line on standard error, when no device opens.
     bool open() {
+        snd_lib_error_set_handler(quietAlsa);
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             std::fprintf(stderr, "sound: no audio device (%s); playing without sound\n", SDL_GetError());
+            SDL_Quit();
             return false;
         }
         SDL_AudioSpec want{};
@@ -45,7 +52,7 @@ public:
         Device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (Device == 0) {
             std::fprintf(stderr, "sound: no audio device (%s); playing without sound\n", SDL_GetError());
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            SDL_Quit();
             return false;
         }
         return true;
@@ -103,9 +110,11 @@ public:
         // Closing waits for a running callback to finish; after it nothing renders.
         SDL_CloseAudioDevice(Device);
         Device = 0;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        // SDL serves nothing but sound here, so all of it goes.
+        SDL_Quit();
         TheMixer.releaseAll();
         Bank.stop();
+        Host.dropLoaders();
     }
 
 private:

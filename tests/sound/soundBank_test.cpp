@@ -66,9 +66,15 @@ protected:
 };
 
 TEST_F(SoundBankTest, ThePluginLinkedInRegistersOneLoaderPerCall) {
-    EXPECT_EQ(host.loaderCount(), 1u);
+    ASSERT_EQ(host.loaderCount(), 1u);
+    // The plug-in dropped its own reference: the one left is the one the host took.
+    EXPECT_EQ(host.loaders()[0]->getReferenceCount(), 1);
+    EXPECT_TRUE(host.loaders()[0]->isALoadableFileExtension("assets/sounds/stage.mp3"));
     host.loadPlugins();
     EXPECT_EQ(host.loaderCount(), 2u);
+    host.dropLoaders();
+    EXPECT_EQ(host.loaderCount(), 0u);
+    EXPECT_EQ(host.openStream("stage.mp3", fileBytes("assets/sounds/stage.mp3")), nullptr);
 }
 
 TEST_F(SoundBankTest, EveryShippedSoundOpensAt44100HzMusicInStereoEffectsInMono) {

@@ -56,6 +56,19 @@ TEST_F(SoundDevice, ADriverThatDoesNotExistGivesOneLineAndSilentHooks) {
     EXPECT_NE(err.find("playing without sound"), std::string::npos) << err;
 }
 
+// SDL's ALSA driver names its device in AUDIODEV; ALSA itself would print several lines.
+TEST_F(SoundDevice, AnAlsaDeviceThatDoesNotExistGivesOneLineToo) {
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    setenv("AUDIODEV", "no_such_pcm", 1);
+    CaptureStderr();
+    initSounds();
+    exerciseHooks();
+    const std::string err = GetCapturedStderr();
+    unsetenv("AUDIODEV");
+    EXPECT_EQ(countLines(err), 1) << err;
+    EXPECT_EQ(err.rfind("sound: no audio device (", 0), 0u) << err;
+}
+
 TEST_F(SoundDevice, TheDummyDevicePlaysEveryShippedSoundWithoutAWord) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     CaptureStderr();
