@@ -5,7 +5,8 @@
 set -euo pipefail
 
 mode="${1:-test}"
-packages=(g++ make cmake pkg-config libpng-dev zlib1g-dev freeglut3-dev libgl-dev libglu1-mesa-dev)
+packages=(g++ make cmake pkg-config libpng-dev zlib1g-dev freeglut3-dev libgl-dev libglu1-mesa-dev
+          libsdl2-dev libasound2-dev)
 if [[ "$mode" == test ]]; then
   packages+=(libgtest-dev googletest python3 xvfb xauth xdotool imagemagick x11-utils
              lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox hyperfine

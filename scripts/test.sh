@@ -16,6 +16,14 @@ ctest --test-dir build/test --output-on-failure -j"$jobs"
 # unpacked game and mp3decode run from another folder.
 tools/package/check.sh build/package
 
+# ThreadSanitizer over the sound tests only: the audio callback and the stream keeper are
+# the only threads besides the game's own.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS=-fsanitize=thread \
+  -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread > /dev/null
+cmake --build build/tsan -j"$jobs" --target mixer_test soundBank_test soundDevice_test
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan --output-on-failure -j"$jobs" -L '^sound$'
+
 seconds=${VW_FUZZ_SECONDS:-30}
 if (( seconds > 0 )); then
   tools/fuzz/campaign.sh -t "$seconds" -j "$jobs" -b build/fuzz

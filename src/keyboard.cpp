@@ -10,6 +10,7 @@
 #include "progress.h"
 #include "redisplay.h"
 #include "screenFlow.h"
+#include "soundManager.h"
 
 namespace {
 // Lower-case letters only: capitals and every other character do nothing.
@@ -29,6 +30,7 @@ void applyKey(Board& board, unsigned char key) {
         if (atTitle()) loadBoardAt(savedProgress());
         break;
     case 'v': toggleSightOverlay(); break;
+    case 'm': toggleMute(); break;
     default: break;
     }
 }

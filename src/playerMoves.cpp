@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "board.h"
+#include "soundManager.h"
 
 void decClamped(int& v) { v = std::max(v - 1, 0); }
 
@@ -78,6 +79,7 @@ void Board::move(int dx, int dy) {
     if (isEnemy(getObject(tx, ty, occupant))) setLose();
     ill.x = tx;
     ill.y = ty;
+    playSfx(SFX_WALKING);
 }
 
 void Board::useFood() {
@@ -109,7 +111,10 @@ void Board::useFake() {
     // the exit, the edge of the board) does nothing and keeps the stock.
     if (!isFloor(getIllFacingTile(this, x, y))) return;
     Actor* occupant = nullptr;
-    if (isEnemy(getObject(x, y, occupant))) occupant->makeFakeIll();
+    if (isEnemy(getObject(x, y, occupant))) {
+        occupant->makeFakeIll();
+        playSfx(SFX_ILLUSION_SOUND);
+    }
     // Spent even on an empty square.
     decClamped(numFake);
 }
@@ -120,7 +125,11 @@ void Board::checkForWin() {
 
 bool Board::hasWon() const { return winBit && !loseBit; }
 bool Board::hasLost() const { return loseBit; }
-void Board::setLose() { loseBit = true; }
+void Board::setLose() {
+    // Two enemies may catch the player in one tick; the player hears it once.
+    if (!loseBit) playSfx(SFX_GAME_OVER);
+    loseBit = true;
+}
 
 void Board::resetWinLoss() {
     winBit = false;

@@ -6,6 +6,7 @@
 #include "board.h"
 #include "check.h"
 #include "progress.h"
+#include "soundManager.h"
 
 namespace {
 bool showTitle = false;
@@ -27,11 +28,15 @@ Board& requireCurrentBoard() {
 }  // namespace
 
 void gotoTitle() {
+    // The title is quiet: the music starts with play.
+    playBgm(BGM_NONE);
     showTitle = true;
     showEnding = false;
 }
 
 void gotoMainGame() {
+    // Started from the title only, so it runs on unbroken through levels and restarts.
+    playBgm(BGM_STAGE);
     showTitle = false;
     showEnding = false;
 }
@@ -40,6 +45,7 @@ void gotoEnding() {
     say("setting the ending flag\n");
     showTitle = false;
     showEnding = true;
+    playBgm(BGM_ENDING);
 }
 
 bool atTitle() { return showTitle; }
@@ -55,6 +61,7 @@ void runFlowStep() {
         board = &requireCurrentBoard();
     }
     if (board->hasWon()) {
+        playSfx(SFX_LEVEL_VICTORY);
         loadNextBoard();
         if (getCurrentBoard()) rememberLevelReached(getCurrLevel());
         if (!getCurrentBoard()) {

@@ -3,6 +3,7 @@
 
 #include "boundsCheck.h"
 #include "check.h"
+#include "soundManager.h"
 
 Actor::Actor(int x, int y, Facing o)
     : x(x), y(y), o(o), homeX(x), homeY(y), homeO(o), alive(true), mirror(false),
@@ -92,6 +93,8 @@ void approachCallback(Actor* a) {
 }
 
 void fleeCallback(Actor* a) {
+    // Only guards flee, and only from a dead body; the step back is when they are heard.
+    playSfx(SFX_GUARD_SEES_BODY);
     a->flee();
     a->fleeFlag = false;
 }

@@ -1,9 +1,11 @@
 // dog.cpp — the dog: its appearance, and its reactions to what it sees.
 #include "actor/dog.h"
 
+#include "actor/enemySounds.h"
 #include "actor/sight.h"
 #include "board.h"
 #include "gameConstants.h"
+#include "soundManager.h"
 
 Dog::Dog(int x, int y, Facing o) : Actor(x, y, o) {}
 
@@ -16,14 +18,14 @@ void Dog::look() {
     scanLineOfSight(*this, board, [&](ObjectType seen, Actor* occupant, int seenX, int seenY) {
         switch (seen) {
         case OB_ILL:
-            return reactToPlayer(board);
+            return catchPlayer(board, SFX_DOG_DISCOVERS_PLAYER);
         case OB_GUARD:
         case OB_DOG:
         case OB_SG:
             // A dog only bites what is next to it; a fake further off is stalked.
             if (occupant->isFakeIll()) {
                 if (getManhattanDist(seenX, seenY) == 1)
-                    occupant->kill();
+                    killFake(seen, *occupant);
                 else
                     armApproach(*this, DOG_WALK_PACE);
             }

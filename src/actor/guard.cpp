@@ -1,9 +1,11 @@
 // guard.cpp — the guard: its appearance, and its reactions to what it sees.
 #include "actor/guard.h"
 
+#include "actor/enemySounds.h"
 #include "actor/sight.h"
 #include "board.h"
 #include "gameConstants.h"
+#include "soundManager.h"
 
 Guard::Guard(int x, int y, Facing o) : Actor(x, y, o) {}
 
@@ -16,12 +18,12 @@ void Guard::look() {
     scanLineOfSight(*this, board, [&](ObjectType seen, Actor* occupant, int, int) {
         switch (seen) {
         case OB_ILL:
-            return reactToPlayer(board);
+            return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
         case OB_GUARD:
         case OB_DOG:
         case OB_SG:
             // A guard shoots a fake at any range; a real enemy just blocks the view.
-            if (occupant->isFakeIll()) occupant->kill();
+            if (occupant->isFakeIll()) killFake(seen, *occupant);
             return SightNext::Stop;
         case OB_FOOD:
             armApproach(*this, GUARD_WALK_PACE);

@@ -1,8 +1,10 @@
 // sg.cpp — the commander: its appearance, and its reactions to what it sees.
 #include "actor/sg.h"
 
+#include "actor/enemySounds.h"
 #include "actor/sight.h"
 #include "board.h"
+#include "soundManager.h"
 
 SG::SG(int x, int y, Facing o) : Actor(x, y, o) {}
 
@@ -17,7 +19,7 @@ void SG::look() {
     scanLineOfSight(*this, board, [&](ObjectType seen, Actor*, int, int) {
         switch (seen) {
         case OB_ILL:
-            return reactToPlayer(board);
+            return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
         case OB_GUARD:
         case OB_DOG:
         case OB_SG:

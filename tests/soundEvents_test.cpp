@@ -1,0 +1,189 @@
+// soundEvents_test.cpp — each sound is asked for once, at the moment the game does the thing.
+#include <string>
+#include <vector>
+
+#include "levelScenario.h"
+#include "soundManager.h"
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+const char* const SFX_NAMES[NUM_SOUND_SFX] = {
+    "game_over",       "walking",  "illusion_sound",       "level_victory",         "guard_sees_body",
+    "dog_dies",        "dog_discovers_player", "guard_kills_guard", "guard_discovers_player"};
+const char* const BGM_NAMES[NUM_SOUND_BGM] = {"bgm_none", "bgm_stage", "bgm_ending"};
+
+// Stands in for the audio device and writes down every request in order.
+class SoundRecorder : public SoundOutput {
+public:
+    void playBgm(SoundBgm bgm) override { heard.push_back(BGM_NAMES[bgm]); }
+    void playSfx(SoundSfx sfx) override { heard.push_back(SFX_NAMES[sfx]); }
+    void setMuted(bool m) override { heard.push_back(m ? "mute" : "unmute"); }
+    void soundTest() override { heard.push_back("test"); }
+    void shutdown() override { heard.push_back("shutdown"); }
+
+    // What was asked for since the last call.
+    std::vector<std::string> take() { return std::exchange(heard, {}); }
+
+private:
+    std::vector<std::string> heard;
+};
+
+using Heard = std::vector<std::string>;
+}  // namespace
+
+class SoundEvents : public LevelScenario {
+protected:
+    void SetUp() override {
+        LevelScenario::SetUp();
+        setSoundOutput(&recorder);
+        recorder.take();
+    }
+    void TearDown() override {
+        setSoundOutput(nullptr);
+        LevelScenario::TearDown();
+    }
+    // Keys typed with their stock lines swallowed.
+    void quietly(const char* keys) {
+        CaptureStdout();
+        press(keys);
+        GetCapturedStdout();
+    }
+    // One idle tick and one redraw, 10 ms later.
+    void tick() {
+        CaptureStdout();
+        runFramesFor(10);
+        GetCapturedStdout();
+    }
+    SoundRecorder recorder;
+};
+
+TEST_F(SoundEvents, EveryStepIsHeardButNotATurnOrABlockedStep) {
+    play(levelText({"..#"}, {0, 0, FA_N}, {}, {}, {}, {}));
+    quietly("d");
+    EXPECT_EQ(recorder.take(), Heard{});
+    quietly("d");
+    EXPECT_EQ(recorder.take(), Heard{"walking"});
+    quietly("dw");
+    EXPECT_EQ(recorder.take(), Heard{});
+}
+
+TEST_F(SoundEvents, AGuardThatSeesThePlayerRaisesItsAlarmOnTheTickItLooks) {
+    // The guard at (2, 0) looks south along column 2; the second step puts the player there.
+    play(levelText({"...", "..."}, {0, 1, FA_E}, {{2, 0, FA_S}}, {}, {}, {}));
+    quietly("d");
+    tick();
+    EXPECT_EQ(recorder.take(), Heard{"walking"});
+    quietly("d");
+    EXPECT_EQ(recorder.take(), Heard{"walking"});
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"game_over", "guard_discovers_player"}));
+    // The restart brings no second alarm; the music was never interrupted.
+    tick();
+    EXPECT_EQ(recorder.take(), Heard{});
+}
+
+TEST_F(SoundEvents, ADogAndACommanderRaiseTheirOwnAlarms) {
+    play(levelText({"...."}, {1, 0, FA_E}, {}, {{0, 0, FA_E}}, {}, {}));
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"game_over", "dog_discovers_player"}));
+    play(levelText({"...."}, {1, 0, FA_E}, {}, {}, {{3, 0, FA_W}}, {}));
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"game_over", "guard_discovers_player"}));
+}
+
+TEST_F(SoundEvents, WalkingIntoAnEnemyIsHeardAsAStepAndOneLoss) {
+    play(levelText({"..."}, {0, 0, FA_E}, {{1, 0, FA_E}}, {}, {}, {}));
+    quietly("d");
+    EXPECT_EQ(recorder.take(), (Heard{"game_over", "walking"}));
+}
+
+TEST_F(SoundEvents, AFakeIsHeardWhenMadeAndOnceWhenTwoGuardsShootIt) {
+    // Guard A at (1, 0) turns fake; B to its east and C below it both see it next tick.
+    play(levelText({"....", "....", "...."}, {0, 0, FA_E}, {{1, 0, FA_E}, {3, 0, FA_W}, {1, 2, FA_N}},
+                   {}, {}, {0, 0, 0, 2}));
+    quietly("l");
+    EXPECT_EQ(recorder.take(), Heard{"illusion_sound"});
+    runFor(10);
+    EXPECT_EQ(recorder.take(), Heard{"guard_kills_guard"});
+    // With the fake gone B sees the player.
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"game_over", "guard_discovers_player"}));
+}
+
+TEST_F(SoundEvents, AFakeOnNothingIsSilent) {
+    play(levelText({"...."}, {0, 0, FA_E}, {}, {}, {}, {0, 0, 0, 1}));
+    quietly("l");
+    EXPECT_EQ(recorder.take(), Heard{});
+}
+
+TEST_F(SoundEvents, AFakeDogYelpsWhenBittenAndAFakeCommanderFallsAsAGuard) {
+    // Dog A at (1, 0) turns fake; dog B beside it bites it next tick.
+    play(levelText({"...", "..."}, {0, 0, FA_E}, {}, {{1, 0, FA_E}, {2, 0, FA_W}}, {}, {0, 0, 0, 1}));
+    quietly("l");
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"illusion_sound", "dog_dies"}));
+
+    play(levelText({"...", "..."}, {0, 0, FA_E}, {{2, 0, FA_W}}, {}, {{1, 0, FA_E}}, {0, 0, 0, 1}));
+    quietly("l");
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"illusion_sound", "guard_kills_guard"}));
+}
+
+TEST_F(SoundEvents, AGuardIsHeardWhenItBacksAwayFromABody) {
+    // The body goes to (1, 1); the guard at (1, 3) looks north at it and steps back after 0.5 s.
+    play(levelText({"...", "...", "...", "...", "..."}, {0, 1, FA_E}, {{1, 3, FA_N}}, {}, {},
+                   {0, 1, 0, 0}));
+    quietly("j");
+    runFor(490);
+    EXPECT_EQ(recorder.take(), Heard{});
+    runFor(20);
+    EXPECT_EQ(recorder.take(), Heard{"guard_sees_body"});
+    EXPECT_TRUE(board().getGuards()[0].isAt(1, 4));
+}
+
+TEST_F(SoundEvents, AWinIsHeardWhenTheLevelEndsAndTheLastBringsTheEndingMusic) {
+    const std::string shortWalk = levelText({"..E"}, {0, 0, FA_E}, {}, {}, {}, {});
+    writeLevel(1, shortWalk);
+    play(shortWalk);
+    quietly("dd");
+    EXPECT_EQ(recorder.take(), (Heard{"walking", "walking", "level_victory"}));
+    quietly("dd");
+    EXPECT_EQ(recorder.take(), (Heard{"walking", "walking", "level_victory", "bgm_ending"}));
+    EXPECT_TRUE(atEnding());
+}
+
+TEST_F(SoundEvents, TheTitleIsQuietAndTheFirstKeyStartsTheStageMusic) {
+    play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {}));
+    gotoTitle();
+    EXPECT_EQ(recorder.take(), Heard{"bgm_none"});
+    quietly("d");
+    EXPECT_EQ(recorder.take(), (Heard{"walking", "bgm_stage"}));
+}
+
+TEST_F(SoundEvents, MTogglesMuteAndTheStateReachesANewOutput) {
+    play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {}));
+    ASSERT_FALSE(isMuted());
+    quietly("m");
+    EXPECT_TRUE(isMuted());
+    EXPECT_EQ(recorder.take(), Heard{"mute"});
+    SoundRecorder other;
+    setSoundOutput(&other);
+    EXPECT_EQ(other.take(), Heard{"mute"});
+    setSoundOutput(&recorder);
+    quietly("m");
+    EXPECT_FALSE(isMuted());
+    EXPECT_EQ(recorder.take(), (Heard{"mute", "unmute"}));
+    EXPECT_TRUE(board().getIll().isAt(0, 0));
+}
+
+TEST_F(SoundEvents, ShutdownReachesTheOutputOnceAndSilencesTheHooks) {
+    soundTest();
+    shutdownSounds();
+    shutdownSounds();
+    playSfx(SFX_WALKING);
+    playBgm(BGM_STAGE);
+    soundTest();
+    EXPECT_EQ(recorder.take(), (Heard{"test", "shutdown"}));
+}

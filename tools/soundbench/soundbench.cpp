@@ -1,0 +1,127 @@
+// soundbench.cpp — the cost of one audio callback (a 1024-frame buffer mixed with the stage
+// music and three effects), and the quiet gap where the stage music loops.
+//
+// Run from the repository root (it reads assets/sounds).
+//   soundbench [BATCHES]   the median and mean time per buffer over several batches, and the
+//                          share of one core that is, a buffer lasting 1024 / 44100 s. Each
+//                          batch starts three effects and times the 30 buffers in which all
+//                          three and the music play, then lets the effects end untimed.
+//   soundbench --loop      renders the stage music through the mixer past its loop point and
+//                          prints the run of quiet frames around it.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "sound/engineHost.h"
+#include "sound/mixer.h"
+#include "sound/soundBank.h"
+
+namespace {
+constexpr int BUFFER_FRAMES = 1024;
+constexpr int TIMED_PER_BATCH = 30;   // the shortest of the three effects lasts 34 buffers
+constexpr int SETTLE_PER_BATCH = 60;  // the longest ends within 86
+constexpr double BUFFER_US = 1e6 * BUFFER_FRAMES / OUTPUT_RATE;
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Quiet: no sample of the frame is louder than `threshold`.
+bool quiet(const std::vector<int16_t>& out, size_t frame, int threshold) {
+    return std::abs(out[2 * frame]) <= threshold && std::abs(out[2 * frame + 1]) <= threshold;
+}
+
+int measureLoop() {
+    EngineHost host;
+    host.loadPlugins();
+    Mixer mixer;
+    SoundBank bank(mixer);
+    const int stage = soundOf(BGM_STAGE);
+    if (const std::string problem = bank.load(host, stage, soundPath(stage), MUSIC_COPIES); !problem.empty()) {
+        std::fprintf(stderr, "soundbench: %s %s\n", soundPath(stage), problem.c_str());
+        return 1;
+    }
+    const size_t seam = size_t(bank.frames(stage));
+    mixer.startMusic(stage, bank.borrow(stage), bank.borrow(stage));
+    const size_t total = seam + 2 * OUTPUT_RATE;
+    std::vector<int16_t> out(total * 2);
+    for (size_t done = 0; done < total; done += BUFFER_FRAMES)
+        mixer.render(out.data() + 2 * done, int(std::min<size_t>(BUFFER_FRAMES, total - done)));
+    mixer.stopMusic();
+    mixer.render(out.data(), 1);
+    mixer.releaseAll();
+    bank.stop();
+
+    std::printf("stage music: %zu frames (%.3f s); the mixer loops it at frame %zu of its output\n", seam,
+                double(seam) / OUTPUT_RATE, seam);
+    for (int threshold : {0, 32}) {
+        size_t begin = seam, end = seam;
+        while (begin > 0 && quiet(out, begin - 1, threshold)) --begin;
+        while (end < total && quiet(out, end, threshold)) ++end;
+        std::printf("quiet frames (|sample| <= %d) around the loop point: %zu before it + %zu after it = "
+                    "%zu frames = %.1f ms\n",
+                    threshold, seam - begin, end - seam, end - begin, 1000.0 * double(end - begin) / OUTPUT_RATE);
+    }
+    return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--loop") return measureLoop();
+    const int batches = argc > 1 ? std::atoi(argv[1]) : 20;
+    if (batches <= 0) {
+        std::fprintf(stderr, "usage: soundbench [BATCHES]   (run from the repository root)\n");
+        return 2;
+    }
+    EngineHost host;
+    host.loadPlugins();
+    Mixer mixer;
+    SoundBank bank(mixer);
+    const SoundSfx effects[] = {SFX_GAME_OVER, SFX_LEVEL_VICTORY, SFX_GUARD_DISCOVERS_PLAYER};
+    std::vector<int> sounds = {soundOf(BGM_STAGE)};
+    for (SoundSfx sfx : effects) sounds.push_back(soundOf(sfx));
+    for (int sound : sounds) {
+        const std::string problem =
+            bank.load(host, sound, soundPath(sound), sound < NUM_SOUND_BGM ? MUSIC_COPIES : EFFECT_COPIES);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "soundbench: %s %s\n", soundPath(sound), problem.c_str());
+            return 1;
+        }
+    }
+    bank.startKeeper();
+    mixer.startMusic(soundOf(BGM_STAGE), bank.borrow(soundOf(BGM_STAGE)), bank.borrow(soundOf(BGM_STAGE)));
+
+    std::vector<int16_t> out(BUFFER_FRAMES * Mixer::OUTPUT_CHANNELS);
+    std::vector<double> timed;
+    long long checksum = 0;
+    for (int b = 0; b < batches; ++b) {
+        for (SoundSfx sfx : effects)
+            if (irrklang::IAudioStream* s = bank.borrow(soundOf(sfx))) mixer.startEffect(soundOf(sfx), s);
+        for (int i = 0; i < TIMED_PER_BATCH + SETTLE_PER_BATCH; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            mixer.render(out.data(), BUFFER_FRAMES);
+            const auto end = std::chrono::steady_clock::now();
+            if (i < TIMED_PER_BATCH) timed.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+            checksum += out[i % out.size()];
+        }
+    }
+    mixer.stopMusic();
+    mixer.render(out.data(), 1);
+    mixer.releaseAll();
+    bank.stop();
+
+    double mean = 0;
+    for (double t : timed) mean += t;
+    mean /= double(timed.size());
+    const double mid = median(timed);
+    std::printf("buffers timed: %zu (music + 3 effects, %d frames each, %.1f us of audio)\n", timed.size(),
+                BUFFER_FRAMES, BUFFER_US);
+    std::printf("median: %.1f us per buffer = %.2f %% of one core\n", mid, 100 * mid / BUFFER_US);
+    std::printf("mean:   %.1f us per buffer = %.2f %% of one core\n", mean, 100 * mean / BUFFER_US);
+    std::printf("(checksum %lld)\n", checksum);
+    return 0;
+}
