@@ -10,8 +10,7 @@ TimedCallback::TimedCallback(TimerFunc func, float timeout, bool repeating)
 void TimedCallback::poll(Actor* actor) {
     if (toBeRemoved) return;
     int64_t now = currentTimeMs();
-    float elapsed = static_cast<float>(static_cast<double>(now - start) / 1000.0);
-    if (elapsed < timeout) return;
+    if (secondsSinceStart(now) < timeout) return;
     // The bookkeeping is done before the call, so that the call is the last use
     // of this object: an action may replace its actor's timer, which frees this one.
     if (repeating)
@@ -19,6 +18,14 @@ void TimedCallback::poll(Actor* actor) {
     else
         toBeRemoved = true;
     func(actor);
+}
+
+float TimedCallback::secondsSinceStart(int64_t now) const {
+    return static_cast<float>(static_cast<double>(now - start) / 1000.0);
+}
+
+bool TimedCallback::isDue() const {
+    return !toBeRemoved && !(secondsSinceStart(currentTimeMs()) < timeout);
 }
 
 void TimedCallback::kill() { toBeRemoved = true; }
