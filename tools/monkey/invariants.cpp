@@ -26,8 +26,10 @@ struct Enemy {
     const Actor* actor;
     bool moves;  // guards and dogs move; commanders never do
 };
-std::vector<Enemy> liveEnemies(Board& board) {
-    std::vector<Enemy> all;
+// Filled afresh on every call; kept so the checks after every tick allocate nothing.
+const std::vector<Enemy>& liveEnemies(Board& board) {
+    static std::vector<Enemy> all;
+    all.clear();
     for (size_t i = 0; i < board.getGuards().size(); ++i)
         if (!board.getGuards()[i].isDead()) all.push_back({"guard", i, &board.getGuards()[i], true});
     for (size_t i = 0; i < board.getDogs().size(); ++i)
@@ -60,26 +62,20 @@ std::string listHasNoDueTimer(std::vector<T>& list, const char* what) {
     return "";
 }
 
-std::vector<EnemyPlace> placesOf(const std::vector<const Actor*>& list) {
-    std::vector<EnemyPlace> places;
-    for (const Actor* a : list) places.push_back({a->homeX, a->homeY, a->homeO, a->x, a->y});
-    return places;
-}
-
 template <typename T>
-std::vector<const Actor*> pointers(std::vector<T>& list) {
-    std::vector<const Actor*> out;
-    for (T& a : list) out.push_back(&a);
-    return out;
+void placesOf(const std::vector<T>& list, std::vector<EnemyPlace>& places) {
+    places.clear();
+    for (const T& a : list) places.push_back({a.homeX, a.homeY, a.homeO, a.x, a.y});
 }
 
 // The survivors of a list keep their order and only the dead are erased, so each enemy
 // now is matched to the next one before with the same home.
-std::string stepsWithin(const std::vector<EnemyPlace>& before, const std::vector<EnemyPlace>& now,
+template <typename T>
+std::string stepsWithin(const std::vector<EnemyPlace>& before, const std::vector<T>& now,
                         const char* what, int maxSquares) {
     size_t b = 0;
     for (size_t i = 0; i < now.size(); ++i) {
-        const EnemyPlace& n = now[i];
+        const T& n = now[i];
         while (b < before.size() && (before[b].homeX != n.homeX || before[b].homeY != n.homeY ||
                                      before[b].homeO != n.homeO))
             ++b;
@@ -138,8 +134,15 @@ LevelFacts readLevelFacts(const char* filename) {
     return f;
 }
 
+void recordEnemyPlaces(Board& board, EnemyPlaces& places) {
+    placesOf(board.getGuards(), places.guards);
+    placesOf(board.getDogs(), places.dogs);
+}
+
 EnemyPlaces enemyPlaces(Board& board) {
-    return {placesOf(pointers(board.getGuards())), placesOf(pointers(board.getDogs()))};
+    EnemyPlaces places;
+    recordEnemyPlaces(board, places);
+    return places;
 }
 
 std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given) {
@@ -188,7 +191,7 @@ std::string commandersNeverMove(Board& board) {
 }
 
 std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board) {
-    std::vector<Enemy> all = liveEnemies(board);
+    const std::vector<Enemy>& all = liveEnemies(board);
     for (size_t i = 0; i < all.size(); ++i)
         for (size_t j = i + 1; j < all.size(); ++j) {
             const Actor& a = *all[i].actor;
@@ -204,9 +207,8 @@ std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board) {
 }
 
 std::string enemiesStepAtMost(const EnemyPlaces& before, Board& board, int maxSquares) {
-    EnemyPlaces now = enemyPlaces(board);
-    std::string broken = stepsWithin(before.guards, now.guards, "guard", maxSquares);
-    if (broken.empty()) broken = stepsWithin(before.dogs, now.dogs, "dog", maxSquares);
+    std::string broken = stepsWithin(before.guards, board.getGuards(), "guard", maxSquares);
+    if (broken.empty()) broken = stepsWithin(before.dogs, board.getDogs(), "dog", maxSquares);
     return broken;
 }
 

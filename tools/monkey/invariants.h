@@ -24,6 +24,7 @@ struct EnemyPlaces {
     std::vector<EnemyPlace> guards, dogs;
 };
 EnemyPlaces enemyPlaces(Board& board);
+void recordEnemyPlaces(Board& board, EnemyPlaces& places);  // reuses the lists' room
 
 // Stocks only fall from what the file gave, never below zero.
 std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given);

@@ -161,7 +161,7 @@ public:
         clock.install();
         loadInitialBoard();
         gotoTitle();
-        places = enemyPlaces(*getCurrentBoard());
+        recordEnemyPlaces(*getCurrentBoard(), places);
         freshLevel();
         for (long long n = 0; n < presses; ++n) {
             position.press = n + 1;
@@ -196,7 +196,7 @@ private:
         if (++randomPresses > RANDOM_PRESSES_PER_LEVEL && !atTitle()) {
             loadCurrBoard();
             ++figures.restarts;
-            places = enemyPlaces(*getCurrentBoard());
+            recordEnemyPlaces(*getCurrentBoard(), places);
             freshLevel();
             randomPresses = 1;
         }
@@ -241,7 +241,7 @@ private:
         keyboard(static_cast<unsigned char>(key), 0, 0);
         // Restarting ('r') or continuing from the title ('c') may put a new board in place.
         bool newBoard = key == 'r' || key == 'c' || getCurrLevel() != levelBefore;
-        if (newBoard) places = enemyPlaces(*getCurrentBoard());
+        if (newBoard) recordEnemyPlaces(*getCurrentBoard(), places);
         checkState(0);
         if (getCurrLevel() != levelBefore) freshLevel();
         if (key == 'r' && !wasTitle && !wasAtStart &&
@@ -265,7 +265,7 @@ private:
         HOLDS(enemiesStepAtMost, places, board, maxSquares);
         HOLDS(timersMatchTheirOwners, board);
         HOLDS(enemiesAwayFromHomeAreOnTheirWay, board);
-        places = enemyPlaces(board);
+        recordEnemyPlaces(board, places);
     }
 
     // What a redraw does before painting: the flow step, on the game screen only.
@@ -290,7 +290,7 @@ private:
             else
                 ++figures.levelsWon;
             figures.deepestLevel = std::max(figures.deepestLevel, getCurrLevel());
-            places = enemyPlaces(*getCurrentBoard());
+            recordEnemyPlaces(*getCurrentBoard(), places);
             freshLevel();
         }
         if (atEnding()) {
