@@ -94,11 +94,16 @@ std::vector<Press> readWalk(const std::string& path) {
     return walk;
 }
 
+std::string readingLevel;  // the level file being read before play, for a failure report
+
 // The campaign is whatever level files are present, numbered from 00 without a gap.
 std::vector<Level> readCampaign() {
     std::vector<Level> levels;
-    for (int n = 0; std::filesystem::exists(levelPath(n, "txt")); ++n)
-        levels.push_back({readLevelFacts(levelPath(n, "txt").c_str()), readWalk(levelPath(n, "walk"))});
+    for (int n = 0; std::filesystem::exists(levelPath(n, "txt")); ++n) {
+        readingLevel = levelPath(n, "txt");
+        levels.push_back({readLevelFacts(readingLevel.c_str()), readWalk(levelPath(n, "walk"))});
+    }
+    readingLevel.clear();
     return levels;
 }
 
@@ -128,10 +133,14 @@ std::string recentKeys() {
     return shown;
 }
 
-[[noreturn]] void fail(int status, const std::string& what) {
-    std::fprintf(report, "monkey: seed %llu, press %lld, level %d: %s\n  last keys: %s\n",
-                 static_cast<unsigned long long>(position.seed), position.press, getCurrLevel(),
-                 what.c_str(), recentKeys().c_str());
+[[noreturn]] void fail(int status, std::string what) {
+    while (!what.empty() && what.back() == '\n') what.pop_back();
+    if (!readingLevel.empty())
+        std::fprintf(report, "monkey: reading %s: %s\n", readingLevel.c_str(), what.c_str());
+    else
+        std::fprintf(report, "monkey: seed %llu, press %lld, level %d: %s\n  last keys: %s\n",
+                     static_cast<unsigned long long>(position.seed), position.press, getCurrLevel(),
+                     what.c_str(), recentKeys().c_str());
     std::fflush(report);
     finished = true;
     std::_Exit(status);
