@@ -255,12 +255,14 @@ private:
         if (newBoard) recordEnemyPlaces(*getCurrentBoard(), places);
         checkState(0);
         if (getCurrLevel() != levelBefore) freshLevel();
-        if (key == 'r' && !wasTitle && !wasAtStart &&
-            atItsStart(*getCurrentBoard(), levels[getCurrLevel()].facts)) {
+        bool decided = frame();
+        // A restart shows as a played board back at its start, whether the key itself or
+        // the next frame replaced it.
+        if (key == 'r' && !wasTitle && !wasAtStart && !decided && getCurrLevel() == levelBefore &&
+            atItsStart(*getCurrentBoard(), levels[levelBefore].facts)) {
             ++figures.restarts;
             freshLevel();
         }
-        frame();
     }
 
     // After every key and every tick. `maxSquares` is how far an enemy may have walked.
@@ -279,9 +281,10 @@ private:
         recordEnemyPlaces(board, places);
     }
 
-    // What a redraw does before painting: the flow step, on the game screen only.
-    void frame() {
-        if (atTitle() || atEnding() || !getCurrentBoard()) return;
+    // What a redraw does before painting: the flow step, on the game screen only. Whether
+    // it acted on a loss or a win.
+    bool frame() {
+        if (atTitle() || atEnding() || !getCurrentBoard()) return false;
         Board& board = *getCurrentBoard();
         const Ill& ill = board.getIll();
         FlowStep step{};
@@ -295,19 +298,22 @@ private:
         step.levelAfter = getCurrLevel();
         step.endingAfter = atEnding();
         HOLDS(winAndLoseNeverBothActedOn, step, static_cast<int>(levels.size()));
+        // Enemies walk only in ticks; whatever board the step leaves is where the next
+        // tick's walking is measured from.
+        recordEnemyPlaces(*getCurrentBoard(), places);
         if (step.lost || step.won) {
             if (step.lost)
                 ++figures.deaths;
             else
                 ++figures.levelsWon;
             figures.deepestLevel = std::max(figures.deepestLevel, getCurrLevel());
-            recordEnemyPlaces(*getCurrentBoard(), places);
             freshLevel();
         }
         if (atEnding()) {
             ++figures.campaigns;
             gotoTitle();
         }
+        return step.lost || step.won;
     }
 
     std::mt19937_64 rng;
