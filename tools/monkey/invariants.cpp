@@ -1,7 +1,9 @@
 // invariants.cpp — the monkey's checks of the game state, one function per thing protected.
 #include "invariants.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "actor/actor.h"
@@ -134,14 +136,18 @@ LevelFacts readLevelFacts(const char* filename) {
     return f;
 }
 
-void recordEnemyPlaces(Board& board, EnemyPlaces& places) {
+void recordPlaces(Board& board, Places& places) {
     placesOf(board.getGuards(), places.guards);
     placesOf(board.getDogs(), places.dogs);
+    places.illX = board.getIll().x;
+    places.illY = board.getIll().y;
+    int stocks[4] = {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()};
+    std::copy(stocks, stocks + 4, places.stocks);
 }
 
-EnemyPlaces enemyPlaces(Board& board) {
-    EnemyPlaces places;
-    recordEnemyPlaces(board, places);
+Places placesNow(Board& board) {
+    Places places;
+    recordPlaces(board, places);
     return places;
 }
 
@@ -158,6 +164,25 @@ std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given) 
             return std::string(s.name) + " stock is " + std::to_string(s.left) +
                    " where the level gave " + std::to_string(s.gave);
     return "";
+}
+
+std::string stocksOnlyFall(const Places& before, Board& board) {
+    const char* names[4] = {"food", "dead body", "cloak", "fake"};
+    int now[4] = {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()};
+    for (int i = 0; i < 4; ++i)
+        if (now[i] > before.stocks[i])
+            return std::string(names[i]) + " stock rose from " + std::to_string(before.stocks[i]) +
+                   " to " + std::to_string(now[i]);
+    return "";
+}
+
+std::string playerMovesOnlyByItsKeys(const Places& before, Board& board, int maxSquares) {
+    const Ill& ill = board.getIll();
+    int moved = std::abs(ill.x - before.illX) + std::abs(ill.y - before.illY);
+    if (moved <= maxSquares) return "";
+    return "the player went from (" + std::to_string(before.illX) + ", " + std::to_string(before.illY) +
+           ") to (" + std::to_string(ill.x) + ", " + std::to_string(ill.y) + ") where " +
+           std::to_string(maxSquares) + " squares at most may be walked";
 }
 
 std::string playerOnAnAcceptableSquare(Board& board) {
@@ -206,7 +231,7 @@ std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board) {
     return "";
 }
 
-std::string enemiesStepAtMost(const EnemyPlaces& before, Board& board, int maxSquares) {
+std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares) {
     std::string broken = stepsWithin(before.guards, board.getGuards(), "guard", maxSquares);
     if (broken.empty()) broken = stepsWithin(before.dogs, board.getDogs(), "dog", maxSquares);
     return broken;

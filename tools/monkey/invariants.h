@@ -14,20 +14,28 @@ struct LevelFacts {
 };
 LevelFacts readLevelFacts(const char* filename);
 
-// Where every guard and dog stood, to tell how far each moved since.
+// Where every guard and dog and the player stood, and the stocks, at the last check: to
+// tell what changed since.
 struct EnemyPlace {
     int homeX, homeY;
     Facing homeO;
     int x, y;
 };
-struct EnemyPlaces {
+struct Places {
     std::vector<EnemyPlace> guards, dogs;
+    int illX = 0, illY = 0;
+    int stocks[4] = {};  // food, dead body, cloak, fake
 };
-EnemyPlaces enemyPlaces(Board& board);
-void recordEnemyPlaces(Board& board, EnemyPlaces& places);  // reuses the lists' room
+Places placesNow(Board& board);
+void recordPlaces(Board& board, Places& places);  // reuses the lists' room
 
 // Stocks only fall from what the file gave, never below zero.
 std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given);
+// Within one board stocks only fall: nothing gives a power back.
+std::string stocksOnlyFall(const Places& before, Board& board);
+// Only the player's own keys move the player, one square at most (`maxSquares` 1 after a
+// key, 0 after a tick).
+std::string playerMovesOnlyByItsKeys(const Places& before, Board& board, int maxSquares);
 // The player stands inside the board on a square the loader would accept as a start
 // (floor of either kind), facing one of the four ways; the exit only in the step that
 // won the level, before the flow moves on.
@@ -43,7 +51,7 @@ std::string commandersNeverMove(Board& board);
 std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board);
 // One timer per actor, polled once a tick: a guard or dog moves at most one square per
 // tick, and a key moves none (`maxSquares` 0). Enemies never appear; the erased are dead.
-std::string enemiesStepAtMost(const EnemyPlaces& before, Board& board, int maxSquares);
+std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares);
 // Each actor's timer is the one its state promises: the cloak timer exactly while the
 // player is cloaked, a placed object's expiry, and for a guard or dog at most one
 // behaviour flag, matching its one pending timer; commanders hold none.

@@ -48,14 +48,16 @@ TEST_F(MonkeyInvariants, HoldOnALevelPlayedByTheRules) {
     Board& b = room();
     for (const std::string& broken : allChecks(b)) EXPECT_EQ(broken, "");
     press("hk");   // food at (2, 1), before the guard's eyes, and the cloak
-    EnemyPlaces before = enemyPlaces(b);
+    Places before = placesNow(b);
     bool guardLeft = false;
     for (int t = 0; t < 400; ++t) {
         clock.advance(10);
         idle();
         for (const std::string& broken : allChecks(b)) ASSERT_EQ(broken, "") << "at " << t * 10 << " ms";
         ASSERT_EQ(enemiesStepAtMost(before, b, 1), "");
-        before = enemyPlaces(b);
+        ASSERT_EQ(playerMovesOnlyByItsKeys(before, b, 0), "");
+        ASSERT_EQ(stocksOnlyFall(before, b), "");
+        before = placesNow(b);
         guardLeft = guardLeft || !b.getGuards()[0].atOrigLoc();
     }
     EXPECT_TRUE(guardLeft);
@@ -132,7 +134,7 @@ TEST_F(MonkeyInvariants, SharingIsAllowedWhereTheRulesLeadEnemies) {
 TEST_F(MonkeyInvariants, EnemiesWalkOneSquareATickAndAreMatchedPastTheErased) {
     Board& b = room();
     b.getGuards().emplace_back(1, 2, FA_N);
-    EnemyPlaces before = enemyPlaces(b);
+    Places before = placesNow(b);
     b.getGuards()[1].x = 2;
     EXPECT_EQ(enemiesStepAtMost(before, b, 1), "");
     EXPECT_NE(enemiesStepAtMost(before, b, 0).find("guard 1 went from (1, 2) to (2, 2)"), std::string::npos);
@@ -145,6 +147,20 @@ TEST_F(MonkeyInvariants, EnemiesWalkOneSquareATickAndAreMatchedPastTheErased) {
     b.getDogs().emplace_back(1, 1, FA_S);
     EXPECT_NE(enemiesStepAtMost(before, b, 3).find("dog 1 at (1, 1) was not on the board before"),
               std::string::npos);
+}
+
+TEST_F(MonkeyInvariants, ThePlayerMovesOneSquareByKeyAndStocksOnlyFall) {
+    Board& b = room();
+    Places before = placesNow(b);
+    press("dh");   // one step east, and food spent
+    EXPECT_EQ(playerMovesOnlyByItsKeys(before, b, 1), "");
+    EXPECT_NE(playerMovesOnlyByItsKeys(before, b, 0).find("from (1, 1) to (2, 1)"), std::string::npos);
+    EXPECT_EQ(stocksOnlyFall(before, b), "");
+    b.getIll().x = 3, b.getIll().y = 2;
+    EXPECT_NE(playerMovesOnlyByItsKeys(before, b, 1).find("to (3, 2) where 1 squares"), std::string::npos);
+    Places spent = placesNow(b);
+    Board& fresh = play(ROOM);   // a new board, whose stocks are full again
+    EXPECT_NE(stocksOnlyFall(spent, fresh).find("food stock rose from 1 to 2"), std::string::npos);
 }
 
 TEST(MonkeyFlowStep, ALossRestartsEvenWhenWonAndAWinMovesOn) {

@@ -172,7 +172,7 @@ public:
         clock.install();
         loadInitialBoard();
         gotoTitle();
-        recordEnemyPlaces(*getCurrentBoard(), places);
+        recordPlaces(*getCurrentBoard(), places);
         freshLevel();
         for (long long n = 0; n < presses; ++n) {
             position.press = n + 1;
@@ -207,7 +207,7 @@ private:
         if (++randomPresses > RANDOM_PRESSES_PER_LEVEL && !atTitle()) {
             loadCurrBoard();
             ++figures.restarts;
-            recordEnemyPlaces(*getCurrentBoard(), places);
+            recordPlaces(*getCurrentBoard(), places);
             freshLevel();
             randomPresses = 1;
         }
@@ -232,7 +232,7 @@ private:
     void tick() {
         ++figures.ticks;
         idle();
-        checkState(1);
+        checkState(true);
         if (!atTitle()) {
             HOLDS(noTimerLeftDue, *getCurrentBoard());
             HOLDS(noDeadActorOutlivesItsTick, *getCurrentBoard());
@@ -252,8 +252,8 @@ private:
         keyboard(static_cast<unsigned char>(key), 0, 0);
         // Restarting ('r') or continuing from the title ('c') may put a new board in place.
         bool newBoard = key == 'r' || key == 'c' || getCurrLevel() != levelBefore;
-        if (newBoard) recordEnemyPlaces(*getCurrentBoard(), places);
-        checkState(0);
+        if (newBoard) recordPlaces(*getCurrentBoard(), places);
+        checkState(false);
         if (getCurrLevel() != levelBefore) freshLevel();
         bool decided = frame();
         // A restart shows as a played board back at its start, whether the key itself or
@@ -265,8 +265,9 @@ private:
         }
     }
 
-    // After every key and every tick. `maxSquares` is how far an enemy may have walked.
-    void checkState(int maxSquares) {
+    // After every key and every tick: in a tick enemies may take a step, with a key the
+    // player may.
+    void checkState(bool afterTick) {
         ++figures.statesChecked;
         HOLDS(levelWithinTheCampaign, static_cast<int>(levels.size()));
         Board& board = *getCurrentBoard();
@@ -275,10 +276,12 @@ private:
         HOLDS(everyLiveActorInsideTheBoard, board);
         HOLDS(commandersNeverMove, board);
         HOLDS(enemiesShareSquaresOnlyAsTheRulesAllow, board);
-        HOLDS(enemiesStepAtMost, places, board, maxSquares);
+        HOLDS(enemiesStepAtMost, places, board, afterTick ? 1 : 0);
+        HOLDS(playerMovesOnlyByItsKeys, places, board, afterTick ? 0 : 1);
+        HOLDS(stocksOnlyFall, places, board);
         HOLDS(timersMatchTheirOwners, board);
         HOLDS(enemiesAwayFromHomeAreOnTheirWay, board);
-        recordEnemyPlaces(board, places);
+        recordPlaces(board, places);
     }
 
     // What a redraw does before painting: the flow step, on the game screen only. Whether
@@ -300,7 +303,7 @@ private:
         HOLDS(winAndLoseNeverBothActedOn, step, static_cast<int>(levels.size()));
         // Enemies walk only in ticks; whatever board the step leaves is where the next
         // tick's walking is measured from.
-        recordEnemyPlaces(*getCurrentBoard(), places);
+        recordPlaces(*getCurrentBoard(), places);
         if (step.lost || step.won) {
             if (step.lost)
                 ++figures.deaths;
@@ -321,7 +324,7 @@ private:
     int guidedPercent;
     Figures& figures;
     ManualClock clock{1000};
-    EnemyPlaces places;
+    Places places;
     std::vector<Press> guide;  // the walkthrough's keys still to type, last first
     int randomPresses = 0;
 };
