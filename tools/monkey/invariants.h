@@ -29,7 +29,7 @@ struct Places {
 Places placesNow(Board& board);
 void recordPlaces(Board& board, Places& places);  // reuses the lists' room
 
-// Stocks only fall from what the file gave, never below zero.
+// Stocks stay between zero and what the file gave.
 std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given);
 // Within one board stocks only fall: nothing gives a power back.
 std::string stocksOnlyFall(const Places& before, Board& board);
