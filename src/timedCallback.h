@@ -20,6 +20,9 @@ public:
     void poll(Actor* actor);
     void kill();
     bool isDead() const;
+    // Whether the next poll would fire it: alive and its time has come. Once every
+    // timer of a board has been polled at one clock reading, none is due.
+    bool isDue() const;
 
     // Which action this timer will run; lets the owner tell what a pending timer is for.
     TimerFunc getFunc() const { return func; }
@@ -27,6 +30,8 @@ public:
     int64_t dueMs() const;
 
 private:
+    float secondsSinceStart(int64_t now) const;
+
     TimerFunc func;
     float timeout;   // seconds
     int64_t start;   // milliseconds, game clock: creation or last firing

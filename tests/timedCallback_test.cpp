@@ -63,6 +63,32 @@ TEST_F(Timers, RepeatingTimerMeasuresEachIntervalFromItsLastFiring) {
     EXPECT_NE(actor.callback, nullptr);
 }
 
+// Due exactly when the next poll would fire it: a repeating timer is due again one
+// interval after each firing, a one-shot never after its firing, a killed one never.
+TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
+    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    clock.advance(499);
+    EXPECT_FALSE(actor.callback->isDue());
+    clock.advance(1);
+    EXPECT_TRUE(actor.callback->isDue());
+    actor.invokeCallback();
+    EXPECT_EQ(actor.x, 1);
+    EXPECT_FALSE(actor.callback->isDue());
+    clock.advance(700);
+    EXPECT_TRUE(actor.callback->isDue());
+    actor.callback->kill();
+    EXPECT_FALSE(actor.callback->isDue());
+
+    Actor once{0, 0, FA_N};
+    once.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    TimedCallback* timer = once.callback.get();
+    clock.advance(500);
+    EXPECT_TRUE(timer->isDue());
+    timer->poll(&once);
+    EXPECT_EQ(once.x, 1);
+    EXPECT_FALSE(timer->isDue());
+}
+
 TEST_F(Timers, KilledTimerNeverFiresAndIsDroppedAtTheNextPoll) {
     actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
     actor.callback->kill();

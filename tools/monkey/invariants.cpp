@@ -1,0 +1,314 @@
+// invariants.cpp — the monkey's checks of the game state, one function per thing protected.
+#include "invariants.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "actor/actor.h"
+#include "actor/deadBody.h"
+#include "actor/food.h"
+#include "actor/ill.h"
+
+namespace {
+
+std::string at(const char* what, size_t index, const Actor& a) {
+    return std::string(what) + " " + std::to_string(index) + " at (" + std::to_string(a.x) + ", " +
+           std::to_string(a.y) + ") home (" + std::to_string(a.homeX) + ", " +
+           std::to_string(a.homeY) + ")";
+}
+
+bool awayFromHome(const Actor& a) { return a.x != a.homeX || a.y != a.homeY; }
+
+// The enemies of all three kinds as one list, with their kind's name.
+struct Enemy {
+    const char* kind;
+    size_t index;
+    const Actor* actor;
+    bool moves;  // guards and dogs move; commanders never do
+};
+// Filled afresh on every call; kept so the checks after every tick allocate nothing.
+const std::vector<Enemy>& liveEnemies(Board& board) {
+    static std::vector<Enemy> all;
+    all.clear();
+    for (size_t i = 0; i < board.getGuards().size(); ++i)
+        if (!board.getGuards()[i].isDead()) all.push_back({"guard", i, &board.getGuards()[i], true});
+    for (size_t i = 0; i < board.getDogs().size(); ++i)
+        if (!board.getDogs()[i].isDead()) all.push_back({"dog", i, &board.getDogs()[i], true});
+    for (size_t i = 0; i < board.getSgs().size(); ++i)
+        if (!board.getSgs()[i].isDead()) all.push_back({"commander", i, &board.getSgs()[i], false});
+    return all;
+}
+
+template <typename T>
+std::string listInsideTheBoard(Board& board, std::vector<T>& list, const char* what) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (!list[i].isDead() && !board.inBounds(list[i].x, list[i].y))
+            return at(what, i, list[i]) + " is off the board";
+    return "";
+}
+
+template <typename T>
+std::string listHasNoDead(std::vector<T>& list, const char* what) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].isDead()) return at(what, i, list[i]) + " is dead but still on the board";
+    return "";
+}
+
+template <typename T>
+std::string listHasNoDueTimer(std::vector<T>& list, const char* what) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].callback && list[i].callback->isDue())
+            return at(what, i, list[i]) + " holds a timer that is due but was not fired";
+    return "";
+}
+
+template <typename T>
+void placesOf(const std::vector<T>& list, std::vector<EnemyPlace>& places) {
+    places.clear();
+    for (const T& a : list) places.push_back({a.homeX, a.homeY, a.homeO, a.x, a.y});
+}
+
+// The survivors of a list keep their order and only the dead are erased, so each enemy
+// now is matched to the next one before with the same home.
+template <typename T>
+std::string stepsWithin(const std::vector<EnemyPlace>& before, const std::vector<T>& now,
+                        const char* what, int maxSquares) {
+    size_t b = 0;
+    for (size_t i = 0; i < now.size(); ++i) {
+        const T& n = now[i];
+        while (b < before.size() && (before[b].homeX != n.homeX || before[b].homeY != n.homeY ||
+                                     before[b].homeO != n.homeO))
+            ++b;
+        if (b == before.size())
+            return std::string(what) + " " + std::to_string(i) + " at (" + std::to_string(n.x) +
+                   ", " + std::to_string(n.y) + ") was not on the board before";
+        int moved = std::abs(n.x - before[b].x) + std::abs(n.y - before[b].y);
+        if (moved > maxSquares)
+            return std::string(what) + " " + std::to_string(i) + " went from (" +
+                   std::to_string(before[b].x) + ", " + std::to_string(before[b].y) + ") to (" +
+                   std::to_string(n.x) + ", " + std::to_string(n.y) + "), " +
+                   std::to_string(moved) + " squares where at most " + std::to_string(maxSquares) +
+                   " may be walked";
+        ++b;
+    }
+    return "";
+}
+
+// A guard or dog: at most one behaviour flag, and it names the pending timer.
+std::string moverTimerMatches(const char* what, size_t i, const Actor& a) {
+    int flags = a.approachFlag + a.fleeFlag + a.returnOrigLocFlag;
+    if (flags > 1) return at(what, i, a) + " has " + std::to_string(flags) + " behaviour flags set";
+    TimerFunc pending = a.callback && !a.callback->isDead() ? a.callback->getFunc() : nullptr;
+    TimerFunc promised = a.approachFlag        ? approachCallback
+                         : a.fleeFlag          ? fleeCallback
+                         : a.returnOrigLocFlag ? returnOrigLocCallback
+                                               : nullptr;
+    if (pending != promised)
+        return at(what, i, a) + (promised ? " has a behaviour flag whose timer is not pending"
+                                          : " holds a timer no behaviour flag accounts for");
+    return "";
+}
+
+template <typename T>
+std::string objectsHoldTheirExpiry(std::vector<T>& list, const char* what, TimerFunc expiry) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        const T& o = list[i];
+        if (o.isDead()) continue;
+        if (!o.callback || o.callback->isDead() || o.callback->getFunc() != expiry)
+            return at(what, i, o) + " does not hold its expiry timer";
+    }
+    return "";
+}
+
+}  // namespace
+
+LevelFacts readLevelFacts(const char* filename) {
+    Board fresh(filename);
+    LevelFacts f;
+    f.width = fresh.getWidth();
+    f.height = fresh.getHeight();
+    f.food = fresh.getFoodUse();
+    f.deadBody = fresh.getDeadBodyUse();
+    f.cloak = fresh.getCloakUse();
+    f.fake = fresh.getFakeUse();
+    return f;
+}
+
+void recordPlaces(Board& board, Places& places) {
+    placesOf(board.getGuards(), places.guards);
+    placesOf(board.getDogs(), places.dogs);
+    places.illX = board.getIll().x;
+    places.illY = board.getIll().y;
+    int stocks[4] = {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()};
+    std::copy(stocks, stocks + 4, places.stocks);
+}
+
+Places placesNow(Board& board) {
+    Places places;
+    recordPlaces(board, places);
+    return places;
+}
+
+std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given) {
+    struct Stock {
+        const char* name;
+        int left, gave;
+    } stocks[] = {{"food", board.getFoodUse(), given.food},
+                  {"dead body", board.getDeadBodyUse(), given.deadBody},
+                  {"cloak", board.getCloakUse(), given.cloak},
+                  {"fake", board.getFakeUse(), given.fake}};
+    for (const Stock& s : stocks)
+        if (s.left < 0 || s.left > s.gave)
+            return std::string(s.name) + " stock is " + std::to_string(s.left) +
+                   " where the level gave " + std::to_string(s.gave);
+    return "";
+}
+
+std::string stocksOnlyFall(const Places& before, Board& board) {
+    const char* names[4] = {"food", "dead body", "cloak", "fake"};
+    int now[4] = {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()};
+    for (int i = 0; i < 4; ++i)
+        if (now[i] > before.stocks[i])
+            return std::string(names[i]) + " stock rose from " + std::to_string(before.stocks[i]) +
+                   " to " + std::to_string(now[i]);
+    return "";
+}
+
+std::string playerMovesOnlyByItsKeys(const Places& before, Board& board, int maxSquares) {
+    const Ill& ill = board.getIll();
+    int moved = std::abs(ill.x - before.illX) + std::abs(ill.y - before.illY);
+    if (moved <= maxSquares) return "";
+    return "the player went from (" + std::to_string(before.illX) + ", " + std::to_string(before.illY) +
+           ") to (" + std::to_string(ill.x) + ", " + std::to_string(ill.y) + ") where " +
+           std::to_string(maxSquares) + " squares at most may be walked";
+}
+
+std::string playerOnAnAcceptableSquare(Board& board) {
+    const Ill& ill = board.getIll();
+    std::string where = "the player at (" + std::to_string(ill.x) + ", " + std::to_string(ill.y) + ")";
+    if (!board.inBounds(ill.x, ill.y)) return where + " is off the board";
+    if (ill.o < FA_N || ill.o > FA_W) return where + " faces " + std::to_string(ill.o);
+    TILE_TYPE tile = board.getTile(ill.x, ill.y);
+    if (tile == FLOOR || tile == IN_FLOOR) return "";
+    if (tile == EXIT && (board.hasWon() || board.hasLost())) return "";
+    return where + " stands on tile " + std::to_string(tile);
+}
+
+std::string everyLiveActorInsideTheBoard(Board& board) {
+    for (std::string broken : {listInsideTheBoard(board, board.getGuards(), "guard"),
+                               listInsideTheBoard(board, board.getDogs(), "dog"),
+                               listInsideTheBoard(board, board.getSgs(), "commander"),
+                               listInsideTheBoard(board, board.getFoods(), "food"),
+                               listInsideTheBoard(board, board.getDeadBodies(), "dead body")})
+        if (!broken.empty()) return broken;
+    return "";
+}
+
+std::string commandersNeverMove(Board& board) {
+    for (size_t i = 0; i < board.getSgs().size(); ++i) {
+        const SG& sg = board.getSgs()[i];
+        if (!sg.atOrigLoc()) return at("commander", i, sg) + " has left its home square or facing";
+        if (sg.callback) return at("commander", i, sg) + " holds a timer";
+    }
+    return "";
+}
+
+std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board) {
+    const std::vector<Enemy>& all = liveEnemies(board);
+    for (size_t i = 0; i < all.size(); ++i)
+        for (size_t j = i + 1; j < all.size(); ++j) {
+            const Actor& a = *all[i].actor;
+            const Actor& b = *all[j].actor;
+            if (a.x != b.x || a.y != b.y) continue;
+            bool walkedThere = (all[i].moves && awayFromHome(a)) || (all[j].moves && awayFromHome(b));
+            bool placedThere = a.homeX == b.homeX && a.homeY == b.homeY;
+            if (!walkedThere && !placedThere)
+                return at(all[i].kind, all[i].index, a) + " and " +
+                       at(all[j].kind, all[j].index, b) + " share a square";
+        }
+    return "";
+}
+
+std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares) {
+    std::string broken = stepsWithin(before.guards, board.getGuards(), "guard", maxSquares);
+    if (broken.empty()) broken = stepsWithin(before.dogs, board.getDogs(), "dog", maxSquares);
+    return broken;
+}
+
+std::string timersMatchTheirOwners(Board& board) {
+    const Ill& ill = board.getIll();
+    bool cloakPending = ill.callback && !ill.callback->isDead() &&
+                        ill.callback->getFunc() == deactivateIllCloak;
+    if (ill.callback && !ill.callback->isDead() && !cloakPending)
+        return "the player holds a timer that is not the cloak's";
+    if (ill.isCloaked != cloakPending)
+        return ill.isCloaked ? "the player is cloaked with no timer to end it"
+                             : "the player holds a cloak timer but is not cloaked";
+    for (size_t i = 0; i < board.getGuards().size(); ++i) {
+        std::string broken = moverTimerMatches("guard", i, board.getGuards()[i]);
+        if (!broken.empty()) return broken;
+    }
+    for (size_t i = 0; i < board.getDogs().size(); ++i) {
+        std::string broken = moverTimerMatches("dog", i, board.getDogs()[i]);
+        if (!broken.empty()) return broken;
+    }
+    std::string broken = objectsHoldTheirExpiry(board.getFoods(), "food", foodTimeout);
+    if (broken.empty())
+        broken = objectsHoldTheirExpiry(board.getDeadBodies(), "dead body", deadBodyTimeout);
+    if (broken.empty()) broken = commandersNeverMove(board);
+    return broken;
+}
+
+std::string noTimerLeftDue(Board& board) {
+    if (board.getIll().callback && board.getIll().callback->isDue())
+        return "the player holds a timer that is due but was not fired";
+    for (std::string broken : {listHasNoDueTimer(board.getGuards(), "guard"),
+                               listHasNoDueTimer(board.getDogs(), "dog"),
+                               listHasNoDueTimer(board.getSgs(), "commander"),
+                               listHasNoDueTimer(board.getFoods(), "food"),
+                               listHasNoDueTimer(board.getDeadBodies(), "dead body")})
+        if (!broken.empty()) return broken;
+    return "";
+}
+
+std::string noDeadActorOutlivesItsTick(Board& board) {
+    for (std::string broken : {listHasNoDead(board.getGuards(), "guard"),
+                               listHasNoDead(board.getDogs(), "dog"),
+                               listHasNoDead(board.getSgs(), "commander"),
+                               listHasNoDead(board.getFoods(), "food"),
+                               listHasNoDead(board.getDeadBodies(), "dead body")})
+        if (!broken.empty()) return broken;
+    return "";
+}
+
+std::string enemiesAwayFromHomeAreOnTheirWay(Board& board) {
+    for (const Enemy& e : liveEnemies(board)) {
+        const Actor& a = *e.actor;
+        if (!e.moves || a.atOrigLoc()) continue;
+        if (!a.approachFlag && !a.fleeFlag && !a.returnOrigLocFlag)
+            return at(e.kind, e.index, a) + " is away from home with nothing pending";
+    }
+    return "";
+}
+
+std::string levelWithinTheCampaign(int levelCount) {
+    if (!getCurrentBoard()) return "there is no current board at level " + std::to_string(getCurrLevel());
+    if (getCurrLevel() < 0 || getCurrLevel() >= levelCount)
+        return "level " + std::to_string(getCurrLevel()) + " is outside the campaign's " +
+               std::to_string(levelCount) + " levels";
+    return "";
+}
+
+std::string winAndLoseNeverBothActedOn(const FlowStep& s, int levelCount) {
+    std::string seen = std::string(s.lost ? "lost" : "not lost") + (s.won ? " and won" : "") +
+                       " on level " + std::to_string(s.levelBefore) + ", then level " +
+                       std::to_string(s.levelAfter) + (s.endingAfter ? " and the ending" : "");
+    bool stayed = s.levelAfter == s.levelBefore && !s.endingAfter;
+    if (s.lost || !s.won) return stayed ? "" : seen + ": the level should have restarted or stayed";
+    bool last = s.levelBefore == levelCount - 1;
+    bool advanced = last ? s.levelAfter == 0 && s.endingAfter
+                         : s.levelAfter == s.levelBefore + 1 && !s.endingAfter;
+    return advanced ? "" : seen + ": the win did not lead to the next level or the ending";
+}

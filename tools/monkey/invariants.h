@@ -1,0 +1,78 @@
+// invariants.h — what must hold of the game after every key and every tick, one check each.
+// Each check returns an empty string when it holds and otherwise says what broke.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "board.h"
+
+// What a level file gives, read once from a fresh load: the yardstick for stocks.
+struct LevelFacts {
+    int width = 0, height = 0;
+    int food = 0, deadBody = 0, cloak = 0, fake = 0;
+};
+LevelFacts readLevelFacts(const char* filename);
+
+// Where every guard and dog and the player stood, and the stocks, at the last check: to
+// tell what changed since.
+struct EnemyPlace {
+    int homeX, homeY;
+    Facing homeO;
+    int x, y;
+};
+struct Places {
+    std::vector<EnemyPlace> guards, dogs;
+    int illX = 0, illY = 0;
+    int stocks[4] = {};  // food, dead body, cloak, fake
+};
+Places placesNow(Board& board);
+void recordPlaces(Board& board, Places& places);  // reuses the lists' room
+
+// Stocks stay between zero and what the file gave.
+std::string stocksWithinWhatTheLevelGave(Board& board, const LevelFacts& given);
+// Within one board stocks only fall: nothing gives a power back.
+std::string stocksOnlyFall(const Places& before, Board& board);
+// Only the player's own keys move the player, one square at most (`maxSquares` 1 after a
+// key, 0 after a tick).
+std::string playerMovesOnlyByItsKeys(const Places& before, Board& board, int maxSquares);
+// The player stands inside the board on a square the loader would accept as a start
+// (floor of either kind), facing one of the four ways; the exit only in the step that
+// won the level, before the flow moves on.
+std::string playerOnAnAcceptableSquare(Board& board);
+// Every actor still in a list, enemy or placed object, stands inside the board.
+std::string everyLiveActorInsideTheBoard(Board& board);
+// Commanders neither move nor turn, and never hold a timer.
+std::string commandersNeverMove(Board& board);
+// Approach, flight and the walk home never look at occupants, so a guard or dog may end
+// on any square, another enemy's included; a commander never moves. Two enemies may
+// therefore share a square only when one of them is a guard or dog away from home, or
+// the level file put both there.
+std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board);
+// One timer per actor, polled once a tick: a guard or dog moves at most one square per
+// tick, and a key moves none (`maxSquares` 0). Enemies never appear; the erased are dead.
+std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares);
+// Each actor's timer is the one its state promises: the cloak timer exactly while the
+// player is cloaked, a placed object's expiry, and for a guard or dog at most one
+// behaviour flag, matching its one pending timer; commanders hold none.
+std::string timersMatchTheirOwners(Board& board);
+// Every timer is held by an actor of the board and polled each tick, so after a tick
+// none is left due (one that fired for an erased actor would have been orphaned here).
+std::string noTimerLeftDue(Board& board);
+// The remove phase erases every actor killed in the tick, so none survives it.
+std::string noDeadActorOutlivesItsTick(Board& board);
+// A guard or dog away from home has something pending that moves it: a reaction or the
+// walk home. Without one it would stand there for ever.
+std::string enemiesAwayFromHomeAreOnTheirWay(Board& board);
+// There is a current board and its number is one of the campaign's levels.
+std::string levelWithinTheCampaign(int levelCount);
+
+// What the flow step saw and did, for the rule that a loss is acted on before a win and
+// a lost level restarts even when it was also won.
+struct FlowStep {
+    bool lost, won;        // the bits before the step
+    int levelBefore;
+    int levelAfter;
+    bool endingAfter;      // the ending screen shows after the step
+};
+std::string winAndLoseNeverBothActedOn(const FlowStep& step, int levelCount);

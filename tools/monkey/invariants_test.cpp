@@ -1,0 +1,189 @@
+// invariants_test.cpp — each of the monkey's checks holds on a level as loaded and as
+// played by the rules, and speaks up on a state that breaks what it protects.
+#include "invariants.h"
+
+#include <memory>
+
+#include "levelScenario.h"
+
+namespace {
+
+// A 6 x 4 room: the player west, the exit east, a guard and a dog facing north on the
+// south row, a commander facing west on the north row; stocks 2, 1, 1, 1.
+const std::string ROOM = levelText({"#####E", "#.,..#", "#...~#", "######"}, {1, 1, FA_E},
+                                   {{2, 2, FA_N}}, {{3, 2, FA_N}}, {{4, 1, FA_S}}, {2, 1, 1, 1});
+
+class MonkeyInvariants : public LevelScenario {
+protected:
+    Board& room() {
+        Board& b = play(ROOM);
+        facts = readLevelFacts("assets/levels/level00.txt");
+        return b;
+    }
+    // Every check that needs only the board.
+    std::vector<std::string> allChecks(Board& b) {
+        return {stocksWithinWhatTheLevelGave(b, facts), playerOnAnAcceptableSquare(b),
+                everyLiveActorInsideTheBoard(b),        commandersNeverMove(b),
+                enemiesShareSquaresOnlyAsTheRulesAllow(b), timersMatchTheirOwners(b),
+                noTimerLeftDue(b),                      noDeadActorOutlivesItsTick(b),
+                enemiesAwayFromHomeAreOnTheirWay(b),    levelWithinTheCampaign(levels)};
+    }
+    LevelFacts facts;
+    int levels = 1;
+};
+
+TEST_F(MonkeyInvariants, FactsAreWhatTheFileGives) {
+    room();
+    EXPECT_EQ(facts.width, 6);
+    EXPECT_EQ(facts.height, 4);
+    EXPECT_EQ(facts.food, 2);
+    EXPECT_EQ(facts.deadBody, 1);
+    EXPECT_EQ(facts.cloak, 1);
+    EXPECT_EQ(facts.fake, 1);
+}
+
+// Played by the rules — food before the guard's eyes, a cloak, a fake dog, and time for the
+// guard to walk up and home — every check holds after every tick.
+TEST_F(MonkeyInvariants, HoldOnALevelPlayedByTheRules) {
+    Board& b = room();
+    for (const std::string& broken : allChecks(b)) EXPECT_EQ(broken, "");
+    press("hk");   // food at (2, 1), before the guard's eyes, and the cloak
+    Places before = placesNow(b);
+    bool guardLeft = false;
+    for (int t = 0; t < 400; ++t) {
+        clock.advance(10);
+        idle();
+        for (const std::string& broken : allChecks(b)) ASSERT_EQ(broken, "") << "at " << t * 10 << " ms";
+        ASSERT_EQ(enemiesStepAtMost(before, b, 1), "");
+        ASSERT_EQ(playerMovesOnlyByItsKeys(before, b, 0), "");
+        ASSERT_EQ(stocksOnlyFall(before, b), "");
+        before = placesNow(b);
+        guardLeft = guardLeft || !b.getGuards()[0].atOrigLoc();
+    }
+    EXPECT_TRUE(guardLeft);
+    EXPECT_EQ(b.getFoodUse(), 1);
+    EXPECT_TRUE(b.getGuards()[0].atOrigLoc()) << "the guard walked up to the food and home again";
+}
+
+TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
+    struct Case {
+        const char* name;
+        std::function<void(Board&)> breakIt;
+        std::function<std::string(Board&)> check;
+        const char* says;
+    };
+    std::vector<Case> cases = {
+        {"stock above what the level gave", [this](Board&) { facts.cloak = 0; },
+         [this](Board& b) { return stocksWithinWhatTheLevelGave(b, facts); }, "cloak stock is 1"},
+        {"player in the wall", [](Board& b) { b.getIll().x = 0; }, playerOnAnAcceptableSquare,
+         "stands on tile 3"},
+        {"player off the board", [](Board& b) { b.getIll().y = 4; }, playerOnAnAcceptableSquare,
+         "off the board"},
+        {"player on the exit with no win", [](Board& b) { b.getIll().x = 5, b.getIll().y = 0; },
+         playerOnAnAcceptableSquare, "stands on tile 4"},
+        {"dog off the board", [](Board& b) { b.getDogs()[0].y = -1; }, everyLiveActorInsideTheBoard,
+         "dog 0 at (3, -1)"},
+        {"commander turned", [](Board& b) { b.getSgs()[0].o = FA_N; }, commandersNeverMove,
+         "commander 0"},
+        // Only a commander that moved, which no rule does, can share the square of a
+        // guard at home.
+        {"commander on the square of a guard at home",
+         [](Board& b) { b.getSgs()[0].x = 2, b.getSgs()[0].y = 2; },
+         enemiesShareSquaresOnlyAsTheRulesAllow, "guard 0 at (2, 2) home (2, 2) and commander 0"},
+        {"flag without its timer", [](Board& b) { b.getDogs()[0].approachFlag = true; },
+         timersMatchTheirOwners, "dog 0"},
+        {"two flags", [](Board& b) { b.getGuards()[0].fleeFlag = b.getGuards()[0].approachFlag = true; },
+         timersMatchTheirOwners, "2 behaviour flags"},
+        {"cloaked without a timer", [](Board& b) { b.getIll().isCloaked = true; },
+         timersMatchTheirOwners, "cloaked with no timer"},
+        {"commander holding a timer",
+         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
+         timersMatchTheirOwners, "commander 0 at (4, 1) home (4, 1) holds a timer"},
+        {"timer left unpolled",
+         [this](Board& b) {
+             b.getIll().activateCloak();
+             clock.advance(2000);
+         },
+         noTimerLeftDue, "the player holds a timer that is due"},
+        {"dead guard left in its list", [](Board& b) { b.getGuards()[0].kill(); },
+         noDeadActorOutlivesItsTick, "guard 0"},
+        {"guard away with nothing pending", [](Board& b) { b.getGuards()[0].y = 1; },
+         enemiesAwayFromHomeAreOnTheirWay, "guard 0 at (2, 1)"},
+        {"level past the campaign", [this](Board&) { levels = 0; },
+         [this](Board&) { return levelWithinTheCampaign(levels); }, "outside the campaign's 0 levels"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        levels = 1;
+        Board& b = room();
+        EXPECT_EQ(c.check(b), "") << "holds before it is broken";
+        c.breakIt(b);
+        EXPECT_NE(c.check(b).find(c.says), std::string::npos) << c.check(b);
+    }
+}
+
+TEST_F(MonkeyInvariants, SharingIsAllowedWhereTheRulesLeadEnemies) {
+    Board& b = room();
+    Dog& dog = b.getDogs()[0];
+    dog.x = 2;   // walked onto the guard's square, as an approach may
+    EXPECT_EQ(enemiesShareSquaresOnlyAsTheRulesAllow(b), "");
+    dog.homeX = 2;   // or the level file put both there
+    EXPECT_EQ(enemiesShareSquaresOnlyAsTheRulesAllow(b), "");
+}
+
+TEST_F(MonkeyInvariants, EnemiesWalkOneSquareATickAndAreMatchedPastTheErased) {
+    Board& b = room();
+    b.getGuards().emplace_back(1, 2, FA_N);
+    Places before = placesNow(b);
+    b.getGuards()[1].x = 2;
+    EXPECT_EQ(enemiesStepAtMost(before, b, 1), "");
+    EXPECT_NE(enemiesStepAtMost(before, b, 0).find("guard 1 went from (1, 2) to (2, 2)"), std::string::npos);
+    // The first guard erased: the second is still matched to itself.
+    b.getGuards().erase(b.getGuards().begin());
+    EXPECT_EQ(enemiesStepAtMost(before, b, 1), "");
+    b.getDogs()[0].y = 0;
+    EXPECT_NE(enemiesStepAtMost(before, b, 1).find("dog 0 went from (3, 2) to (3, 0), 2 squares"),
+              std::string::npos);
+    b.getDogs().emplace_back(1, 1, FA_S);
+    EXPECT_NE(enemiesStepAtMost(before, b, 3).find("dog 1 at (1, 1) was not on the board before"),
+              std::string::npos);
+}
+
+TEST_F(MonkeyInvariants, ThePlayerMovesOneSquareByKeyAndStocksOnlyFall) {
+    Board& b = room();
+    Places before = placesNow(b);
+    press("dh");   // one step east, and food spent
+    EXPECT_EQ(playerMovesOnlyByItsKeys(before, b, 1), "");
+    EXPECT_NE(playerMovesOnlyByItsKeys(before, b, 0).find("from (1, 1) to (2, 1)"), std::string::npos);
+    EXPECT_EQ(stocksOnlyFall(before, b), "");
+    b.getIll().x = 3, b.getIll().y = 2;
+    EXPECT_NE(playerMovesOnlyByItsKeys(before, b, 1).find("to (3, 2) where 1 squares"), std::string::npos);
+    Places spent = placesNow(b);
+    Board& fresh = play(ROOM);   // a new board, whose stocks are full again
+    EXPECT_NE(stocksOnlyFall(spent, fresh).find("food stock rose from 1 to 2"), std::string::npos);
+}
+
+TEST(MonkeyFlowStep, ALossRestartsEvenWhenWonAndAWinMovesOn) {
+    struct Case {
+        FlowStep step;
+        bool holds;
+    } cases[] = {
+        {{true, true, 3, 3, false}, true},    // lost and won: restarted
+        {{true, true, 3, 4, false}, false},   // lost and won: advanced
+        {{true, false, 3, 3, false}, true},
+        {{false, true, 3, 4, false}, true},
+        {{false, true, 3, 3, false}, false},  // won but stayed
+        {{false, true, 9, 0, true}, true},    // the last level: back to 0 and the ending
+        {{false, true, 9, 0, false}, false},
+        {{false, true, 8, 0, true}, false},   // the ending before the last level
+        {{false, false, 3, 3, false}, true},
+        {{false, false, 3, 4, false}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.step.levelBefore) + (c.step.lost ? " lost" : "") +
+                     (c.step.won ? " won" : "") + " -> " + std::to_string(c.step.levelAfter));
+        EXPECT_EQ(winAndLoseNeverBothActedOn(c.step, 10).empty(), c.holds);
+    }
+}
+
+}  // namespace
