@@ -16,10 +16,27 @@ Actor::Actor(const Actor& other)
       callback(other.callback ? std::make_unique<TimedCallback>(*other.callback) : nullptr) {}
 
 Actor& Actor::operator=(const Actor& other) {
-    if (this != &other) {
-        Actor copy(other);
-        *this = std::move(copy);
-    }
+    if (this == &other) return *this;
+    // Reuses the timer already held: restoring a saved state assigns over live actors.
+    std::unique_ptr<TimedCallback> timer = std::move(callback);
+    if (other.callback && timer)
+        *timer = *other.callback;
+    else if (other.callback)
+        timer = std::make_unique<TimedCallback>(*other.callback);
+    else
+        timer.reset();
+    x = other.x;
+    y = other.y;
+    o = other.o;
+    homeX = other.homeX;
+    homeY = other.homeY;
+    homeO = other.homeO;
+    alive = other.alive;
+    mirror = other.mirror;
+    approachFlag = other.approachFlag;
+    fleeFlag = other.fleeFlag;
+    returnOrigLocFlag = other.returnOrigLocFlag;
+    callback = std::move(timer);
     return *this;
 }
 

@@ -1,6 +1,6 @@
 // solver — prints the shortest key sequence that wins a level, as a walkthrough.
 //
-//   solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--verbose]
+//   solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--waits MS,MS,...] [--verbose]
 //
 // Standard output: the walkthrough ("<wait-ms> <keys>" lines), exit status 0; or "no
 // solution" and the limit reached, exit status 1. Standard error: states explored and time.
@@ -13,7 +13,7 @@
 
 namespace {
 int usage() {
-    std::fputs("usage: solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--verbose]\n", stderr);
+    std::fputs("usage: solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--waits MS,MS,...] [--verbose]\n", stderr);
     return 2;
 }
 
@@ -38,6 +38,18 @@ int main(int argc, char** argv) {
             ++i;
         } else if (arg == "--without" && i + 1 < argc) {
             options.forbidden = argv[++i];
+        } else if (arg == "--waits" && i + 1 < argc) {
+            options.waits.clear();
+            for (const char* p = argv[++i]; *p;) {
+                char* end = nullptr;
+                long long ms = std::strtoll(p, &end, 10);
+                if (end == p || ms < 120 || ms % options.tickMs != 0) return usage();
+                if (!options.waits.empty() && ms <= options.waits.back()) return usage();
+                options.waits.push_back(ms);
+                p = *end == ',' ? end + 1 : end;
+                if (*end && *end != ',') return usage();
+            }
+            if (options.waits.empty()) return usage();
         } else if (arg == "--verbose") {
             options.progress = [](int keys, size_t states, size_t open) {
                 std::fprintf(stderr, "%d keys: %zu states, %zu to expand\n", keys, states, open);

@@ -229,9 +229,16 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     auto started = std::chrono::steady_clock::now();
     StdoutSilenced quiet;
     SolveResult result;
+    // Food draws only guards and a body only guards and dogs; every enemy passes its sight over
+    // both and the player walks over them. Where nobody reacts, they can only take up a square,
+    // so the search does not place them.
+    Board& level = *getCurrentBoard();
+    std::string useless;
+    if (level.getGuards().empty()) useless += 'h';
+    if (level.getGuards().empty() && level.getDogs().empty()) useless += 'j';
     std::string keys;
     for (const char* k = SOLVER_KEYS; *k; ++k)
-        if (options.forbidden.find(*k) == std::string::npos) keys += *k;
+        if (options.forbidden.find(*k) == std::string::npos && useless.find(*k) == std::string::npos) keys += *k;
 
     const int64_t startMs = clock.now();
     const Board start = *getCurrentBoard();
@@ -291,6 +298,10 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 Board& after = *getCurrentBoard();
                 if (after.hasLost()) continue;
+                std::string afterKey = stateKey(after, clock.now());
+                // A key that changed nothing (a step into a wall already faced, a power out of
+                // stock) only lengthens the wait, which the longer waits do without a key.
+                if (afterKey == lastKey) continue;
                 nodes.push_back({top.id, top.keys + 1, wait, key});
                 const int id = static_cast<int>(nodes.size()) - 1;
                 if (after.hasWon()) {
@@ -305,7 +316,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     nodes.pop_back();
                     continue;
                 }
-                auto [it, fresh] = fewestKeys.try_emplace(hashKey(stateKey(after, clock.now())), top.keys + 1);
+                auto [it, fresh] = fewestKeys.try_emplace(hashKey(afterKey), top.keys + 1);
                 if (!fresh) {
                     if (it->second <= top.keys + 1) {
                         nodes.pop_back();
