@@ -15,6 +15,7 @@
 #include "redisplay.h"
 #include "repositoryRoot.h"
 #include "screenFlow.h"
+#include "levelChart.h"
 #include "solver.h"
 
 #include <gtest/gtest.h>
@@ -287,9 +288,11 @@ TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
     GTEST_SKIP() << "the search takes minutes under the sanitizers; solver_test runs its code there";
 #endif
     std::string taught;
+    std::vector<LevelSummary> chart;
     for (int n = 0; n < levelCount(); ++n) {
         Walk walk = readWalk(levelPath(n, "walk"));
         ASSERT_EQ(walk.error, "");
+        chart.push_back({0, walk.needs});
         SolveOptions options;
         options.maxStates = 1'000'000;
         {
@@ -297,6 +300,7 @@ TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
             startLevel(n);
             SolveResult r = solveCurrentLevel(clock, options);
             ASSERT_TRUE(r.solved) << "no solution: limit " << r.limit;
+            chart.back().keys = static_cast<int>(r.presses.size());
             std::vector<KeyPress> presses;
             int64_t at = 0;
             for (const Press& p : r.presses)
@@ -316,6 +320,18 @@ TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
     }
     for (char power : std::string("hjkl"))
         EXPECT_NE(taught.find(power), std::string::npos) << "no level needs the power on key " << power;
+
+    // The README's difficulty curve is drawn from these very figures.
+    const std::filesystem::path fresh = std::filesystem::temp_directory_path() / "vw-difficulty.png";
+    ASSERT_TRUE(writeLevelChart(chart, fresh.string()));
+    auto bytes = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_TRUE(bytes(fresh) == bytes("docs/difficulty.png"))
+        << "docs/difficulty.png is out of date; from the repository's root run "
+           "build/test/tools/levelchart/levelchart docs/difficulty.png";
+    std::filesystem::remove(fresh);
 }
 
 // Without powers nothing on a board ever moves, so whether a level can be crossed without
