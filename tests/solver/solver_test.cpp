@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <regex>
+#include <set>
 #include <string>
 
 #include "levelScenario.h"
@@ -163,6 +163,11 @@ protected:
         int status = pclose(pipe);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+
+    // Five keys: the cloak, put on before the gap the commander watches, and four steps east.
+    static std::set<std::string> cloakedWins(const std::string& wait) {
+        return {wait + " kdddd\n", wait + " dkddd\n", wait + " ddkdd\n"};
+    }
 };
 
 TEST_F(SolverProgram, PrintsTheWalkthroughOrNoSolution) {
@@ -171,13 +176,13 @@ TEST_F(SolverProgram, PrintsTheWalkthroughOrNoSolution) {
     EXPECT_EQ(run(cloaked, out), 0);
     // Four steps east with the cloak on before the watched gap; no stock lines: the game's
     // own output is kept out.
-    EXPECT_TRUE(std::regex_match(out, std::regex("200 (kdddd|dkddd|ddkdd)\n"))) << out;
+    EXPECT_TRUE(cloakedWins("200").count(out)) << out;
     EXPECT_EQ(run(cloaked + " --without k", out), 1);
     EXPECT_EQ(out, "no solution: every reachable state explored, no limit reached\n");
     EXPECT_EQ(run(cloaked + " --max-keys 3", out), 1);
     EXPECT_EQ(out, "no solution: limit reached: 3 keys\n");
     EXPECT_EQ(run(cloaked + " --waits 500,1000", out), 0);
-    EXPECT_TRUE(std::regex_match(out, std::regex("500 (kdddd|dkddd|ddkdd)\n"))) << out;
+    EXPECT_TRUE(cloakedWins("500").count(out)) << out;
 
     EXPECT_EQ(run("", out), 2);
     EXPECT_EQ(run(cloaked + " --max-keys x", out), 2);
