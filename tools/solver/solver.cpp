@@ -210,8 +210,12 @@ int64_t nextTimerDue(Board& b) {
 // nothing is followed by ticks that change nothing until a timer comes due (the looks see
 // the same squares and the flags they set keep them from arming again), so those are skipped:
 // the result is the same as ticking through them, only faster.
-bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs) {
+bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet = true) {
     while (clock.now() < untilMs) {
+        if (!skipQuiet) {
+            if (!tick(clock, tickMs)) return false;
+            continue;
+        }
         std::string before = stateKey(*getCurrentBoard(), 0);
         if (!tick(clock, tickMs)) return false;
         if (stateKey(*getCurrentBoard(), 0) != before) continue;
@@ -250,7 +254,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         *getCurrentBoard() = start;
         clock.advance(startMs - clock.now());
         for (const Press& p : pressesOf(nodes, id)) {
-            playUntil(clock, clock.now() + p.waitMs, options.tickMs);
+            playUntil(clock, clock.now() + p.waitMs, options.tickMs, options.skipQuietTicks);
             keyboard(static_cast<unsigned char>(p.key), 0, 0);
         }
     };
@@ -287,7 +291,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         const int64_t pressedAt = clock.now();
         std::string lastKey;
         for (int64_t wait : options.waits) {
-            if (!playUntil(clock, pressedAt + wait, options.tickMs)) break;
+            if (!playUntil(clock, pressedAt + wait, options.tickMs, options.skipQuietTicks)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
             std::string waitKey = stateKey(*getCurrentBoard(), clock.now());
             if (waitKey == lastKey) continue;

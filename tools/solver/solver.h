@@ -20,6 +20,9 @@ struct SolveOptions {
     // which merges far more states than a 120 ms grid would (20 ms offsets).
     std::vector<int64_t> waits{200, 500, 1000, 2000, 3000};
     int64_t tickMs = 4;               // simulated time per idle tick
+    // Ticks that can change nothing (no timer due, and the tick before changed nothing) are
+    // skipped; off, every tick is played, which must find exactly the same.
+    bool skipQuietTicks = true;
     // Called after each round of the search with the keys searched so far, the states met
     // and the states whose next key is still to be tried.
     std::function<void(int keys, size_t states, size_t open)> progress;
