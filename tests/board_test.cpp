@@ -173,3 +173,34 @@ TEST_F(BoardDeathTest, PowerCountsOutsideTheStockRangeExitWithStatus1) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy is a saved state: it shares nothing with the board it was taken from, its timers
+// keep their deadlines, and assigning it back puts the board where it was.
+TEST_F(BoardTest, ACopyIsASavedStateWithTimersOfItsOwn) {
+    board->useCloak();
+    Board saved = *board;
+    ASSERT_NE(saved.getIll().callback, nullptr);
+    EXPECT_NE(saved.getIll().callback.get(), board->getIll().callback.get());
+    EXPECT_EQ(saved.getIll().callback->getStartMs(), board->getIll().callback->getStartMs());
+
+    saved.getGuards()[0].x = 2;
+    EXPECT_EQ(board->getGuards()[0].x, 1);
+    saved.getGuards()[0].x = 1;
+
+    clock.advance(2500);
+    board->getIll().invokeCallback();
+    EXPECT_FALSE(board->getIll().isCloaked);
+    EXPECT_EQ(board->getIll().callback, nullptr);
+    EXPECT_TRUE(saved.getIll().isCloaked);
+
+    *board = saved;
+    EXPECT_TRUE(board->getIll().isCloaked);
+    EXPECT_EQ(board->getCloakUse(), 3);
+    board->getIll().invokeCallback();  // the saved deadline has passed
+    EXPECT_FALSE(board->getIll().isCloaked);
+    EXPECT_TRUE(saved.getIll().isCloaked);
+}
+
+}  // namespace

@@ -1,12 +1,13 @@
 // campaign_test.cpp — the shipped levels: each loads, and each is won by its walkthrough,
 // replayed key by key through the real keyboard handler, tick phases and flow step in
-// simulated time. Levels that teach a power are shown to need it: without that one power's
-// key presses, the same walkthrough does not win.
+// simulated time. The solver wins each level too, and proves that no level can be won
+// without any of the powers its walkthrough says it needs.
 //
 // A walkthrough assets/levels/levelNN.walk holds lines "<wait-ms> <keys>": each key of
 // <keys> is pressed <wait-ms> after the one before. "needs <keys>" names the powers the
-// level teaches: without any one of them it must not be won. '#' starts a comment. Set VW_WALK_TRACE=1 to print the
-// board after every key while designing.
+// level teaches: without any one of them it must not be won. '#' starts a comment.
+// Set VW_WALK_TRACE=1 to print the board after every key while designing, under a heading
+// per level; VW_WALK_LEVEL=n limits the trace to level n.
 #include "board.h"
 #include "gameClock.h"
 #include "idle.h"
@@ -14,6 +15,8 @@
 #include "redisplay.h"
 #include "repositoryRoot.h"
 #include "screenFlow.h"
+#include "levelChart.h"
+#include "solver.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +120,8 @@ protected:
         clock.install();
         setRedisplayHandler({});
         trace = std::getenv("VW_WALK_TRACE") != nullptr;
+        const char* only = std::getenv("VW_WALK_LEVEL");
+        traceLevel = only ? std::atoi(only) : -1;
     }
     static int levelCount()
     {
@@ -150,7 +155,12 @@ protected:
         ASSERT_NE(getCurrentBoard(), nullptr);
         ASSERT_EQ(getCurrLevel(), n);
         gotoMainGame();
+        if (tracing())
+            std::printf("=== level %02d: %s\n%s", n, levelPath(n, "txt").c_str(),
+                        boardPicture(*getCurrentBoard()).c_str());
     }
+
+    bool tracing() const { return trace && (traceLevel < 0 || traceLevel == getCurrLevel()); }
 
     // Plays the presses on the current level; stops when it is won or lost.
     Outcome play(const std::vector<KeyPress>& presses)
@@ -175,7 +185,7 @@ protected:
                 runFlowStep();
             }
             keyboard(static_cast<unsigned char>(p.key), 0, 0);
-            if (trace)
+            if (tracing())
                 std::printf("%6lld ms  %c\n%s", static_cast<long long>(p.atMs), p.key,
                             boardPicture(*getCurrentBoard()).c_str());
             if (decided(p.atMs))
@@ -201,6 +211,7 @@ protected:
     ManualClock clock{1000};
     int64_t tickMs = 4;      // the idle loop runs far faster than anyone types
     bool trace = false;
+    int traceLevel = -1;     // -1: every level
 };
 
 }
@@ -267,28 +278,60 @@ TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRatesAndTempos)
     }
 }
 
-TEST_F(Campaign, LevelsThatTeachAPowerCannotBeWonWithoutIt)
+// The solver searches every key sequence (on its grid of waits) from each level's start. Its
+// shortest win must win when replayed like a walkthrough; and with one needed power taken
+// away, the search must run out of states without a win: a proof, not one failed replay.
+// The limits bound the test's time; a level whose search needs more is too open to prove.
+TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the search takes minutes under the sanitizers; solver_test runs its code there";
+#endif
     std::string taught;
+    std::vector<LevelSummary> chart;
     for (int n = 0; n < levelCount(); ++n) {
         Walk walk = readWalk(levelPath(n, "walk"));
         ASSERT_EQ(walk.error, "");
-        for (char power : walk.needs) {
-            SCOPED_TRACE(levelPath(n, "walk") + " without " + power);
-            taught += power;
-            // The same presses at the same moments, with this one power never used.
-            std::vector<KeyPress> without;
-            for (const KeyPress& p : walk.presses)
-                if (p.key != power)
-                    without.push_back(p);
-            ASSERT_LT(without.size(), walk.presses.size()) << "the walkthrough never uses it";
+        chart.push_back({0, walk.needs});
+        SolveOptions options;
+        options.maxStates = 1'000'000;
+        {
+            SCOPED_TRACE(levelPath(n, "txt") + " solved");
             startLevel(n);
-            Outcome out = play(without);
-            EXPECT_FALSE(out.won) << "won all the same";
+            SolveResult r = solveCurrentLevel(clock, options);
+            ASSERT_TRUE(r.solved) << "no solution: limit " << r.limit;
+            chart.back().keys = static_cast<int>(r.presses.size());
+            std::vector<KeyPress> presses;
+            int64_t at = 0;
+            for (const Press& p : r.presses)
+                presses.push_back({at += p.waitMs, p.key});
+            Outcome out = play(presses);
+            EXPECT_TRUE(out.won) << walkthroughText(r.presses) << out.picture;
+        }
+        for (char power : walk.needs) {
+            SCOPED_TRACE(levelPath(n, "txt") + " without " + power);
+            taught += power;
+            startLevel(n);
+            options.forbidden = std::string(1, power);
+            SolveResult r = solveCurrentLevel(clock, options);
+            EXPECT_FALSE(r.solved) << "won without it:\n" << walkthroughText(r.presses);
+            EXPECT_EQ(r.limit, "") << "the search stopped at a limit before it could prove anything";
         }
     }
     for (char power : std::string("hjkl"))
         EXPECT_NE(taught.find(power), std::string::npos) << "no level needs the power on key " << power;
+
+    // The README's difficulty curve is drawn from these very figures.
+    const std::filesystem::path fresh = std::filesystem::temp_directory_path() / "vw-difficulty.png";
+    ASSERT_TRUE(writeLevelChart(chart, fresh.string()));
+    auto bytes = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_TRUE(bytes(fresh) == bytes("docs/difficulty.png"))
+        << "docs/difficulty.png is out of date; from the repository's root run "
+           "build/test/tools/levelchart/levelchart docs/difficulty.png";
+    std::filesystem::remove(fresh);
 }
 
 // Without powers nothing on a board ever moves, so whether a level can be crossed without

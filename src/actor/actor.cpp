@@ -9,6 +9,38 @@ Actor::Actor(int x, int y, Facing o)
     : x(x), y(y), o(o), homeX(x), homeY(y), homeO(o), alive(true), mirror(false),
       approachFlag(false), fleeFlag(false), returnOrigLocFlag(false) {}
 
+Actor::Actor(const Actor& other)
+    : x(other.x), y(other.y), o(other.o), homeX(other.homeX), homeY(other.homeY),
+      homeO(other.homeO), alive(other.alive), mirror(other.mirror),
+      approachFlag(other.approachFlag), fleeFlag(other.fleeFlag),
+      returnOrigLocFlag(other.returnOrigLocFlag),
+      callback(other.callback ? std::make_unique<TimedCallback>(*other.callback) : nullptr) {}
+
+Actor& Actor::operator=(const Actor& other) {
+    if (this == &other) return *this;
+    // Reuses the timer already held: restoring a saved state assigns over live actors.
+    std::unique_ptr<TimedCallback> timer = std::move(callback);
+    if (other.callback && timer)
+        *timer = *other.callback;
+    else if (other.callback)
+        timer = std::make_unique<TimedCallback>(*other.callback);
+    else
+        timer.reset();
+    x = other.x;
+    y = other.y;
+    o = other.o;
+    homeX = other.homeX;
+    homeY = other.homeY;
+    homeO = other.homeO;
+    alive = other.alive;
+    mirror = other.mirror;
+    approachFlag = other.approachFlag;
+    fleeFlag = other.fleeFlag;
+    returnOrigLocFlag = other.returnOrigLocFlag;
+    callback = std::move(timer);
+    return *this;
+}
+
 bool Actor::isDead() const { return !alive; }
 
 void Actor::kill() { alive = false; }

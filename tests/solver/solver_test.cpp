@@ -1,0 +1,210 @@
+// solver_test.cpp — the solver on small levels: what it finds wins when played, what it
+// refuses cannot be won, and its command line speaks the walkthrough format.
+#include "solver.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "levelScenario.h"
+
+namespace {
+
+// A hall the commander at its south watches through the gap at x = 3.
+const std::initializer_list<const char*> HALL = {
+    "#######",
+    "#....E#",
+    "###.###",
+    "###.###",
+    "#######",
+};
+const Placed HALL_START{1, 1, FA_E};
+
+// A guard at the east end of the upper hall watches all of it; the player comes up at
+// x = 1 and leaves down at x = 3, so must cross three of its squares. Food at the west end
+// draws the guard along the hall, and once it turns to walk home the player follows behind.
+const std::initializer_list<const char*> GALLERY = {
+    "########",
+    "#......#",
+    "#.#.####",
+    "#.#E####",
+    "########",
+};
+
+class Solver : public LevelScenario {
+protected:
+    SolveResult solve(const std::string& level, const std::string& without = "") {
+        play(level);
+        SolveOptions options;
+        options.forbidden = without;
+        options.maxKeys = 40;
+        return solveCurrentLevel(clock, options);
+    }
+
+    // Plays the presses on a fresh copy of the level through the game loop, as the campaign
+    // replays walkthroughs: idle ticks with a redraw's flow step, every key at its moment.
+    bool replayWins(const std::vector<Press>& presses, int64_t tickMs = 4) {
+        loadInitialBoard();
+        int64_t due = clock.now();
+        for (const Press& p : presses) {
+            due += p.waitMs;
+            while (clock.now() < due) {
+                clock.advance(tickMs);
+                idle();
+                if (board().hasLost()) return false;
+                frame();
+            }
+            keyboard(static_cast<unsigned char>(p.key), 0, 0);
+            if (board().hasLost()) return false;
+            if (board().hasWon()) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(Solver, WalksALevelWithoutEnemiesInTheFewestKeys) {
+    SolveResult r = solve(levelText(HALL, HALL_START));
+    ASSERT_TRUE(r.solved);
+    EXPECT_EQ(walkthroughText(r.presses), "200 dddd\n");
+    EXPECT_TRUE(replayWins(r.presses));
+}
+
+TEST_F(Solver, CrossesAWatchedHallUnderTheCloakAndCannotWithoutIt) {
+    const std::string level = levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1});
+    SolveResult r = solve(level);
+    ASSERT_TRUE(r.solved);
+    EXPECT_NE(walkthroughText(r.presses).find('k'), std::string::npos);
+    EXPECT_EQ(r.presses.size(), 5u);  // the cloak and four steps, no turn needed
+    EXPECT_TRUE(replayWins(r.presses));
+
+    SolveResult without = solve(level, "k");
+    EXPECT_FALSE(without.solved);
+    EXPECT_EQ(without.limit, "") << "the search must have run out of states, not hit a limit";
+    EXPECT_GT(without.states, 0u);
+}
+
+TEST_F(Solver, LuresAWalkingGuardAwayAndFollowsItHome) {
+    const std::string level = levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1});
+    SolveResult r = solve(level);
+    ASSERT_TRUE(r.solved);
+    const std::string walk = walkthroughText(r.presses);
+    EXPECT_NE(walk.find('h'), std::string::npos) << walk;
+    EXPECT_TRUE(replayWins(r.presses)) << walk;
+    // The food goes down at the west end; the guard needs seconds to walk out and back.
+    int64_t total = 0;
+    for (const Press& p : r.presses) total += p.waitMs;
+    EXPECT_GE(total, 2500) << walk;
+
+    // Rushing the same keys does not win: the timing is what solves it.
+    std::vector<Press> rushed = r.presses;
+    for (Press& p : rushed) p.waitMs = 200;
+    EXPECT_FALSE(replayWins(rushed)) << walk;
+
+    SolveResult without = solve(level, "h");
+    EXPECT_FALSE(without.solved);
+    EXPECT_EQ(without.limit, "");
+}
+
+// Skipping the ticks in which nothing can happen is only a short cut: playing every tick finds
+// the same states and the same win, on a level where a guard walks and food expires.
+TEST_F(Solver, SkippingQuietTicksChangesNothingFound) {
+    for (std::string without : {"", "h"}) {
+        SCOPED_TRACE("without '" + without + "'");
+        play(levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}));
+        SolveOptions options;
+        options.forbidden = without;
+        SolveResult skipping = solveCurrentLevel(clock, options);
+        options.skipQuietTicks = false;
+        SolveResult every = solveCurrentLevel(clock, options);
+        EXPECT_EQ(skipping.states, every.states);
+        EXPECT_EQ(skipping.solved, every.solved);
+        EXPECT_EQ(walkthroughText(skipping.presses), walkthroughText(every.presses));
+    }
+}
+
+TEST_F(Solver, AnEnclosedPlayerHasNoSolutionAndTheSearchEnds) {
+    SolveResult r = solve(levelText({"#####", "#.#E#", "#####"}, {1, 1, FA_N}, {}, {}, {}, {1, 1, 1, 1}));
+    EXPECT_FALSE(r.solved);
+    EXPECT_TRUE(r.presses.empty());
+    EXPECT_EQ(r.limit, "");
+}
+
+TEST_F(Solver, ReportsTheLimitItReached) {
+    // Nine keys at the least; a search allowed eight stops on the key limit.
+    play(levelText({"###########", "#........E#", "###########"}, {1, 1, FA_E}));
+    SolveOptions options;
+    options.maxKeys = 7;
+    SolveResult r = solveCurrentLevel(clock, options);
+    EXPECT_FALSE(r.solved);
+    EXPECT_EQ(r.limit, "7 keys");
+
+    // A state limit stops a search that could otherwise go on: here the guard walks.
+    play(levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}));
+    options.maxKeys = 40;
+    options.maxStates = 50;
+    r = solveCurrentLevel(clock, options);
+    EXPECT_FALSE(r.solved);
+    EXPECT_EQ(r.limit, "50 states");
+}
+
+TEST_F(Solver, LeavesTheBoardAndTheClockAsTheyWere) {
+    play(levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    const int64_t before = clock.now();
+    ASSERT_TRUE(solveCurrentLevel(clock, SolveOptions{}).solved);
+    EXPECT_EQ(clock.now(), before);
+    EXPECT_EQ(board().getIll().x, 1);
+    EXPECT_EQ(board().getIll().o, FA_E);
+    EXPECT_EQ(board().getCloakUse(), 1);
+    EXPECT_FALSE(board().getIll().isCloaked);
+    EXPECT_FALSE(board().hasWon());
+}
+
+TEST(WalkthroughText, EqualWaitsInARowShareALine) {
+    EXPECT_EQ(walkthroughText({{200, 'd'}, {200, 'd'}, {500, 'h'}, {200, 'w'}, {200, 'w'}}),
+              "200 dd\n500 h\n200 ww\n");
+    EXPECT_EQ(walkthroughText({}), "");
+}
+
+// The program: walkthrough on standard output and status 0, or "no solution" and status 1.
+class SolverProgram : public LevelDirTest {
+protected:
+    int run(const std::string& args, std::string& out) {
+        std::string command = std::string(SOLVER_PROGRAM) + " " + args + " 2>/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return -1;
+        char buf[256];
+        out.clear();
+        while (size_t n = fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
+        int status = pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Five keys: the cloak, put on before the gap the commander watches, and four steps east.
+    static std::set<std::string> cloakedWins(const std::string& wait) {
+        return {wait + " kdddd\n", wait + " dkddd\n", wait + " ddkdd\n"};
+    }
+};
+
+TEST_F(SolverProgram, PrintsTheWalkthroughOrNoSolution) {
+    const std::string cloaked = writeLevel(3, levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    std::string out;
+    EXPECT_EQ(run(cloaked, out), 0);
+    // Four steps east with the cloak on before the watched gap; no stock lines: the game's
+    // own output is kept out.
+    EXPECT_TRUE(cloakedWins("200").count(out)) << out;
+    EXPECT_EQ(run(cloaked + " --without k", out), 1);
+    EXPECT_EQ(out, "no solution: every reachable state explored, no limit reached\n");
+    EXPECT_EQ(run(cloaked + " --max-keys 3", out), 1);
+    EXPECT_EQ(out, "no solution: limit reached: 3 keys\n");
+    EXPECT_EQ(run(cloaked + " --waits 500,1000", out), 0);
+    EXPECT_TRUE(cloakedWins("500").count(out)) << out;
+
+    EXPECT_EQ(run("", out), 2);
+    EXPECT_EQ(run(cloaked + " --max-keys x", out), 2);
+    EXPECT_EQ(run(cloaked + " --waits 100", out), 2);  // faster than a person types
+    EXPECT_EQ(run("no-such-level.txt", out), 2);
+}
+
+}  // namespace

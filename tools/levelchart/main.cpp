@@ -1,0 +1,47 @@
+// levelchart — solves every level of the campaign and draws the difficulty curve.
+//   levelchart OUT.png      (run from the repository's root, where assets/levels is)
+// Prints one line per level (number, keys, needed powers, solve time) on standard error.
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "board.h"
+#include "levelChart.h"
+#include "screenFlow.h"
+#include "solver.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("usage: levelchart OUT.png   (from the directory holding assets/levels)\n", stderr);
+        return 2;
+    }
+    ManualClock clock(1000);
+    clock.install();
+    std::vector<LevelSummary> levels;
+    for (int n = 0;; ++n) {
+        char name[64];
+        std::snprintf(name, sizeof name, "assets/levels/level%02d", n);
+        if (!std::filesystem::exists(std::string(name) + ".txt")) break;
+        loadInitialBoard();
+        for (int i = 0; i < n; ++i) loadNextBoard();
+        gotoMainGame();
+        SolveResult r = solveCurrentLevel(clock, SolveOptions{});
+        if (!r.solved) {
+            std::fprintf(stderr, "levelchart: %s.txt: no solution (limit %s)\n", name, r.limit.c_str());
+            return 1;
+        }
+        LevelSummary l{static_cast<int>(r.presses.size()), walkthroughNeeds(std::string(name) + ".walk")};
+        std::fprintf(stderr, "level %02d: %d keys, needs \"%s\", %zu states, %.2f s\n", n, l.keys, l.needs.c_str(),
+                     r.states, r.seconds);
+        levels.push_back(l);
+    }
+    if (levels.empty()) {
+        std::fputs("levelchart: no assets/levels/level00.txt here\n", stderr);
+        return 2;
+    }
+    if (!writeLevelChart(levels, argv[1])) {
+        std::fprintf(stderr, "levelchart: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
