@@ -95,18 +95,23 @@ Picture currentPicture() {
 
 void notePicturePainted() { painted = currentPicture(); }
 
+int64_t nextTimerDueMs(Board& board) {
+    int64_t due = INT64_MAX;
+    const Ill& ill = board.getIll();
+    if (ill.callback && !ill.callback->isDead()) due = std::min(due, ill.callback->dueMs());
+    earliestDue(board.getGuards(), due);
+    earliestDue(board.getDogs(), due);
+    earliestDue(board.getSgs(), due);
+    earliestDue(board.getFoods(), due);
+    earliestDue(board.getDeadBodies(), due);
+    return due;
+}
+
 int msUntilNextTimer() {
     Board* board = getCurrentBoard();
     if (atTitle() || atEnding() || !board) return MAX_IDLE_WAIT_MS;
     const int64_t now = currentTimeMs();
-    int64_t due = now + MAX_IDLE_WAIT_MS;
-    const Ill& ill = board->getIll();
-    if (ill.callback && !ill.callback->isDead()) due = std::min(due, ill.callback->dueMs());
-    earliestDue(board->getGuards(), due);
-    earliestDue(board->getDogs(), due);
-    earliestDue(board->getSgs(), due);
-    earliestDue(board->getFoods(), due);
-    earliestDue(board->getDeadBodies(), due);
+    const int64_t due = std::min(now + MAX_IDLE_WAIT_MS, nextTimerDueMs(*board));
     return static_cast<int>(std::max<int64_t>(due - now, 0));
 }
 

@@ -1,6 +1,7 @@
 // idle.h — the game's tick: the three turn phases over the current board.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -39,6 +40,11 @@ struct Picture {
 Picture currentPicture();
 // The display callback reports each frame it paints.
 void notePicturePainted();
+
+class Board;
+// The first game-clock millisecond at which a poll fires one of the board's timers;
+// INT64_MAX when it holds none.
+int64_t nextTimerDueMs(Board& board);
 
 // The longest the idle callback sleeps, so a key waits at most this long.
 constexpr int MAX_IDLE_WAIT_MS = 4;

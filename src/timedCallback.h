@@ -29,10 +29,8 @@ public:
     TimerFunc getFunc() const { return func; }
     // The first game-clock millisecond at which a poll fires it.
     int64_t dueMs() const;
-    // Game-clock milliseconds of creation or of the last firing; with the timeout
-    // this tells when the timer fires next.
+    // Game-clock milliseconds of creation or of the last firing.
     int64_t getStartMs() const { return start; }
-    float getTimeout() const { return timeout; }
 
 private:
     float secondsSinceStart(int64_t now) const;

@@ -184,28 +184,6 @@ bool tick(ManualClock& clock, int64_t tickMs) {
     return true;
 }
 
-// The earliest game time at which a held timer may fire; INT64_MAX without one.
-template <typename Kind>
-int64_t earliestDue(const std::vector<Kind>& actors, int64_t due) {
-    for (const Kind& a : actors)
-        if (a.callback && !a.callback->isDead())
-            // A millisecond early, so float rounding of the elapsed seconds cannot fire it first.
-            due = std::min(due, a.callback->getStartMs() + static_cast<int64_t>(a.callback->getTimeout() * 1000) - 1);
-    return due;
-}
-
-int64_t nextTimerDue(Board& b) {
-    int64_t due = INT64_MAX;
-    if (b.getIll().callback && !b.getIll().callback->isDead())
-        due = std::min(due, b.getIll().callback->getStartMs() +
-                                static_cast<int64_t>(b.getIll().callback->getTimeout() * 1000) - 1);
-    due = earliestDue(b.getGuards(), due);
-    due = earliestDue(b.getDogs(), due);
-    due = earliestDue(b.getSgs(), due);
-    due = earliestDue(b.getFoods(), due);
-    return earliestDue(b.getDeadBodies(), due);
-}
-
 // Plays ticks until `untilMs`; false if the level is lost on the way. A tick that changes
 // nothing is followed by ticks that change nothing until a timer comes due (the looks see
 // the same squares and the flags they set keep them from arming again), so those are skipped:
@@ -219,7 +197,7 @@ bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQui
         std::string before = stateKey(*getCurrentBoard(), 0);
         if (!tick(clock, tickMs)) return false;
         if (stateKey(*getCurrentBoard(), 0) != before) continue;
-        int64_t due = nextTimerDue(*getCurrentBoard());
+        int64_t due = nextTimerDueMs(*getCurrentBoard());
         // Whole ticks only, and none at or past the due time.
         int64_t quietTicks = std::min(untilMs - clock.now(), due == INT64_MAX ? untilMs - clock.now() : due - clock.now() - tickMs) / tickMs;
         if (quietTicks > 0) clock.advance(quietTicks * tickMs);
