@@ -38,8 +38,9 @@ public:
     // Reads a level file (format described in board.cpp). Stops the program at
     // the first value it cannot accept.
     explicit Board(const char* filename);
-    Board(const Board&) = delete;
-    Board& operator=(const Board&) = delete;
+    // A copy is a complete saved state: every actor with its own copy of its timer.
+    Board(const Board&) = default;
+    Board& operator=(const Board&) = default;
 
     int getWidth() const;
     int getHeight() const;

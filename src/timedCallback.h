@@ -12,8 +12,9 @@ using TimerFunc = void (*)(Actor*);
 class TimedCallback {
 public:
     TimedCallback(TimerFunc func, float timeout, bool repeating);
-    TimedCallback(const TimedCallback&) = delete;
-    TimedCallback& operator=(const TimedCallback&) = delete;
+    // A copy is an independent timer with the same deadline (saved game states).
+    TimedCallback(const TimedCallback&) = default;
+    TimedCallback& operator=(const TimedCallback&) = default;
 
     // Calls func(actor) if `timeout` seconds have passed since creation or the
     // last firing. A one-shot timer is dead afterwards; a repeating one restarts.
@@ -23,6 +24,10 @@ public:
 
     // Which action this timer will run; lets the owner tell what a pending timer is for.
     TimerFunc getFunc() const { return func; }
+    // Game-clock milliseconds of creation or of the last firing; with the timeout
+    // this tells when the timer fires next.
+    int64_t getStartMs() const { return start; }
+    float getTimeout() const { return timeout; }
 
 private:
     TimerFunc func;

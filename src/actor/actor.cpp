@@ -8,6 +8,21 @@ Actor::Actor(int x, int y, Facing o)
     : x(x), y(y), o(o), homeX(x), homeY(y), homeO(o), alive(true), mirror(false),
       approachFlag(false), fleeFlag(false), returnOrigLocFlag(false) {}
 
+Actor::Actor(const Actor& other)
+    : x(other.x), y(other.y), o(other.o), homeX(other.homeX), homeY(other.homeY),
+      homeO(other.homeO), alive(other.alive), mirror(other.mirror),
+      approachFlag(other.approachFlag), fleeFlag(other.fleeFlag),
+      returnOrigLocFlag(other.returnOrigLocFlag),
+      callback(other.callback ? std::make_unique<TimedCallback>(*other.callback) : nullptr) {}
+
+Actor& Actor::operator=(const Actor& other) {
+    if (this != &other) {
+        Actor copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
 bool Actor::isDead() const { return !alive; }
 
 void Actor::kill() { alive = false; }

@@ -7,15 +7,15 @@
 #include "timedCallback.h"
 
 // A plain record, no virtual operations: the board stores each kind by value and
-// always calls the concrete kind. Actors move but are never copied, because each
-// one owns its timer exclusively.
+// always calls the concrete kind. Each actor owns its timer exclusively, so a copy
+// (a saved game state) gets a timer of its own with the same deadline.
 class Actor {
 public:
     Actor(int x, int y, Facing o);
     Actor(Actor&&) = default;
     Actor& operator=(Actor&&) = default;
-    Actor(const Actor&) = delete;
-    Actor& operator=(const Actor&) = delete;
+    Actor(const Actor& other);
+    Actor& operator=(const Actor& other);
 
     bool isDead() const;
     void kill();

@@ -1,0 +1,374 @@
+// solver.cpp — breadth-first search over key presses on the real game.
+//
+// A state is the whole board (copied, timers and all) at the moment just after a key press,
+// with the game clock at that moment. Expanding one plays the idle ticks of the longest wait
+// once, and at each shorter wait on the way tries every key on a copy. States are told apart
+// by what can still matter: every actor's square, facing, flags and timer measured from now,
+// and the stocks. Copying the board beats replaying each prefix from the level's start: a
+// replay costs every tick of the prefix, a copy a few small allocations.
+#include "solver.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <queue>
+#include <unordered_map>
+
+#include "board.h"
+#include "idle.h"
+#include "keyboard.h"
+#include "screenFlow.h"
+
+namespace {
+
+// The keyboard handler prints and flushes the stocks after every key; the search presses
+// millions. Writing them even to /dev/null would cost a system call each, so standard output
+// is swapped for a stream that drops what it is given.
+class StdoutSilenced {
+public:
+    StdoutSilenced() {
+        std::fflush(stdout);
+        cookie_io_functions_t drop{};
+        drop.write = [](void*, const char*, size_t size) -> ssize_t { return static_cast<ssize_t>(size); };
+        sink = fopencookie(nullptr, "w", drop);
+        if (sink) {
+            saved = stdout;
+            stdout = sink;
+        }
+    }
+    ~StdoutSilenced() {
+        if (!sink) return;
+        stdout = saved;
+        std::fclose(sink);
+    }
+    StdoutSilenced(const StdoutSilenced&) = delete;
+    StdoutSilenced& operator=(const StdoutSilenced&) = delete;
+
+private:
+    FILE* sink = nullptr;
+    FILE* saved = nullptr;
+};
+
+// Compact bytes of everything about a state that can change what happens next.
+class StateKey {
+public:
+    explicit StateKey(int64_t now) : now(now) {}
+
+    void add(int64_t v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void add(int v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
+
+    void actor(const Actor& a) {
+        int packed = a.x | a.y << 4 | a.o << 8 | a.homeX << 10 | a.homeY << 14 | a.homeO << 18 |
+                     a.alive << 20 | a.mirror << 21 | a.approachFlag << 22 | a.fleeFlag << 23 |
+                     a.returnOrigLocFlag << 24;
+        add(packed);
+        if (!a.callback) {
+            add(-1);
+            return;
+        }
+        const TimedCallback& t = *a.callback;
+        add(reinterpret_cast<int64_t>(t.getFunc()));
+        add(static_cast<int>(t.getStartMs() - now) * 2 + t.isDead());
+    }
+
+    template <typename Kind>
+    void list(const std::vector<Kind>& actors) {
+        add(static_cast<int>(actors.size()));
+        for (const Kind& a : actors) actor(a);
+    }
+
+    std::string bytes;
+
+private:
+    int64_t now;
+};
+
+std::string stateKey(Board& b, int64_t now) {
+    StateKey key(now);
+    key.actor(b.getIll());
+    key.add(static_cast<int>(b.getIll().isCloaked));
+    key.list(b.getGuards());
+    key.list(b.getDogs());
+    key.list(b.getSgs());
+    key.list(b.getFoods());
+    key.list(b.getDeadBodies());
+    key.add(b.getFoodUse() | b.getDeadBodyUse() << 8 | b.getCloakUse() << 16 | b.getFakeUse() << 24);
+    return std::move(key.bytes);
+}
+
+// Two independent 64-bit hashes: a collision would have to hit both.
+struct KeyHash {
+    uint64_t a, b;
+    bool operator==(const KeyHash&) const = default;
+};
+
+KeyHash hashKey(const std::string& s) {
+    uint64_t fnv = 14695981039346656037ull;
+    for (unsigned char c : s) fnv = (fnv ^ c) * 1099511628211ull;
+    return {std::hash<std::string>{}(s), fnv};
+}
+
+struct KeyHashHasher {
+    size_t operator()(const KeyHash& k) const { return k.a ^ (k.b * 0x9e3779b97f4a7c15ull); }
+};
+
+// A state is kept as the key that reached it; its board is rebuilt on demand by replaying
+// the keys from the start, which is cheap because quiet stretches are skipped.
+struct Node {
+    int parent;      // -1 for the start
+    int keys;        // presses from the start
+    int64_t waitMs;  // before the press that reached it
+    char key;
+};
+
+std::vector<Press> pressesOf(const std::vector<Node>& nodes, int last) {
+    std::vector<Press> presses;
+    for (int i = last; nodes[i].parent >= 0; i = nodes[i].parent) presses.push_back({nodes[i].waitMs, nodes[i].key});
+    return {presses.rbegin(), presses.rend()};
+}
+
+// Steps the player still has to take at least, from each square to the nearest exit, walking
+// only on squares a player can enter; enemies and objects are ignored, so it never overestimates.
+std::vector<int> exitDistances(Board& b) {
+    const int w = b.getWidth(), h = b.getHeight();
+    std::vector<int> dist(static_cast<size_t>(w) * h, INT_MAX);
+    std::vector<int> queue;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (b.getTile(x, y) == EXIT) {
+                dist[y * w + x] = 0;
+                queue.push_back(y * w + x);
+            }
+    for (size_t i = 0; i < queue.size(); ++i) {
+        int x = queue[i] % w, y = queue[i] / w;
+        for (Facing f : {FA_N, FA_S, FA_E, FA_W}) {
+            int dx, dy;
+            getDxAndDy(f, dx, dy);
+            int nx = x + dx, ny = y + dy;
+            if (!b.inBounds(nx, ny) || dist[ny * w + nx] != INT_MAX) continue;
+            TILE_TYPE t = b.getTile(nx, ny);
+            if (t == WALL || t == WATER) continue;
+            dist[ny * w + nx] = dist[queue[i]] + 1;
+            queue.push_back(ny * w + nx);
+        }
+    }
+    return dist;
+}
+
+// A lower bound on the keys still needed: the steps to the exit, plus a turn when the player
+// does not face a square that is a step nearer. It drops by at most one per key.
+int keysStillNeeded(Board& b, const std::vector<int>& dist) {
+    const Ill& ill = b.getIll();
+    int here = dist[ill.y * b.getWidth() + ill.x];
+    if (here == INT_MAX || here == 0) return here;
+    int dx, dy;
+    getDxAndDy(ill.o, dx, dy);
+    int ax = ill.x + dx, ay = ill.y + dy;
+    bool facesNearer = b.inBounds(ax, ay) && dist[ay * b.getWidth() + ax] == here - 1;
+    return here + (facesNearer ? 0 : 1);
+}
+
+// One pass of the game loop as the window runs it: the idle tick, then the start of a redraw.
+// False when the level was lost in the tick (the redraw would restart it).
+bool tick(ManualClock& clock, int64_t tickMs) {
+    clock.advance(tickMs);
+    idle();
+    if (getCurrentBoard()->hasLost()) return false;
+    runFlowStep();
+    return true;
+}
+
+// The earliest game time at which a held timer may fire; INT64_MAX without one.
+template <typename Kind>
+int64_t earliestDue(const std::vector<Kind>& actors, int64_t due) {
+    for (const Kind& a : actors)
+        if (a.callback && !a.callback->isDead())
+            // A millisecond early, so float rounding of the elapsed seconds cannot fire it first.
+            due = std::min(due, a.callback->getStartMs() + static_cast<int64_t>(a.callback->getTimeout() * 1000) - 1);
+    return due;
+}
+
+int64_t nextTimerDue(Board& b) {
+    int64_t due = INT64_MAX;
+    if (b.getIll().callback && !b.getIll().callback->isDead())
+        due = std::min(due, b.getIll().callback->getStartMs() +
+                                static_cast<int64_t>(b.getIll().callback->getTimeout() * 1000) - 1);
+    due = earliestDue(b.getGuards(), due);
+    due = earliestDue(b.getDogs(), due);
+    due = earliestDue(b.getSgs(), due);
+    due = earliestDue(b.getFoods(), due);
+    return earliestDue(b.getDeadBodies(), due);
+}
+
+// Plays ticks until `untilMs`; false if the level is lost on the way. A tick that changes
+// nothing is followed by ticks that change nothing until a timer comes due (the looks see
+// the same squares and the flags they set keep them from arming again), so those are skipped:
+// the result is the same as ticking through them, only faster.
+bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs) {
+    while (clock.now() < untilMs) {
+        std::string before = stateKey(*getCurrentBoard(), 0);
+        if (!tick(clock, tickMs)) return false;
+        if (stateKey(*getCurrentBoard(), 0) != before) continue;
+        int64_t due = nextTimerDue(*getCurrentBoard());
+        // Whole ticks only, and none at or past the due time.
+        int64_t quietTicks = std::min(untilMs - clock.now(), due == INT64_MAX ? untilMs - clock.now() : due - clock.now() - tickMs) / tickMs;
+        if (quietTicks > 0) clock.advance(quietTicks * tickMs);
+    }
+    return true;
+}
+
+}  // namespace
+
+SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
+    auto started = std::chrono::steady_clock::now();
+    StdoutSilenced quiet;
+    SolveResult result;
+    std::string keys;
+    for (const char* k = SOLVER_KEYS; *k; ++k)
+        if (options.forbidden.find(*k) == std::string::npos) keys += *k;
+
+    const int64_t startMs = clock.now();
+    const Board start = *getCurrentBoard();
+    const std::vector<int> dist = exitDistances(*getCurrentBoard());
+
+    // Puts the board and the clock where the node's keys lead.
+    std::vector<Node> nodes{{-1, 0, 0, 0}};  // the start is node 0
+    auto replay = [&](int id) {
+        *getCurrentBoard() = start;
+        clock.advance(startMs - clock.now());
+        for (const Press& p : pressesOf(nodes, id)) {
+            playUntil(clock, clock.now() + p.waitMs, options.tickMs);
+            keyboard(static_cast<unsigned char>(p.key), 0, 0);
+        }
+    };
+
+    // Best first on keys so far plus keys still needed (A*); the bound never overestimates and
+    // drops by at most one per key, so the first win found has the fewest keys. Among equals,
+    // the state furthest from the start goes first: it is nearest to a win.
+    struct Open {
+        int bound, keys, id;
+        bool operator<(const Open& o) const {
+            return bound != o.bound ? bound > o.bound : keys != o.keys ? keys < o.keys : id > o.id;
+        }
+    };
+    std::priority_queue<Open> open;
+    std::unordered_map<KeyHash, int, KeyHashHasher> fewestKeys;
+    fewestKeys[hashKey(stateKey(*getCurrentBoard(), startMs))] = 0;
+    int startBound = keysStillNeeded(*getCurrentBoard(), dist);
+    if (startBound != INT_MAX) open.push({startBound, 0, 0});
+    bool cutByKeys = false;
+    int bound = 0;
+
+    while (!open.empty() && !result.solved) {
+        Open top = open.top();
+        open.pop();
+        if (top.bound > bound) {
+            bound = top.bound;
+            if (options.progress) options.progress(bound - 1, fewestKeys.size(), open.size());
+        }
+        if (fewestKeys.size() >= options.maxStates) {
+            result.limit = std::to_string(options.maxStates) + " states";
+            break;
+        }
+        replay(top.id);
+        const int64_t pressedAt = clock.now();
+        std::string lastKey;
+        for (int64_t wait : options.waits) {
+            if (!playUntil(clock, pressedAt + wait, options.tickMs)) break;
+            // Nothing moved since the shorter wait: every key would lead where it led then.
+            std::string waitKey = stateKey(*getCurrentBoard(), clock.now());
+            if (waitKey == lastKey) continue;
+            lastKey = std::move(waitKey);
+            const Board before = *getCurrentBoard();
+            for (char key : keys) {
+                *getCurrentBoard() = before;
+                keyboard(static_cast<unsigned char>(key), 0, 0);
+                Board& after = *getCurrentBoard();
+                if (after.hasLost()) continue;
+                nodes.push_back({top.id, top.keys + 1, wait, key});
+                const int id = static_cast<int>(nodes.size()) - 1;
+                if (after.hasWon()) {
+                    result.solved = true;
+                    result.presses = pressesOf(nodes, id);
+                    break;
+                }
+                int needed = keysStillNeeded(after, dist);
+                int childBound = needed == INT_MAX ? INT_MAX : top.keys + 1 + needed;
+                if (childBound > options.maxKeys) {
+                    cutByKeys = cutByKeys || needed != INT_MAX;
+                    nodes.pop_back();
+                    continue;
+                }
+                auto [it, fresh] = fewestKeys.try_emplace(hashKey(stateKey(after, clock.now())), top.keys + 1);
+                if (!fresh) {
+                    if (it->second <= top.keys + 1) {
+                        nodes.pop_back();
+                        continue;
+                    }
+                    it->second = top.keys + 1;
+                }
+                open.push({childBound, top.keys + 1, id});
+            }
+            *getCurrentBoard() = before;
+            if (result.solved) break;
+        }
+    }
+    result.keysSearched = result.solved ? static_cast<int>(result.presses.size()) : std::max(bound - 1, 0);
+    if (!result.solved && result.limit.empty() && cutByKeys) {
+        result.limit = std::to_string(options.maxKeys) + " keys";
+        result.keysSearched = options.maxKeys;
+    }
+    result.states = fewestKeys.size();
+
+    *getCurrentBoard() = start;
+    clock.advance(startMs - clock.now());
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+std::string walkthroughText(const std::vector<Press>& presses) {
+    std::string text;
+    for (size_t i = 0; i < presses.size();) {
+        size_t end = i;
+        std::string keys;
+        while (end < presses.size() && presses[end].waitMs == presses[i].waitMs) keys += presses[end++].key;
+        text += std::to_string(presses[i].waitMs) + " " + keys + "\n";
+        i = end;
+    }
+    return text;
+}
+
+bool loadLevelFile(const std::string& path, std::string& error) {
+    namespace fs = std::filesystem;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string pattern = (fs::temp_directory_path() / "vwsolverXXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        error = "cannot make a temporary directory: " + std::string(std::strerror(errno));
+        return false;
+    }
+    const fs::path dir = pattern;
+    const fs::path home = fs::current_path();
+    fs::create_directories(dir / "assets/levels");
+    std::ofstream(dir / "assets/levels/level00.txt", std::ios::binary) << text;
+    fs::current_path(dir);
+    loadInitialBoard();
+    fs::current_path(home);
+    fs::remove_all(dir);
+    if (!getCurrentBoard()) {
+        error = "cannot load " + path;
+        return false;
+    }
+    gotoMainGame();
+    return true;
+}

@@ -1,0 +1,57 @@
+// solver.h — searches the key presses that win a level, played through the game's own
+// keyboard handler, turn phases and flow step in simulated time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gameClock.h"
+
+struct SolveOptions {
+    int maxKeys = 60;                 // the longest sequence tried
+    size_t maxStates = 3'000'000;     // distinct states kept before giving up
+    std::string forbidden;            // keys never pressed, e.g. "k" for no cloak
+    // Milliseconds between one key and the next (the first: since the level started).
+    // Each is a multiple of tickMs and at least 120, so a person can play the result.
+    std::vector<int64_t> waits{120, 240, 360, 500, 1000, 2000};
+    int64_t tickMs = 4;               // simulated time per idle tick
+    // Called after each round of the search with the keys searched so far, the states met
+    // and the states whose next key is still to be tried.
+    std::function<void(int keys, size_t states, size_t open)> progress;
+};
+
+struct Press {
+    int64_t waitMs;  // since the key before (or the level's start)
+    char key;
+};
+
+struct SolveResult {
+    bool solved = false;
+    std::vector<Press> presses;   // the winning sequence, when solved
+    size_t states = 0;            // distinct states met
+    int keysSearched = 0;         // every sequence up to this many keys was tried
+    // Why the search stopped without a solution: "" when every reachable state was
+    // explored (a proof, for the waits tried), otherwise the limit that was reached.
+    std::string limit;
+    double seconds = 0;
+};
+
+// The keys the solver may press: turns and steps, then the four powers.
+inline constexpr const char* SOLVER_KEYS = "wasdhjkl";
+
+// Searches from the current board as it stands (the game screen must be showing), breadth
+// first over key presses, so the first win found has the fewest keys. `clock` must be the
+// installed game clock; the board and the clock are put back as they were before returning.
+// The game's stock lines go to /dev/null meanwhile.
+SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options);
+
+// The walkthrough text: "<wait-ms> <keys>" lines, equal waits in a row sharing a line.
+std::string walkthroughText(const std::vector<Press>& presses);
+
+// Makes the level file at `path` the current board and shows the game screen. The level
+// sequence reads numbered files relative to the working directory, so the file is copied as
+// level 0 into a temporary directory for the load. False (with a reason) if it cannot be read.
+bool loadLevelFile(const std::string& path, std::string& error);
