@@ -24,6 +24,7 @@ constexpr int32_t FIX_ONE = 1 << FRAC_BITS;
 constexpr int32_t SQRT_HALF = 5931642;   // 1/√2
 constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
 constexpr int COS9_BITS = 30;
+constexpr int OUT_EXTRA_BITS = SB_FRAC_BITS - FRAC_BITS;   // the transforms' outputs are finer
 
 // Transform constants, 23 fraction bits unless said otherwise.
 int64_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
@@ -172,7 +173,8 @@ void read_scale_factors_lsf(MPADecodeContext* s, GranuleDef* g, int ch)
     std::memset(g->scale_factors + j, 0, sizeof g->scale_factors - j);
 }
 
-// The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums.
+// The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums,
+// with SB_FRAC_BITS fraction bits out of FRAC_BITS in.
 // The last stage multiplies by up to 11.5, so the sums keep EXTRA_BITS more fraction bits and
 // their cosines 30; inputs are clamped to 16 times full scale (no stream that is not garbage
 // comes near it) so that no 32-bit sum and no 64-bit product can overflow.
@@ -212,7 +214,7 @@ void dct4_18(int64_t c[18], const int32_t in[18])
         }
         out[4] = (int64_t{x[0]} - x[2] + x[4] - x[6] + x[8]) * (1 << EXTRA_BITS);
     }
-    constexpr int FINAL_SHIFT = FRAC_BITS + EXTRA_BITS;
+    constexpr int FINAL_SHIFT = FRAC_BITS + EXTRA_BITS - OUT_EXTRA_BITS;
     constexpr int64_t FINAL_ROUND = int64_t{1} << (FINAL_SHIFT - 1);
     for (int m = 0; m < 9; ++m) {
         const int64_t e = sums[0][m];
@@ -726,7 +728,7 @@ void imdct12(int32_t out[12], const int32_t in[6])
         int64_t sum = 0;
         for (int k = 0; k < 6; ++k)
             sum += int64_t{in[k]} * cos12[m][k];
-        c[m] = (sum + (int64_t{1} << (FRAC_BITS - 1))) >> FRAC_BITS;
+        c[m] = (sum + (int64_t{1} << (FRAC_BITS - OUT_EXTRA_BITS - 1))) >> (FRAC_BITS - OUT_EXTRA_BITS);
     }
     for (int i = 0; i < 3; ++i)
         out[i] = static_cast<int32_t>(c[i + 3]);
@@ -761,10 +763,10 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
         int32_t* overlap = mdct_buf + 18 * j;
         int32_t* out = sb_samples + j;
         for (int i = 0; i < 9; ++i) {
-            out[i * SBLIMIT] = static_cast<int32_t>(((c[i + 9] * win[i]) >> FRAC_BITS) + overlap[i]);
-            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(((-c[17 - i] * win[i + 9]) >> FRAC_BITS) + overlap[i + 9]);
-            overlap[i] = static_cast<int32_t>((-c[8 - i] * win[i + 18]) >> FRAC_BITS);
-            overlap[i + 9] = static_cast<int32_t>((-c[i] * win[i + 27]) >> FRAC_BITS);
+            out[i * SBLIMIT] = static_cast<int32_t>(mul_round(c[i + 9], win[i]) + overlap[i]);
+            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(mul_round(-c[17 - i], win[i + 9]) + overlap[i + 9]);
+            overlap[i] = static_cast<int32_t>(mul_round(-c[8 - i], win[i + 18]));
+            overlap[i + 9] = static_cast<int32_t>(mul_round(-c[i], win[i + 27]));
         }
     }
 
@@ -779,8 +781,8 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
             int32_t out[12];
             imdct12(out, in);
             for (int i = 0; i < 6; ++i) {
-                r[6 + 6 * k + i] += (int64_t{out[i]} * win[i]) >> FRAC_BITS;
-                r[12 + 6 * k + i] = (int64_t{out[i + 6]} * win[i + 6]) >> FRAC_BITS;
+                r[6 + 6 * k + i] += mul_round(out[i], win[i]);
+                r[12 + 6 * k + i] = mul_round(out[i + 6], win[i + 6]);
             }
         }
         int32_t* overlap = mdct_buf + 18 * j;

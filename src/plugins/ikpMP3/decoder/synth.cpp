@@ -1,20 +1,46 @@
 // synth.cpp — polyphase synthesis filter bank (32-point DCT, windowed history ring) and the x^(4/3) routine.
 #include <cmath>
+#include <cstring>
 
 #include "mpaudec_internal.h"
+#include "synth_kernels.h"
+
+int32_t synth_window_parts[4][8][16];
 
 namespace {
 
 // 512 coefficients with 16 fraction bits, built from mpa_enwindow by synth_init.
 MPA_INT window[512];
 
-// Butterfly multipliers 1/(2 cos((2i + 1)π/2N)) with 23 fraction bits, for N = 32, 16, 8, 4, 2.
+// Butterfly multipliers 1/(2 cos((2i + 1)π/2N)) with DCT_COEF_BITS fraction bits, for N = 32, 16,
+// 8, 4, 2. The largest, 10.2, still fits 32 bits.
+constexpr int DCT_COEF_BITS = 26;
 int32_t dct_coefs[16 + 8 + 4 + 2 + 1];
 constexpr int DCT_COEF_OFFSET_32 = 0;
 constexpr int DCT_COEF_OFFSET_16 = 16;
 constexpr int DCT_COEF_OFFSET_8 = 24;
 constexpr int DCT_COEF_OFFSET_4 = 28;
 constexpr int DCT_COEF_OFFSET_2 = 30;
+
+// The window kernel in use and its name; chosen once, by the first synth_init or by
+// mpaudec_use_kernels.
+WindowSums window_sums = nullptr;
+const char* kernels_name = nullptr;
+
+void window_sums_scalar(const int32_t* b, int64_t sums[4][16]) { window_sums_with<ScalarLanes>(b, sums); }
+#ifdef MPA_X86_KERNELS
+void window_sums_sse2(const int32_t* b, int64_t sums[4][16]) { window_sums_with<Sse2Lanes>(b, sums); }
+#endif
+
+bool cpu_has_avx2()
+{
+#ifdef MPA_X86_KERNELS
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
 
 // 4/3 binomial series coefficients with 24 fraction bits.
 int dev_4_3_coefs[13];
@@ -23,6 +49,12 @@ constexpr int pow_mult3[3] = {16777216, 21137967, 26632170};   // 1, 2^(1/3), 2^
 // Sums and differences wrap rather than overflow: corrupt streams can carry any value.
 inline int32_t wrap_add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<int64_t>(a) + b); }
 inline int32_t wrap_sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<int64_t>(a) - b); }
+
+// Rounded: a truncating product biases every output of the transform the same way.
+inline int32_t dct_mul(int32_t a, int32_t coef)
+{
+    return static_cast<int32_t>((int64_t{a} * coef + (int64_t{1} << (DCT_COEF_BITS - 1))) >> DCT_COEF_BITS);
+}
 
 constexpr int dct_coef_offset(int n)
 {
@@ -44,7 +76,7 @@ void dct_split(int32_t* x)
         int32_t odd[H];
         for (int n = 0; n < H; ++n) {
             even[n] = wrap_add(x[n], x[N - 1 - n]);
-            odd[n] = MULL(wrap_sub(x[n], x[N - 1 - n]), coef[n]);
+            odd[n] = dct_mul(wrap_sub(x[n], x[N - 1 - n]), coef[n]);
         }
         dct_split<H>(even);
         dct_split<H>(odd);
@@ -61,7 +93,7 @@ void init_dct_coefs(int n)
 {
     for (int i = 0; i < n / 2; ++i) {
         const double c = 1.0 / (2.0 * std::cos((2 * i + 1) * M_PI / (2 * n)));
-        dct_coefs[dct_coef_offset(n) + i] = static_cast<int32_t>(c * (1 << 23) + 0.5);
+        dct_coefs[dct_coef_offset(n) + i] = static_cast<int32_t>(std::lround(c * (1 << DCT_COEF_BITS)));
     }
 }
 
@@ -75,6 +107,48 @@ void synth_init()
         window[512 - i] = (i % 64 == 0) ? mpa_enwindow[i] : -mpa_enwindow[i];
     for (int n = 32; n >= 2; n /= 2)
         init_dct_coefs(n);
+
+    // The four parts of the windowed sum (see synth_kernels.h), signs folded into the coefficients.
+    for (int t = 0; t < 8; ++t) {
+        for (int l = 0; l < 16; ++l) {
+            const int tap = 64 * t;
+            synth_window_parts[0][t][l] = window[l + tap];
+            synth_window_parts[1][t][l] = -window[47 - l + tap];
+            synth_window_parts[2][t][l] = l == 15 ? 0 : -window[31 - l + tap];   // output 16 has no such term
+            synth_window_parts[3][t][l] = -window[48 + l + tap];
+        }
+    }
+    if (!window_sums)
+        mpaudec_use_kernels(cpu_has_avx2() ? "avx2" : "sse2");
+    if (!window_sums)
+        mpaudec_use_kernels("scalar");
+}
+
+int mpaudec_use_kernels(const char* name)
+{
+    if (std::strcmp(name, "scalar") == 0) {
+        window_sums = window_sums_scalar;
+        kernels_name = "scalar";
+        return 0;
+    }
+#ifdef MPA_X86_KERNELS
+    if (std::strcmp(name, "sse2") == 0) {
+        window_sums = window_sums_sse2;
+        kernels_name = "sse2";
+        return 0;
+    }
+    if (std::strcmp(name, "avx2") == 0 && cpu_has_avx2()) {
+        window_sums = window_sums_avx2;
+        kernels_name = "avx2";
+        return 0;
+    }
+#endif
+    return -1;
+}
+
+const char* mpaudec_kernels()
+{
+    return kernels_name;
 }
 
 void dct32(int32_t* out, int32_t* in)
@@ -86,7 +160,9 @@ void dct32(int32_t* out, int32_t* in)
 
 int round_sample(int64_t sum)
 {
-    const int64_t v = (sum + (int64_t{1} << 23)) >> 24;
+    // The window has 16 fraction bits; one output step is 2^-15.
+    constexpr int SHIFT = SB_FRAC_BITS + 16 - 15;
+    const int64_t v = (sum + (int64_t{1} << (SHIFT - 1))) >> SHIFT;
     if (v < -32768)
         return -32768;
     if (v > 32767)
@@ -106,29 +182,12 @@ void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t
         b[SYNTH_RING_SIZE + j] = tmp[j];   // mirror: the tap reads below never wrap
     }
 
-    const MPA_INT* w = window;
-    int64_t sum = 0;
-    for (int t = 0; t < 512; t += 64)
-        sum += static_cast<int64_t>(w[t]) * b[16 + t] - static_cast<int64_t>(w[32 + t]) * b[48 + t];
-    samples[0] = static_cast<short>(round_sample(sum));
-
-    for (int j = 1; j < 16; ++j) {
-        int64_t sum1 = 0;
-        int64_t sum2 = 0;
-        for (int t = 0; t < 512; t += 64) {
-            const int64_t lo = b[16 + j + t];
-            const int64_t hi = b[48 - j + t];
-            sum1 += w[j + t] * lo - w[j + 32 + t] * hi;
-            sum2 -= w[32 - j + t] * lo + w[64 - j + t] * hi;
-        }
-        samples[j * incr] = static_cast<short>(round_sample(sum1));
-        samples[(32 - j) * incr] = static_cast<short>(round_sample(sum2));
-    }
-
-    sum = 0;
-    for (int t = 0; t < 512; t += 64)
-        sum -= static_cast<int64_t>(w[48 + t]) * b[32 + t];
-    samples[16 * incr] = static_cast<short>(round_sample(sum));
+    int64_t sums[4][16];
+    window_sums(b, sums);
+    for (int j = 0; j < 16; ++j)
+        samples[j * incr] = static_cast<short>(round_sample(sums[0][j] + sums[1][15 - j]));
+    for (int j = 1; j <= 16; ++j)
+        samples[(32 - j) * incr] = static_cast<short>(round_sample(sums[2][j - 1] + sums[3][16 - j]));
 
     s->synth_buf_offset[ch] = (offset - 32) & (SYNTH_RING_SIZE - 1);
 }

@@ -44,14 +44,17 @@ TEST_F(SynthTest, Dct32MatchesTheCosineSumOnRandomInput)
 
 TEST(RoundSample, RoundsHalfUpAndClampsToSixteenBits)
 {
-    const int64_t one = int64_t{1} << 24;
+    // Window sums carry SB_FRAC_BITS + 16 fraction bits; one output step is 2^-15.
+    const int64_t one = int64_t{1} << (SB_FRAC_BITS + 1);
+    const int64_t half = one / 2;
     EXPECT_EQ(round_sample(1000 * one), 1000);
     EXPECT_EQ(round_sample(40000 * one), 32767);
     EXPECT_EQ(round_sample(-40000 * one), -32768);
-    EXPECT_EQ(round_sample((int64_t{1} << 23) - 1), 0);
-    EXPECT_EQ(round_sample(int64_t{1} << 23), 1);
-    EXPECT_EQ(round_sample(-(int64_t{1} << 23)), 0);
-    EXPECT_EQ(round_sample(-(int64_t{1} << 23) - 1), -1);
+    EXPECT_EQ(round_sample(half - 1), 0);
+    EXPECT_EQ(round_sample(half), 1);
+    EXPECT_EQ(round_sample(-half), 0);
+    EXPECT_EQ(round_sample(-half - 1), -1);
+    EXPECT_EQ(round_sample(7 * one + half), 8);
 }
 
 TEST_F(SynthTest, SilenceAfterSilenceGivesZerosAndTheRingTurnsOnce)
