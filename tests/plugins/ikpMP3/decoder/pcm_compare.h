@@ -1,6 +1,8 @@
 // pcm_compare.h — test helpers: decode a whole stream in odd-sized chunks and compare PCM with a reference.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -102,6 +104,23 @@ inline Decoded decodeStream(const std::vector<uint8_t>& stream,
     out.sample_rate = ctx.sample_rate;
     mpaudec_clear(&ctx);
     return out;
+}
+
+// Decodes with the kernels the decoder chose, then once more with every other path this build and
+// CPU offer, expecting the same bytes from each; returns the first decoding.
+inline Decoded decodeStreamOnEveryPath(const std::vector<uint8_t>& stream, const std::string& name)
+{
+    const Decoded chosen = decodeStream(stream);
+    const std::string chosen_path = mpaudec_kernels();
+    for (const char* path : {"scalar", "sse2", "avx2"}) {
+        if (path == chosen_path || mpaudec_use_kernels(path) != 0)
+            continue;
+        const Decoded other = decodeStream(stream);
+        EXPECT_TRUE(other.pcm == chosen.pcm) << name << ": the " << path << " kernels differ from " << chosen_path;
+        EXPECT_EQ(other.failed_frames, chosen.failed_frames) << name << ": " << path;
+    }
+    EXPECT_EQ(mpaudec_use_kernels(chosen_path.c_str()), 0);
+    return chosen;
 }
 
 // The reference data folder: $VW_MPEG_AUDIO_DIR, else the one beside the checkout; empty if absent.
