@@ -6,30 +6,24 @@
 #include "synth_kernels.h"
 
 int32_t synth_window_parts[4][8][16];
+DctMatrices dct_matrices;
 
 namespace {
 
 // 512 coefficients with 16 fraction bits, built from mpa_enwindow by synth_init.
 MPA_INT window[512];
 
-// Butterfly multipliers 1/(2 cos((2i + 1)π/2N)) with DCT_COEF_BITS fraction bits, for N = 32, 16,
-// 8, 4, 2. The largest, 10.2, still fits 32 bits.
-constexpr int DCT_COEF_BITS = 26;
-int32_t dct_coefs[16 + 8 + 4 + 2 + 1];
-constexpr int DCT_COEF_OFFSET_32 = 0;
-constexpr int DCT_COEF_OFFSET_16 = 16;
-constexpr int DCT_COEF_OFFSET_8 = 24;
-constexpr int DCT_COEF_OFFSET_4 = 28;
-constexpr int DCT_COEF_OFFSET_2 = 30;
-
-// The window kernel in use and its name; chosen once, by the first synth_init or by
+// The kernels in use and their name; chosen once, by the first synth_init or by
 // mpaudec_use_kernels.
 WindowSums window_sums = nullptr;
+Dct32 dct32_kernel = nullptr;
 const char* kernels_name = nullptr;
 
 void window_sums_scalar(const int32_t* b, int64_t sums[4][16]) { window_sums_with<ScalarLanes>(b, sums); }
+void dct32_scalar(int32_t* out, const int32_t* in) { dct32_with<ScalarLanes>(out, in); }
 #ifdef MPA_X86_KERNELS
 void window_sums_sse2(const int32_t* b, int64_t sums[4][16]) { window_sums_with<Sse2Lanes>(b, sums); }
+void dct32_sse2(int32_t* out, const int32_t* in) { dct32_with<Sse2Lanes>(out, in); }
 #endif
 
 bool cpu_has_avx2()
@@ -46,55 +40,16 @@ bool cpu_has_avx2()
 int dev_4_3_coefs[13];
 constexpr int pow_mult3[3] = {16777216, 21137967, 26632170};   // 1, 2^(1/3), 2^(2/3)
 
-// Sums and differences wrap rather than overflow: corrupt streams can carry any value.
-inline int32_t wrap_add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<int64_t>(a) + b); }
-inline int32_t wrap_sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<int64_t>(a) - b); }
-
-// Rounded: a truncating product biases every output of the transform the same way.
-inline int32_t dct_mul(int32_t a, int32_t coef)
+inline int round_to_16(int64_t sum)
 {
-    return static_cast<int32_t>((int64_t{a} * coef + (int64_t{1} << (DCT_COEF_BITS - 1))) >> DCT_COEF_BITS);
-}
-
-constexpr int dct_coef_offset(int n)
-{
-    return n == 32 ? DCT_COEF_OFFSET_32 : n == 16 ? DCT_COEF_OFFSET_16 : n == 8 ? DCT_COEF_OFFSET_8
-         : n == 4 ? DCT_COEF_OFFSET_4 : DCT_COEF_OFFSET_2;
-}
-
-// In-place N-point DCT-II with gain 1: split into the sum half (even outputs) and the
-// scaled difference half (odd outputs, recombined by adding neighbours).
-template <int N>
-void dct_split(int32_t* x)
-{
-    if constexpr (N == 1) {
-        (void)x;
-    } else {
-        constexpr int H = N / 2;
-        const int32_t* coef = dct_coefs + dct_coef_offset(N);
-        int32_t even[H];
-        int32_t odd[H];
-        for (int n = 0; n < H; ++n) {
-            even[n] = wrap_add(x[n], x[N - 1 - n]);
-            odd[n] = dct_mul(wrap_sub(x[n], x[N - 1 - n]), coef[n]);
-        }
-        dct_split<H>(even);
-        dct_split<H>(odd);
-        for (int k = 0; k < H - 1; ++k) {
-            x[2 * k] = even[k];
-            x[2 * k + 1] = wrap_add(odd[k], odd[k + 1]);
-        }
-        x[N - 2] = even[H - 1];
-        x[N - 1] = odd[H - 1];
-    }
-}
-
-void init_dct_coefs(int n)
-{
-    for (int i = 0; i < n / 2; ++i) {
-        const double c = 1.0 / (2.0 * std::cos((2 * i + 1) * M_PI / (2 * n)));
-        dct_coefs[dct_coef_offset(n) + i] = static_cast<int32_t>(std::lround(c * (1 << DCT_COEF_BITS)));
-    }
+    // The window has 16 fraction bits; one output step is 2^-15.
+    constexpr int SHIFT = SB_FRAC_BITS + 16 - 15;
+    const int64_t v = (sum + (int64_t{1} << (SHIFT - 1))) >> SHIFT;
+    if (v < -32768)
+        return -32768;
+    if (v > 32767)
+        return 32767;
+    return static_cast<int>(v);
 }
 
 }  // namespace
@@ -105,8 +60,16 @@ void synth_init()
         window[i] = mpa_enwindow[i];
     for (int i = 1; i <= 256; ++i)
         window[512 - i] = (i % 64 == 0) ? mpa_enwindow[i] : -mpa_enwindow[i];
-    for (int n = 32; n >= 2; n /= 2)
-        init_dct_coefs(n);
+    auto cosine = [](double x) { return static_cast<int32_t>(std::lround(std::cos(x) * (1 << DCT_COEF_BITS))); };
+    for (int n = 0; n < 16; ++n)
+        for (int k = 0; k < 16; ++k)
+            dct_matrices.odd16[n][k] = cosine((2 * n + 1) * (2 * k + 1) * M_PI / 64);
+    for (int n = 0; n < 8; ++n) {
+        for (int k = 0; k < 8; ++k) {
+            dct_matrices.odd8[n][k] = cosine((2 * n + 1) * (2 * k + 1) * M_PI / 32);
+            dct_matrices.even8[n][k] = cosine((2 * n + 1) * k * M_PI / 16);
+        }
+    }
 
     // The four parts of the windowed sum (see synth_kernels.h), signs folded into the coefficients.
     for (int t = 0; t < 8; ++t) {
@@ -118,27 +81,30 @@ void synth_init()
             synth_window_parts[3][t][l] = -window[48 + l + tap];
         }
     }
+    // SSE2 has no signed 32 × 32-bit multiply; built from the unsigned one its kernels are slower
+    // than the portable code (mpabench), so CPUs without AVX2 run the portable code.
     if (!window_sums)
-        mpaudec_use_kernels(cpu_has_avx2() ? "avx2" : "sse2");
-    if (!window_sums)
-        mpaudec_use_kernels("scalar");
+        mpaudec_use_kernels(cpu_has_avx2() ? "avx2" : "scalar");
 }
 
 int mpaudec_use_kernels(const char* name)
 {
     if (std::strcmp(name, "scalar") == 0) {
         window_sums = window_sums_scalar;
+        dct32_kernel = dct32_scalar;
         kernels_name = "scalar";
         return 0;
     }
 #ifdef MPA_X86_KERNELS
     if (std::strcmp(name, "sse2") == 0) {
         window_sums = window_sums_sse2;
+        dct32_kernel = dct32_sse2;
         kernels_name = "sse2";
         return 0;
     }
     if (std::strcmp(name, "avx2") == 0 && cpu_has_avx2()) {
         window_sums = window_sums_avx2;
+        dct32_kernel = dct32_avx2;
         kernels_name = "avx2";
         return 0;
     }
@@ -153,27 +119,18 @@ const char* mpaudec_kernels()
 
 void dct32(int32_t* out, int32_t* in)
 {
-    dct_split<32>(in);
-    for (int k = 0; k < 32; ++k)
-        out[k] = in[k];
+    dct32_kernel(out, in);
 }
 
 int round_sample(int64_t sum)
 {
-    // The window has 16 fraction bits; one output step is 2^-15.
-    constexpr int SHIFT = SB_FRAC_BITS + 16 - 15;
-    const int64_t v = (sum + (int64_t{1} << (SHIFT - 1))) >> SHIFT;
-    if (v < -32768)
-        return -32768;
-    if (v > 32767)
-        return 32767;
-    return static_cast<int>(v);
+    return round_to_16(sum);
 }
 
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples)
 {
     int32_t tmp[32];
-    dct32(tmp, sb_samples);
+    dct32_kernel(tmp, sb_samples);
 
     const int offset = s->synth_buf_offset[ch];
     MPA_INT* b = s->synth_buf[ch] + offset;
@@ -185,9 +142,9 @@ void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t
     int64_t sums[4][16];
     window_sums(b, sums);
     for (int j = 0; j < 16; ++j)
-        samples[j * incr] = static_cast<short>(round_sample(sums[0][j] + sums[1][15 - j]));
+        samples[j * incr] = static_cast<short>(round_to_16(sums[0][j] + sums[1][15 - j]));
     for (int j = 1; j <= 16; ++j)
-        samples[(32 - j) * incr] = static_cast<short>(round_sample(sums[2][j - 1] + sums[3][16 - j]));
+        samples[(32 - j) * incr] = static_cast<short>(round_to_16(sums[2][j - 1] + sums[3][16 - j]));
 
     s->synth_buf_offset[ch] = (offset - 32) & (SYNTH_RING_SIZE - 1);
 }
