@@ -23,8 +23,7 @@ constexpr int FRAC_BITS = 23;
 constexpr int32_t FIX_ONE = 1 << FRAC_BITS;
 constexpr int32_t SQRT_HALF = 5931642;   // 1/√2
 constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
-constexpr int COS9_BITS = 30;
-constexpr int OUT_EXTRA_BITS = SB_FRAC_BITS - FRAC_BITS;   // the transforms' outputs are finer
+constexpr int COS9_BITS = 28;
 
 // Transform constants, 23 fraction bits unless said otherwise.
 int64_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
@@ -174,47 +173,42 @@ void read_scale_factors_lsf(MPADecodeContext* s, GranuleDef* g, int ch)
 }
 
 // The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums,
-// with SB_FRAC_BITS fraction bits out of FRAC_BITS in.
-// The last stage multiplies by up to 11.5, so the sums keep EXTRA_BITS more fraction bits and
-// their cosines 30; inputs are clamped to 16 times full scale (no stream that is not garbage
-// comes near it) so that no 32-bit sum and no 64-bit product can overflow.
+// in and out with SB_FRAC_BITS fraction bits. Inputs are clamped to 8 times full scale (one
+// conformance stream goes past 4) so that no 64-bit product can overflow.
 void dct4_18(int64_t c[18], const int32_t in[18])
 {
-    constexpr int EXTRA_BITS = 4;
-    constexpr int32_t INPUT_LIMIT = 1 << 27;
+    constexpr int32_t INPUT_LIMIT = (1 << 30) - 1;
     int32_t v[18];
     for (int i = 0; i < 18; ++i)
         v[i] = in[i] > INPUT_LIMIT ? INPUT_LIMIT : (in[i] < -INPUT_LIMIT ? -INPUT_LIMIT : in[i]);
     // With u[k] = in[k] + in[k - 1], the even sums take u[0], u[2], ..., u[16] and the odd sums
     // u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15].
-    int32_t a[2][9];
+    int64_t a[2][9];
     a[0][0] = v[0];
-    a[1][0] = v[1] + v[0];
+    a[1][0] = int64_t{v[1]} + v[0];
     for (int j = 1; j < 9; ++j) {
-        a[0][j] = v[2 * j] + v[2 * j - 1];
-        a[1][j] = v[2 * j + 1] + v[2 * j] + v[2 * j - 1] + v[2 * j - 2];
+        a[0][j] = int64_t{v[2 * j]} + v[2 * j - 1];
+        a[1][j] = int64_t{v[2 * j + 1]} + v[2 * j] + v[2 * j - 1] + v[2 * j - 2];
     }
 
     // m and 8 - m share their products, the odd-j terms changing sign. Products add up unshifted.
-    constexpr int SUM_SHIFT = COS9_BITS - EXTRA_BITS;
+    constexpr int SUM_SHIFT = COS9_BITS;
     constexpr int64_t SUM_ROUND = int64_t{1} << (SUM_SHIFT - 1);
     int64_t sums[2][9];
     for (int part = 0; part < 2; ++part) {
-        const int32_t* x = a[part];
+        const int64_t* x = a[part];
         int64_t* out = sums[part];
-        const int64_t x0 = int64_t{x[0]} * (1 << COS9_BITS) + SUM_ROUND;
+        const int64_t x0 = x[0] * (1 << COS9_BITS) + SUM_ROUND;
         for (int m = 0; m < 4; ++m) {
             const int64_t* cm = cos9[m];
-            const int64_t even = x0 + int64_t{x[2]} * cm[2] + int64_t{x[4]} * cm[4] +
-                                 int64_t{x[6]} * cm[6] + int64_t{x[8]} * cm[8];
-            const int64_t odd = int64_t{x[1]} * cm[1] + int64_t{x[3]} * cm[3] +
-                                int64_t{x[5]} * cm[5] + int64_t{x[7]} * cm[7];
+            const int64_t even = x0 + x[2] * cm[2] + x[4] * cm[4] + x[6] * cm[6] + x[8] * cm[8];
+            const int64_t odd = x[1] * cm[1] + x[3] * cm[3] + x[5] * cm[5] + x[7] * cm[7];
             out[m] = (even + odd) >> SUM_SHIFT;
             out[8 - m] = (even - odd) >> SUM_SHIFT;
         }
-        out[4] = (int64_t{x[0]} - x[2] + x[4] - x[6] + x[8]) * (1 << EXTRA_BITS);
+        out[4] = x[0] - x[2] + x[4] - x[6] + x[8];
     }
-    constexpr int FINAL_SHIFT = FRAC_BITS + EXTRA_BITS - OUT_EXTRA_BITS;
+    constexpr int FINAL_SHIFT = FRAC_BITS;
     constexpr int64_t FINAL_ROUND = int64_t{1} << (FINAL_SHIFT - 1);
     for (int m = 0; m < 9; ++m) {
         const int64_t e = sums[0][m];
@@ -415,7 +409,8 @@ int mp_layer3_init()
 
 int32_t l3_unscale(int value, int exponent)
 {
-    const int sh = FRAC_BITS - (table_4_3_exp[value] + (exponent >> 2));
+    // The table gives FRAC_BITS fraction bits; spectral values carry SB_FRAC_BITS.
+    const int sh = FRAC_BITS - (SB_FRAC_BITS - FRAC_BITS) - (table_4_3_exp[value] + (exponent >> 2));
     if (sh >= 64)
         return 0;
     if (sh < 1)
@@ -728,7 +723,7 @@ void imdct12(int32_t out[12], const int32_t in[6])
         int64_t sum = 0;
         for (int k = 0; k < 6; ++k)
             sum += int64_t{in[k]} * cos12[m][k];
-        c[m] = (sum + (int64_t{1} << (FRAC_BITS - OUT_EXTRA_BITS - 1))) >> (FRAC_BITS - OUT_EXTRA_BITS);
+        c[m] = (sum + (int64_t{1} << (FRAC_BITS - 1))) >> FRAC_BITS;
     }
     for (int i = 0; i < 3; ++i)
         out[i] = static_cast<int32_t>(c[i + 3]);

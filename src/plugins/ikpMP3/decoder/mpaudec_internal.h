@@ -9,8 +9,9 @@
 // Sample values: 32-bit with 23 fraction bits (1.0 = 0x800000).
 using MPA_INT = int32_t;
 
-// Sub-band samples handed to the synthesis carry 4 more fraction bits than the layers' working
-// values: the rounding of each stage then stays far below what decides the 16-bit output.
+// Sub-band samples handed to the synthesis, and layer III spectral values, carry 4 more fraction
+// bits than the layers' working values and constants: the rounding of each stage then stays far
+// below what decides the 16-bit output (full scale is 2^27; 32 bits leave room for 16 times it).
 constexpr int SB_FRAC_BITS = 27;
 
 constexpr int SBLIMIT = 32;                     // sub-bands
