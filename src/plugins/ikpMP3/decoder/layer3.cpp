@@ -2,6 +2,7 @@
 // dequantisation, joint stereo, alias reduction and the IMDCT with overlap-add.
 #include "layer3.h"
 
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -60,10 +61,10 @@ inline uint64_t peek64(const GetBitContext* gb, int pos)
 {
     const int byte = pos >> 3;
     if (byte + 8 <= (gb->size_in_bits >> 3)) {
-        const uint8_t* p = gb->buffer + byte;
-        const uint64_t v = (uint64_t{p[0]} << 56) | (uint64_t{p[1]} << 48) | (uint64_t{p[2]} << 40) |
-                           (uint64_t{p[3]} << 32) | (uint64_t{p[4]} << 24) | (uint64_t{p[5]} << 16) |
-                           (uint64_t{p[6]} << 8) | uint64_t{p[7]};
+        uint64_t v;
+        std::memcpy(&v, gb->buffer + byte, sizeof v);   // one load; the bytes are big-endian
+        if constexpr (std::endian::native == std::endian::little)
+            v = __builtin_bswap64(v);
         return v << (pos & 7);
     }
     GetBitContext near_end = *gb;
