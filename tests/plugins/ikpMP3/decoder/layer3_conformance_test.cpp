@@ -47,7 +47,9 @@ TEST(Layer3Conformance, ReferenceStreamsDecodeToFullAccuracy)
         const fs::path bit = dir / "vectors" / (std::string(name) + ".bit");
         const fs::path pcm = dir / "vectors" / (std::string(name) + ".pcm");
         ASSERT_TRUE(fs::exists(bit) && fs::exists(pcm)) << name;
-        expectFullAccuracy(name, decodeStreamOnEveryPath(readFile(bit), name), readPcm(pcm), false);
+        const Comparison c = expectFullAccuracy(name, decodeStreamOnEveryPath(readFile(bit), name), readPcm(pcm), false);
+        EXPECT_LT(c.rms, referenceRmsCeiling(name)) << name;
+        EXPECT_LE(c.max_diff, REFERENCE_MAX_DIFF) << name;
     }
 }
 

@@ -43,6 +43,19 @@ inline Comparison compare(const std::vector<int16_t>& decoded, const std::vector
 constexpr double FULL_ACCURACY_RMS = 0.289;
 constexpr int FULL_ACCURACY_MAX_DIFF = 2;
 
+// The reference streams are held to more than full accuracy: every sample within 1 LSB, RMS below
+// 0.06 LSB. Two references stand further from any decoder measured (mpg123 and libmad included):
+// l2-fl14 at 0.070 and l3-si_huff at 0.106, so their ceiling sits just above that.
+constexpr int REFERENCE_MAX_DIFF = 1;
+inline double referenceRmsCeiling(const std::string& name)
+{
+    if (name == "l2-fl14")
+        return 0.072;
+    if (name == "l3-si_huff")
+        return 0.11;
+    return 0.06;
+}
+
 inline std::vector<uint8_t> readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
