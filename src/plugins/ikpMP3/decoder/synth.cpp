@@ -5,7 +5,7 @@
 #include "mpaudec_internal.h"
 #include "synth_kernels.h"
 
-int32_t synth_window_parts[4][8][16];
+int32_t synth_window_runs[4][8][16];
 DctMatrices dct_matrices;
 
 namespace {
@@ -71,14 +71,14 @@ void synth_init()
         }
     }
 
-    // The four parts of the windowed sum (see synth_kernels.h), signs folded into the coefficients.
+    // The four runs of the windowed sum (see synth_kernels.h), signs folded into the coefficients.
     for (int t = 0; t < 8; ++t) {
         for (int l = 0; l < 16; ++l) {
             const int tap = 64 * t;
-            synth_window_parts[0][t][l] = window[l + tap];
-            synth_window_parts[1][t][l] = -window[47 - l + tap];
-            synth_window_parts[2][t][l] = l == 15 ? 0 : -window[31 - l + tap];   // output 16 has no such term
-            synth_window_parts[3][t][l] = -window[48 + l + tap];
+            synth_window_runs[0][t][l] = window[l + tap];
+            synth_window_runs[1][t][l] = -window[47 - l + tap];
+            synth_window_runs[2][t][l] = l == 15 ? 0 : -window[31 - l + tap];   // output 16 has no such term
+            synth_window_runs[3][t][l] = -window[48 + l + tap];
         }
     }
     // SSE2 has no signed 32 × 32-bit multiply; built from the unsigned one its kernels are slower

@@ -6,13 +6,13 @@
 
 #include "lanes.h"
 
-// The windowed sums of one time slot, in four parts of 16 lanes. With b the history at the
-// current offset, part p lane l sums, over the 8 taps t, synth_window_parts[p][t][l] ×
-// b[SYNTH_PART_BASE[p] + 64 t + l]. Output j < 16 is part 0 lane j plus part 1 lane 15 - j;
-// output 32 - j (j = 1..16) is part 2 lane j - 1 plus part 3 lane 16 - j. Every lane reads
+// The windowed sums of one time slot, in four runs of 16 lanes. With b the history at the
+// current offset, run p lane l sums, over the 8 taps t, synth_window_runs[p][t][l] ×
+// b[SYNTH_RUN_BASE[p] + 64 t + l]. Output j < 16 is run 0 lane j plus run 1 lane 15 - j;
+// output 32 - j (j = 1..16) is run 2 lane j - 1 plus run 3 lane 16 - j. Every lane reads
 // consecutive history, so a vector of lanes is one plain load.
-extern int32_t synth_window_parts[4][8][16];
-constexpr int SYNTH_PART_BASE[4] = {16, 33, 17, 32};
+extern int32_t synth_window_runs[4][8][16];
+constexpr int SYNTH_RUN_BASE[4] = {16, 33, 17, 32};
 
 using WindowSums = void (*)(const int32_t* b, int64_t sums[4][16]);
 
@@ -38,7 +38,7 @@ inline void window_sums_with(const int32_t* b, int64_t sums[4][16])
         for (int l = 0; l < 16; l += L::LANES) {
             typename L::Acc acc = L::zero();
             for (int t = 0; t < 8; ++t)
-                acc = L::mul_add(acc, L::load(synth_window_parts[p][t] + l), L::load(b + SYNTH_PART_BASE[p] + 64 * t + l));
+                acc = L::mul_add(acc, L::load(synth_window_runs[p][t] + l), L::load(b + SYNTH_RUN_BASE[p] + 64 * t + l));
             L::store(sums[p] + l, acc);
         }
     }
