@@ -2,6 +2,7 @@
 // dequantisation, joint stereo, alias reduction and the IMDCT with overlap-add.
 #include "layer3.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -17,8 +18,15 @@ int32_t mdct_win[8][36];
 VLC huff_vlc[16];
 uint8_t huff_code_table[16][256];
 VLC huff_quad_vlc[2];
+HuffLookup huff_lookup[16];
+HuffLookup huff_quad_lookup[2];
 
 namespace {
+
+// Room for every level of all seventeen tables (they need about 23,000 entries).
+constexpr int HUFF_ENTRIES = 32768;
+uint32_t huff_entries[HUFF_ENTRIES];
+int huff_entries_used = 0;
 
 constexpr int FRAC_BITS = 23;
 constexpr int32_t FIX_ONE = 1 << FRAC_BITS;
@@ -72,24 +80,6 @@ inline uint64_t peek64(const GetBitContext* gb, int pos)
     const uint64_t hi = show_bits(&near_end, 32);
     near_end.index = pos + 32;
     return (hi << 32) | show_bits(&near_end, 32);
-}
-
-// Looks up one code in a VLC table from the bits at the top of `window`; returns the symbol
-// (-1 for no code) and adds the bits used to `used`.
-inline int vlc_lookup(const VLC* vlc, uint64_t window, int* used)
-{
-    int n = vlc->bits;
-    int consumed = 0;
-    const int16_t* entry = vlc->table[window >> (64 - n)];
-    for (int level = 1; entry[1] < 0; ++level) {
-        if (level == 3)
-            return -1;
-        consumed += n;
-        n = -entry[1];
-        entry = vlc->table[entry[0] + static_cast<int>((window << consumed) >> (64 - n))];
-    }
-    *used += consumed + entry[1];
-    return entry[0];
 }
 
 // Index of the last non-zero line plus one (0 for an all-zero spectrum).
@@ -302,7 +292,84 @@ int build_huffman_tables()
     return 0;
 }
 
+// Builds one two-level look-up from the codes and lengths of `count` values; value i is stored
+// as values[i]. Returns -1 when the storage is full.
+int build_lookup(HuffLookup* t, int count, const uint8_t* lengths, const uint32_t* codes, const uint8_t* values)
+{
+    int longest = 0;
+    for (int i = 0; i < count; ++i)
+        longest = std::max(longest, int{lengths[i]});
+    const int root_bits = std::min(longest, HUFF_ROOT_BITS);
+    const int root_size = 1 << root_bits;
+    if (huff_entries_used + root_size > HUFF_ENTRIES)
+        return -1;
+    uint32_t* root = huff_entries + huff_entries_used;
+    const int root_start = huff_entries_used;
+    huff_entries_used += root_size;
+    std::fill(root, root + root_size, 0u);
+    // Second-level width per first-level pattern: the longest code beginning with it.
+    int extra[1 << HUFF_ROOT_BITS] = {};
+    for (int i = 0; i < count; ++i)
+        if (lengths[i] > root_bits) {
+            const int prefix = static_cast<int>(codes[i] >> (lengths[i] - root_bits));
+            extra[prefix] = std::max(extra[prefix], lengths[i] - root_bits);
+        }
+    for (int prefix = 0; prefix < root_size; ++prefix) {
+        if (extra[prefix] == 0)
+            continue;
+        const int size = 1 << extra[prefix];
+        if (huff_entries_used + size > HUFF_ENTRIES)
+            return -1;
+        std::fill(huff_entries + huff_entries_used, huff_entries + huff_entries_used + size, 0u);
+        root[prefix] = HUFF_LINK | (static_cast<uint32_t>(huff_entries_used) << 5) | static_cast<uint32_t>(extra[prefix]);
+        huff_entries_used += size;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int length = lengths[i];
+        if (length == 0)
+            continue;
+        const uint32_t leaf = (static_cast<uint32_t>(length) << 8) | values[i];
+        uint32_t* level = root;
+        int bits = root_bits;
+        uint32_t code = codes[i];
+        int code_bits = length;
+        if (length > root_bits) {
+            const uint32_t link = root[code >> (length - root_bits)];
+            level = huff_entries + ((link & ~HUFF_LINK) >> 5);
+            bits = static_cast<int>(link & 31);
+            code_bits = length - root_bits;
+            code &= (1u << code_bits) - 1;
+        }
+        const int spread = bits - code_bits;
+        std::fill(level + (code << spread), level + ((code + 1) << spread), leaf);
+    }
+    t->root = huff_entries + root_start;
+    t->root_bits = root_bits;
+    return 0;
+}
+
+int build_huffman_lookups()
+{
+    huff_entries_used = 0;
+    for (int i = 1; i < 16; ++i) {
+        const HuffTable& h = mpa_huff_tables[i];
+        if (build_lookup(&huff_lookup[i], h.xsize * h.xsize, h.bits, h.codes, huff_code_table[i]) < 0)
+            return -1;
+    }
+    const uint8_t nibbles[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int t = 0; t < 2; ++t) {
+        uint32_t codes[16];
+        for (int v = 0; v < 16; ++v)
+            codes[v] = mpa_quad_codes[t][v];
+        if (build_lookup(&huff_quad_lookup[t], 16, mpa_quad_bits[t], codes, nibbles) < 0)
+            return -1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+const uint32_t* huff_lookup_entries = huff_entries;
 
 int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
 {
@@ -396,7 +463,7 @@ int mp_layer3_init()
     build_transform_tables();
     build_window_tables();
     build_stereo_tables();
-    if (build_huffman_tables() < 0) {
+    if (build_huffman_tables() < 0 || build_huffman_lookups() < 0) {
         for (VLC& v : huff_vlc)
             if (v.table)
                 free_vlc(&v);
@@ -485,21 +552,19 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
             line += 2 * pairs;
             continue;
         }
-        const VLC* vlc = &huff_vlc[descriptor];
-        const uint8_t* symbols = huff_code_table[descriptor];
+        const HuffLookup& table = huff_lookup[descriptor];
         for (int p = 0; p < pairs; ++p) {
             if (pos >= end_pos)
                 break;
             const uint64_t window = peek64(gb, pos);
-            int used = 0;
-            const int symbol = vlc_lookup(vlc, window, &used);
-            if (symbol < 0)
+            const uint32_t entry = huff_entry(table, window);
+            if (entry == 0)
                 return -1;
-            const int code = symbols[symbol];
+            int used = static_cast<int>(entry >> 8);
             // Bands have even widths, so both values of a pair share their exponent.
             const int exponent = exponents[line];
             const int32_t* small = small_row(exponent);
-            int values[2] = {code >> 4, code & 15};
+            int values[2] = {static_cast<int>(entry >> 4) & 15, static_cast<int>(entry) & 15};
             for (int v = 0; v < 2; ++v) {
                 int value = values[v];
                 int32_t out = 0;
@@ -522,7 +587,7 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
     }
 
     // Count-1 region: quadruples of values -1, 0 or 1.
-    const VLC* quad = &huff_quad_vlc[g->count1table_select];
+    const HuffLookup& quad = huff_quad_lookup[g->count1table_select];
     int quad_start = -1;
     while (line <= LINES - 4) {
         if (pos >= end_pos) {
@@ -535,10 +600,11 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
         }
         quad_start = pos;
         const uint64_t window = peek64(gb, pos);
-        int used = 0;
-        const int code = vlc_lookup(quad, window, &used);
-        if (code < 0)
+        const uint32_t entry = huff_entry(quad, window);
+        if (entry == 0)
             return -1;
+        int used = static_cast<int>(entry >> 8);
+        const int code = static_cast<int>(entry) & 15;
         for (int i = 0; i < 4; ++i) {
             int32_t out = 0;
             if (code & (8 >> i)) {

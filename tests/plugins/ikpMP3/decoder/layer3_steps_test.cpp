@@ -147,6 +147,47 @@ TEST_F(Layer3Steps, EveryHuffmanCodeDecodesToItsOwnValue)
     EXPECT_EQ(mpa_quad_bits[1][9], 4);
 }
 
+TEST_F(Layer3Steps, TwoLevelLookupsAgreeWithTheCodeTreesOnEveryCodeAndOnRandomBits)
+{
+    std::mt19937_64 random(11);
+    for (int d = 1; d < 16; ++d) {
+        const HuffTable& h = mpa_huff_tables[d];
+        for (int symbol = 0; symbol < h.xsize * h.xsize; ++symbol) {
+            const int length = h.bits[symbol];
+            const uint64_t tail = random() >> length;   // whatever follows must not matter
+            const uint64_t window = (uint64_t{h.codes[symbol]} << (64 - length)) | tail;
+            ASSERT_EQ(huff_entry(huff_lookup[d], window),
+                      (static_cast<uint32_t>(length) << 8) | huff_code_table[d][symbol])
+                << "descriptor " << d << " symbol " << symbol;
+        }
+    }
+    for (int t = 0; t < 2; ++t)
+        for (int value = 0; value < 16; ++value) {
+            const int length = mpa_quad_bits[t][value];
+            const uint64_t window = (uint64_t{mpa_quad_codes[t][value]} << (64 - length)) | (random() >> length);
+            ASSERT_EQ(huff_entry(huff_quad_lookup[t], window), (static_cast<uint32_t>(length) << 8) | value);
+        }
+    // Any bits, also those that are no code, read as with the bit reader's trees.
+    for (int trial = 0; trial < 20000; ++trial) {
+        const uint64_t window = random() << (trial % 13);   // runs of zeros reach the deep codes
+        uint8_t bytes[8];
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = static_cast<uint8_t>(window >> (56 - 8 * i));
+        const int d = 1 + trial % 17;
+        const bool quad = d > 15;
+        GetBitContext gb;
+        init_get_bits(&gb, bytes, 64);
+        const int symbol = get_vlc(&gb, quad ? &huff_quad_vlc[d - 16] : &huff_vlc[d]);
+        const uint32_t entry = huff_entry(quad ? huff_quad_lookup[d - 16] : huff_lookup[d], window);
+        if (symbol < 0) {
+            EXPECT_EQ(entry, 0u) << "descriptor " << d;   // a pattern that is no code stays one
+            continue;
+        }
+        EXPECT_EQ(static_cast<int>(entry >> 8), get_bits_count(&gb)) << "descriptor " << d;
+        EXPECT_EQ(static_cast<int>(entry & 0xFF), quad ? symbol : huff_code_table[d][symbol]) << "descriptor " << d;
+    }
+}
+
 TEST_F(Layer3Steps, EscapeWithThirteenLinbitsReachesTheLastTableEntry)
 {
     for (int table : {23, 31}) {   // the two escape families with 13 linbits
