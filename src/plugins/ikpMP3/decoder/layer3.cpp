@@ -566,21 +566,20 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
             const int32_t* small = small_row(exponent);
             int values[2] = {static_cast<int>(entry >> 4) & 15, static_cast<int>(entry) & 15};
             for (int v = 0; v < 2; ++v) {
+                // Zeros and signs without branches: which values are zero is data, not pattern.
                 int value = values[v];
-                int32_t out = 0;
-                if (value) {
-                    if (value == 15 && linbits) {
-                        value += static_cast<int>((window << used) >> (64 - linbits));
-                        used += linbits;
-                        out = l3_unscale(value, exponent);
-                    } else {
-                        out = small[value];
-                    }
-                    if ((window << used) >> 63)
-                        out = -out;
-                    ++used;
+                int32_t out;
+                if (value == 15 && linbits) {
+                    value += static_cast<int>((window << used) >> (64 - linbits));
+                    used += linbits;
+                    out = l3_unscale(value, exponent);
+                } else {
+                    out = small[value];
                 }
-                x[line++] = out;
+                const int32_t nonzero = value != 0;
+                const int32_t negate = -static_cast<int32_t>((window << used) >> 63) & -nonzero;
+                x[line++] = (out ^ negate) - negate;
+                used += nonzero;
             }
             pos += used;
         }
@@ -606,14 +605,11 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
         int used = static_cast<int>(entry >> 8);
         const int code = static_cast<int>(entry) & 15;
         for (int i = 0; i < 4; ++i) {
-            int32_t out = 0;
-            if (code & (8 >> i)) {
-                out = small_row(exponents[line])[1];
-                if ((window << used) >> 63)
-                    out = -out;
-                ++used;
-            }
-            x[line++] = out;
+            const int32_t one = (code >> (3 - i)) & 1;
+            const int32_t out = small_row(exponents[line])[1] & -one;
+            const int32_t negate = -static_cast<int32_t>((window << used) >> 63) & -one;
+            x[line++] = (out ^ negate) - negate;
+            used += one;
         }
         pos += used;
     }
