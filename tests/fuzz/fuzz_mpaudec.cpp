@@ -3,7 +3,8 @@
 // Input: two control bytes, then the stream. Control bit 0 picks parse-only mode;
 // bits 1-2 pick the largest chunk (1, 17, 700 or 5000 bytes); the rest seeds the
 // chunk lengths. The same stream is then fed once more in one piece to a second
-// decoder: frame finding and decoding must not depend on where the chunks fall.
+// decoder running the portable kernels instead of those the CPU chose: frame finding
+// and decoding must depend neither on where the chunks fall nor on the kernels.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -86,8 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<Frame> whole;
     {
+        const char* chosen = mpaudec_kernels();
+        FUZZ_CHECK(chosen != nullptr && mpaudec_use_kernels("scalar") == 0);
         Decoder decoder(parseOnly);
         decoder.feed(data, static_cast<int>(size), whole);
+        FUZZ_CHECK(mpaudec_use_kernels(chosen) == 0);
     }
 
     FUZZ_CHECK(chunked.size() == whole.size());

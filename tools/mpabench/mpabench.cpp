@@ -1,5 +1,6 @@
 // mpabench.cpp — decodes the same MP3 files with this decoder, libmpg123 and libmad, and prints the time each takes.
-//   mpabench [-r RUNS] FILE...
+//   mpabench [-r RUNS] [-k scalar|sse2|avx2] FILE...
+// -k runs this decoder on the named kernels instead of those it picks for the CPU.
 // Each decoder turns the whole file (held in memory) into 16-bit PCM; the best of RUNS runs counts.
 // Times are the CPU time of the decoding thread, so that other work on a shared machine does not
 // count against whichever decoder it happens to interrupt; wall-clock time is shown beside them.
@@ -210,13 +211,19 @@ int main(int argc, char** argv)
     int runs = 3;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
-        else
+        } else if (std::strcmp(argv[i], "-k") == 0 && i + 1 < argc) {
+            if (mpaudec_use_kernels(argv[++i]) != 0) {
+                std::fprintf(stderr, "mpabench: no %s kernels in this build or on this CPU\n", argv[i]);
+                return 2;
+            }
+        } else {
             files.push_back(argv[i]);
+        }
     }
     if (files.empty()) {
-        std::fprintf(stderr, "usage: mpabench [-r RUNS] FILE...\n");
+        std::fprintf(stderr, "usage: mpabench [-r RUNS] [-k scalar|sse2|avx2] FILE...\n");
         return 2;
     }
     if (mpg123_init() != MPG123_OK) {
@@ -224,6 +231,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    {
+        MPAuDecContext probe;   // the first decoder picks the kernels, unless -k did
+        if (mpaudec_init(&probe) == 0)
+            std::printf("ours: %s kernels\n", mpaudec_kernels());
+        mpaudec_clear(&probe);
+    }
     std::printf("%-24s %-9s %8s %8s %10s %8s %10s %6s\n", "file", "decoder", "cpu s", "wall s",
                 "x realtime", "vs ours", "samples", "allocs");
     for (const std::string& name : files) {

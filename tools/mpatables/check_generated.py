@@ -3,7 +3,8 @@
 byte for byte with the committed decoder sources.
 
 Usage: check_generated.py TABLES_DIR DECODER_SOURCE_DIR
-Exits 0 when every file matches, 1 on a difference, 77 (skip) when TABLES_DIR is absent.
+When VW_MPEG_AUDIO_DIR is set, its tables/ folder replaces TABLES_DIR (as for every test that reads
+the reference data). Exits 0 when every file matches, 1 on a difference, 77 (skip) when TABLES_DIR is absent.
 """
 import filecmp
 import os
@@ -18,6 +19,8 @@ def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     tables_dir, source_dir = sys.argv[1], sys.argv[2]
+    if os.environ.get("VW_MPEG_AUDIO_DIR"):
+        tables_dir = os.path.join(os.environ["VW_MPEG_AUDIO_DIR"], "tables")
     if not os.path.isdir(tables_dir):
         print(f"skipped: no published tables at {tables_dir}")
         return SKIP

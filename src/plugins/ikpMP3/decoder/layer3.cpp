@@ -2,6 +2,8 @@
 // dequantisation, joint stereo, alias reduction and the IMDCT with overlap-add.
 #include "layer3.h"
 
+#include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -16,14 +18,21 @@ int32_t mdct_win[8][36];
 VLC huff_vlc[16];
 uint8_t huff_code_table[16][256];
 VLC huff_quad_vlc[2];
+HuffLookup huff_lookup[16];
+HuffLookup huff_quad_lookup[2];
 
 namespace {
+
+// Room for every level of all seventeen tables (they need about 23,000 entries).
+constexpr int HUFF_ENTRIES = 32768;
+uint32_t huff_entries[HUFF_ENTRIES];
+int huff_entries_used = 0;
 
 constexpr int FRAC_BITS = 23;
 constexpr int32_t FIX_ONE = 1 << FRAC_BITS;
 constexpr int32_t SQRT_HALF = 5931642;   // 1/√2
 constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
-constexpr int COS9_BITS = 30;
+constexpr int COS9_BITS = 28;
 
 // Transform constants, 23 fraction bits unless said otherwise.
 int64_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
@@ -60,10 +69,10 @@ inline uint64_t peek64(const GetBitContext* gb, int pos)
 {
     const int byte = pos >> 3;
     if (byte + 8 <= (gb->size_in_bits >> 3)) {
-        const uint8_t* p = gb->buffer + byte;
-        const uint64_t v = (uint64_t{p[0]} << 56) | (uint64_t{p[1]} << 48) | (uint64_t{p[2]} << 40) |
-                           (uint64_t{p[3]} << 32) | (uint64_t{p[4]} << 24) | (uint64_t{p[5]} << 16) |
-                           (uint64_t{p[6]} << 8) | uint64_t{p[7]};
+        uint64_t v;
+        std::memcpy(&v, gb->buffer + byte, sizeof v);   // one load; the bytes are big-endian
+        if constexpr (std::endian::native == std::endian::little)
+            v = __builtin_bswap64(v);
         return v << (pos & 7);
     }
     GetBitContext near_end = *gb;
@@ -71,24 +80,6 @@ inline uint64_t peek64(const GetBitContext* gb, int pos)
     const uint64_t hi = show_bits(&near_end, 32);
     near_end.index = pos + 32;
     return (hi << 32) | show_bits(&near_end, 32);
-}
-
-// Looks up one code in a VLC table from the bits at the top of `window`; returns the symbol
-// (-1 for no code) and adds the bits used to `used`.
-inline int vlc_lookup(const VLC* vlc, uint64_t window, int* used)
-{
-    int n = vlc->bits;
-    int consumed = 0;
-    const int16_t* entry = vlc->table[window >> (64 - n)];
-    for (int level = 1; entry[1] < 0; ++level) {
-        if (level == 3)
-            return -1;
-        consumed += n;
-        n = -entry[1];
-        entry = vlc->table[entry[0] + static_cast<int>((window << consumed) >> (64 - n))];
-    }
-    *used += consumed + entry[1];
-    return entry[0];
 }
 
 // Index of the last non-zero line plus one (0 for an all-zero spectrum).
@@ -172,47 +163,43 @@ void read_scale_factors_lsf(MPADecodeContext* s, GranuleDef* g, int ch)
     std::memset(g->scale_factors + j, 0, sizeof g->scale_factors - j);
 }
 
-// The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums.
-// The last stage multiplies by up to 11.5, so the sums keep EXTRA_BITS more fraction bits and
-// their cosines 30; inputs are clamped to 16 times full scale (no stream that is not garbage
-// comes near it) so that no 32-bit sum and no 64-bit product can overflow.
+// The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums,
+// in and out with SB_FRAC_BITS fraction bits. Inputs are clamped to 8 times full scale (one
+// conformance stream goes past 4) so that no 64-bit product can overflow.
 void dct4_18(int64_t c[18], const int32_t in[18])
 {
-    constexpr int EXTRA_BITS = 4;
-    constexpr int32_t INPUT_LIMIT = 1 << 27;
+    constexpr int32_t INPUT_LIMIT = (1 << 30) - 1;
     int32_t v[18];
     for (int i = 0; i < 18; ++i)
         v[i] = in[i] > INPUT_LIMIT ? INPUT_LIMIT : (in[i] < -INPUT_LIMIT ? -INPUT_LIMIT : in[i]);
     // With u[k] = in[k] + in[k - 1], the even sums take u[0], u[2], ..., u[16] and the odd sums
     // u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15].
-    int32_t a[2][9];
+    int64_t a[2][9];
     a[0][0] = v[0];
-    a[1][0] = v[1] + v[0];
+    a[1][0] = int64_t{v[1]} + v[0];
     for (int j = 1; j < 9; ++j) {
-        a[0][j] = v[2 * j] + v[2 * j - 1];
-        a[1][j] = v[2 * j + 1] + v[2 * j] + v[2 * j - 1] + v[2 * j - 2];
+        a[0][j] = int64_t{v[2 * j]} + v[2 * j - 1];
+        a[1][j] = int64_t{v[2 * j + 1]} + v[2 * j] + v[2 * j - 1] + v[2 * j - 2];
     }
 
     // m and 8 - m share their products, the odd-j terms changing sign. Products add up unshifted.
-    constexpr int SUM_SHIFT = COS9_BITS - EXTRA_BITS;
+    constexpr int SUM_SHIFT = COS9_BITS;
     constexpr int64_t SUM_ROUND = int64_t{1} << (SUM_SHIFT - 1);
     int64_t sums[2][9];
     for (int part = 0; part < 2; ++part) {
-        const int32_t* x = a[part];
+        const int64_t* x = a[part];
         int64_t* out = sums[part];
-        const int64_t x0 = int64_t{x[0]} * (1 << COS9_BITS) + SUM_ROUND;
+        const int64_t x0 = x[0] * (1 << COS9_BITS) + SUM_ROUND;
         for (int m = 0; m < 4; ++m) {
             const int64_t* cm = cos9[m];
-            const int64_t even = x0 + int64_t{x[2]} * cm[2] + int64_t{x[4]} * cm[4] +
-                                 int64_t{x[6]} * cm[6] + int64_t{x[8]} * cm[8];
-            const int64_t odd = int64_t{x[1]} * cm[1] + int64_t{x[3]} * cm[3] +
-                                int64_t{x[5]} * cm[5] + int64_t{x[7]} * cm[7];
+            const int64_t even = x0 + x[2] * cm[2] + x[4] * cm[4] + x[6] * cm[6] + x[8] * cm[8];
+            const int64_t odd = x[1] * cm[1] + x[3] * cm[3] + x[5] * cm[5] + x[7] * cm[7];
             out[m] = (even + odd) >> SUM_SHIFT;
             out[8 - m] = (even - odd) >> SUM_SHIFT;
         }
-        out[4] = (int64_t{x[0]} - x[2] + x[4] - x[6] + x[8]) * (1 << EXTRA_BITS);
+        out[4] = x[0] - x[2] + x[4] - x[6] + x[8];
     }
-    constexpr int FINAL_SHIFT = FRAC_BITS + EXTRA_BITS;
+    constexpr int FINAL_SHIFT = FRAC_BITS;
     constexpr int64_t FINAL_ROUND = int64_t{1} << (FINAL_SHIFT - 1);
     for (int m = 0; m < 9; ++m) {
         const int64_t e = sums[0][m];
@@ -305,7 +292,84 @@ int build_huffman_tables()
     return 0;
 }
 
+// Builds one two-level look-up from the codes and lengths of `count` values; value i is stored
+// as values[i]. Returns -1 when the storage is full.
+int build_lookup(HuffLookup* t, int count, const uint8_t* lengths, const uint32_t* codes, const uint8_t* values)
+{
+    int longest = 0;
+    for (int i = 0; i < count; ++i)
+        longest = std::max(longest, int{lengths[i]});
+    const int root_bits = std::min(longest, HUFF_ROOT_BITS);
+    const int root_size = 1 << root_bits;
+    if (huff_entries_used + root_size > HUFF_ENTRIES)
+        return -1;
+    uint32_t* root = huff_entries + huff_entries_used;
+    const int root_start = huff_entries_used;
+    huff_entries_used += root_size;
+    std::fill(root, root + root_size, 0u);
+    // Second-level width per first-level pattern: the longest code beginning with it.
+    int extra[1 << HUFF_ROOT_BITS] = {};
+    for (int i = 0; i < count; ++i)
+        if (lengths[i] > root_bits) {
+            const int prefix = static_cast<int>(codes[i] >> (lengths[i] - root_bits));
+            extra[prefix] = std::max(extra[prefix], lengths[i] - root_bits);
+        }
+    for (int prefix = 0; prefix < root_size; ++prefix) {
+        if (extra[prefix] == 0)
+            continue;
+        const int size = 1 << extra[prefix];
+        if (huff_entries_used + size > HUFF_ENTRIES)
+            return -1;
+        std::fill(huff_entries + huff_entries_used, huff_entries + huff_entries_used + size, 0u);
+        root[prefix] = HUFF_LINK | (static_cast<uint32_t>(huff_entries_used) << 5) | static_cast<uint32_t>(extra[prefix]);
+        huff_entries_used += size;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int length = lengths[i];
+        if (length == 0)
+            continue;
+        const uint32_t leaf = (static_cast<uint32_t>(length) << 8) | values[i];
+        uint32_t* level = root;
+        int bits = root_bits;
+        uint32_t code = codes[i];
+        int code_bits = length;
+        if (length > root_bits) {
+            const uint32_t link = root[code >> (length - root_bits)];
+            level = huff_entries + ((link & ~HUFF_LINK) >> 5);
+            bits = static_cast<int>(link & 31);
+            code_bits = length - root_bits;
+            code &= (1u << code_bits) - 1;
+        }
+        const int spread = bits - code_bits;
+        std::fill(level + (code << spread), level + ((code + 1) << spread), leaf);
+    }
+    t->root = huff_entries + root_start;
+    t->root_bits = root_bits;
+    return 0;
+}
+
+int build_huffman_lookups()
+{
+    huff_entries_used = 0;
+    for (int i = 1; i < 16; ++i) {
+        const HuffTable& h = mpa_huff_tables[i];
+        if (build_lookup(&huff_lookup[i], h.xsize * h.xsize, h.bits, h.codes, huff_code_table[i]) < 0)
+            return -1;
+    }
+    const uint8_t nibbles[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int t = 0; t < 2; ++t) {
+        uint32_t codes[16];
+        for (int v = 0; v < 16; ++v)
+            codes[v] = mpa_quad_codes[t][v];
+        if (build_lookup(&huff_quad_lookup[t], 16, mpa_quad_bits[t], codes, nibbles) < 0)
+            return -1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+const uint32_t* huff_lookup_entries = huff_entries;
 
 int read_granule_side_info(MPADecodeContext* s, GranuleDef* g)
 {
@@ -399,7 +463,7 @@ int mp_layer3_init()
     build_transform_tables();
     build_window_tables();
     build_stereo_tables();
-    if (build_huffman_tables() < 0) {
+    if (build_huffman_tables() < 0 || build_huffman_lookups() < 0) {
         for (VLC& v : huff_vlc)
             if (v.table)
                 free_vlc(&v);
@@ -413,7 +477,8 @@ int mp_layer3_init()
 
 int32_t l3_unscale(int value, int exponent)
 {
-    const int sh = FRAC_BITS - (table_4_3_exp[value] + (exponent >> 2));
+    // The table gives FRAC_BITS fraction bits; spectral values carry SB_FRAC_BITS.
+    const int sh = FRAC_BITS - (SB_FRAC_BITS - FRAC_BITS) - (table_4_3_exp[value] + (exponent >> 2));
     if (sh >= 64)
         return 0;
     if (sh < 1)
@@ -487,44 +552,41 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
             line += 2 * pairs;
             continue;
         }
-        const VLC* vlc = &huff_vlc[descriptor];
-        const uint8_t* symbols = huff_code_table[descriptor];
+        const HuffLookup& table = huff_lookup[descriptor];
         for (int p = 0; p < pairs; ++p) {
             if (pos >= end_pos)
                 break;
             const uint64_t window = peek64(gb, pos);
-            int used = 0;
-            const int symbol = vlc_lookup(vlc, window, &used);
-            if (symbol < 0)
+            const uint32_t entry = huff_entry(table, window);
+            if (entry == 0)
                 return -1;
-            const int code = symbols[symbol];
+            int used = static_cast<int>(entry >> 8);
             // Bands have even widths, so both values of a pair share their exponent.
             const int exponent = exponents[line];
             const int32_t* small = small_row(exponent);
-            int values[2] = {code >> 4, code & 15};
+            int values[2] = {static_cast<int>(entry >> 4) & 15, static_cast<int>(entry) & 15};
             for (int v = 0; v < 2; ++v) {
+                // Zeros and signs without branches: which values are zero is data, not pattern.
                 int value = values[v];
-                int32_t out = 0;
-                if (value) {
-                    if (value == 15 && linbits) {
-                        value += static_cast<int>((window << used) >> (64 - linbits));
-                        used += linbits;
-                        out = l3_unscale(value, exponent);
-                    } else {
-                        out = small[value];
-                    }
-                    if ((window << used) >> 63)
-                        out = -out;
-                    ++used;
+                int32_t out;
+                if (value == 15 && linbits) {
+                    value += static_cast<int>((window << used) >> (64 - linbits));
+                    used += linbits;
+                    out = l3_unscale(value, exponent);
+                } else {
+                    out = small[value];
                 }
-                x[line++] = out;
+                const int32_t nonzero = value != 0;
+                const int32_t negate = -static_cast<int32_t>((window << used) >> 63) & -nonzero;
+                x[line++] = (out ^ negate) - negate;
+                used += nonzero;
             }
             pos += used;
         }
     }
 
     // Count-1 region: quadruples of values -1, 0 or 1.
-    const VLC* quad = &huff_quad_vlc[g->count1table_select];
+    const HuffLookup& quad = huff_quad_lookup[g->count1table_select];
     int quad_start = -1;
     while (line <= LINES - 4) {
         if (pos >= end_pos) {
@@ -537,19 +599,17 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
         }
         quad_start = pos;
         const uint64_t window = peek64(gb, pos);
-        int used = 0;
-        const int code = vlc_lookup(quad, window, &used);
-        if (code < 0)
+        const uint32_t entry = huff_entry(quad, window);
+        if (entry == 0)
             return -1;
+        int used = static_cast<int>(entry >> 8);
+        const int code = static_cast<int>(entry) & 15;
         for (int i = 0; i < 4; ++i) {
-            int32_t out = 0;
-            if (code & (8 >> i)) {
-                out = small_row(exponents[line])[1];
-                if ((window << used) >> 63)
-                    out = -out;
-                ++used;
-            }
-            x[line++] = out;
+            const int32_t one = (code >> (3 - i)) & 1;
+            const int32_t out = small_row(exponents[line])[1] & -one;
+            const int32_t negate = -static_cast<int32_t>((window << used) >> 63) & -one;
+            x[line++] = (out ^ negate) - negate;
+            used += one;
         }
         pos += used;
     }
@@ -761,10 +821,10 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
         int32_t* overlap = mdct_buf + 18 * j;
         int32_t* out = sb_samples + j;
         for (int i = 0; i < 9; ++i) {
-            out[i * SBLIMIT] = static_cast<int32_t>(((c[i + 9] * win[i]) >> FRAC_BITS) + overlap[i]);
-            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(((-c[17 - i] * win[i + 9]) >> FRAC_BITS) + overlap[i + 9]);
-            overlap[i] = static_cast<int32_t>((-c[8 - i] * win[i + 18]) >> FRAC_BITS);
-            overlap[i + 9] = static_cast<int32_t>((-c[i] * win[i + 27]) >> FRAC_BITS);
+            out[i * SBLIMIT] = static_cast<int32_t>(mul_round(c[i + 9], win[i]) + overlap[i]);
+            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(mul_round(-c[17 - i], win[i + 9]) + overlap[i + 9]);
+            overlap[i] = static_cast<int32_t>(mul_round(-c[8 - i], win[i + 18]));
+            overlap[i + 9] = static_cast<int32_t>(mul_round(-c[i], win[i + 27]));
         }
     }
 
@@ -779,8 +839,8 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
             int32_t out[12];
             imdct12(out, in);
             for (int i = 0; i < 6; ++i) {
-                r[6 + 6 * k + i] += (int64_t{out[i]} * win[i]) >> FRAC_BITS;
-                r[12 + 6 * k + i] = (int64_t{out[i + 6]} * win[i + 6]) >> FRAC_BITS;
+                r[6 + 6 * k + i] += mul_round(out[i], win[i]);
+                r[12 + 6 * k + i] = mul_round(out[i + 6], win[i + 6]);
             }
         }
         int32_t* overlap = mdct_buf + 18 * j;

@@ -38,6 +38,32 @@ extern VLC huff_vlc[16];
 extern uint8_t huff_code_table[16][256];  // symbol → (x << 4) | y
 extern VLC huff_quad_vlc[2];
 
+// Two-level look-up of the layer III codes, built once: the first level is indexed by the next
+// HUFF_ROOT_BITS bits (fewer for short tables) and resolves every code that fits in them. An entry
+// is a leaf (length << 8) | value, value (x << 4) | y or the count-1 nibble; a link
+// HUFF_LINK | (start << 5) | bits to a second level indexed by the bits after the first level's;
+// 0 for a pattern that is no code.
+constexpr int HUFF_ROOT_BITS = 9;
+constexpr uint32_t HUFF_LINK = 0x80000000u;
+struct HuffLookup {
+    const uint32_t* root;
+    int root_bits;
+};
+extern HuffLookup huff_lookup[16];       // by descriptor, 0 unused
+extern HuffLookup huff_quad_lookup[2];
+extern const uint32_t* huff_lookup_entries;   // every level of every table; links index from here
+
+// The entry for the code at the top of `window`, 0 when there is none.
+inline uint32_t huff_entry(const HuffLookup& t, uint64_t window)
+{
+    uint32_t e = t.root[window >> (64 - t.root_bits)];
+    if (e & HUFF_LINK) {
+        const int bits = static_cast<int>(e & 31);
+        e = huff_lookup_entries[((e & ~HUFF_LINK) >> 5) + ((window << t.root_bits) >> (64 - bits))];
+    }
+    return e;
+}
+
 // value^(4/3) × 2^(exponent / 4) with 23 fraction bits, value 1..8206; saturates far above full scale.
 int32_t l3_unscale(int value, int exponent);
 

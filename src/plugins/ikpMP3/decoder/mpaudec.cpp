@@ -42,18 +42,19 @@ void build_tables()
 {
     for (int i = 0; i < 64; ++i)
         scale_factor_modshift[i] = static_cast<uint8_t>((i % 3) | ((i / 3) << 2));
+    // 2^(1 - k/3) × 2^n / (2^n - 1) with 24 fraction bits: the scale factor and the mantissa's
+    // normalisation in one rounded multiplier.
     for (int i = 0; i < 15; ++i) {
         const int n = i + 2;
-        const int64_t norm = ((int64_t{1} << n) << 23) / ((int64_t{1} << n) - 1);
-        scale_factor_mult[i][0] = static_cast<int32_t>(((int64_t{1} << 24) * norm) >> 23);
-        scale_factor_mult[i][1] = static_cast<int32_t>((13316085 * norm) >> 23);
-        scale_factor_mult[i][2] = static_cast<int32_t>((10568984 * norm) >> 23);
+        const double norm = std::exp2(n) / (std::exp2(n) - 1.0);
+        for (int k = 0; k < 3; ++k)
+            scale_factor_mult[i][k] = static_cast<int32_t>(std::lround(std::exp2(24 - k / 3.0) * norm));
     }
     constexpr int divisors[3] = {3, 5, 9};
     for (int i = 0; i < 3; ++i) {
         for (int k = 0; k < 3; ++k) {
             const double v = 4.0 / divisors[i] * std::exp2(-k / 3.0);
-            scale_factor_mult2[i][k] = static_cast<int32_t>(v * (1 << 23) + 0.5);
+            scale_factor_mult2[i][k] = static_cast<int32_t>(std::lround(v * (1 << SB_FRAC_BITS)));
         }
     }
 }
@@ -108,8 +109,12 @@ int32_t l1_unscale(int n, int mant, int sf)
 {
     const int m = scale_factor_modshift[sf];
     const int mod = m & 3;
-    const int shift = (m >> 2) + n;
+    // The multiplier carries the factor 2 of the scale in a 24th fraction bit and the mantissa
+    // has n; the result has SB_FRAC_BITS.
+    const int shift = (m >> 2) + n - (SB_FRAC_BITS - 23);
     const int64_t value = static_cast<int64_t>(mant + 1 - (1 << n)) * scale_factor_mult[n - 1][mod];
+    if (shift <= 0)
+        return static_cast<int32_t>(value * (int64_t{1} << -shift));
     return static_cast<int32_t>((value + (int64_t{1} << (shift - 1))) >> shift);
 }
 

@@ -9,6 +9,11 @@
 // Sample values: 32-bit with 23 fraction bits (1.0 = 0x800000).
 using MPA_INT = int32_t;
 
+// Sub-band samples handed to the synthesis, and layer III spectral values, carry 4 more fraction
+// bits than the layers' working values and constants: the rounding of each stage then stays far
+// below what decides the 16-bit output (full scale is 2^27; 32 bits leave room for 16 times it).
+constexpr int SB_FRAC_BITS = 27;
+
 constexpr int SBLIMIT = 32;                     // sub-bands
 constexpr int MPA_MAX_CHANNELS = 2;
 constexpr int HEADER_SIZE = 4;
@@ -44,8 +49,8 @@ struct MPADecodeContext {
     int lsf;
     MPA_INT synth_buf[MPA_MAX_CHANNELS][SYNTH_RING_SIZE * 2];
     int synth_buf_offset[MPA_MAX_CHANNELS];
-    int32_t sb_samples[MPA_MAX_CHANNELS][36][SBLIMIT];   // channel, time slot, sub-band
-    int32_t mdct_buf[MPA_MAX_CHANNELS][SBLIMIT * 18];    // layer III overlap-add history
+    int32_t sb_samples[MPA_MAX_CHANNELS][36][SBLIMIT];   // channel, time slot, sub-band; SB_FRAC_BITS
+    int32_t mdct_buf[MPA_MAX_CHANNELS][SBLIMIT * 18];    // layer III overlap-add history; SB_FRAC_BITS
 };
 
 // One granule of one channel of a layer III frame; lives only while the frame decodes.
@@ -87,7 +92,7 @@ extern const uint8_t* const alloc_tables[5];       // layer II: per sub-band, bi
 // Synthesis filter bank and x^(4/3) (synth.cpp).
 void synth_init();
 void dct32(int32_t* out, int32_t* in);   // destroys in
-int round_sample(int64_t sum);
+int round_sample(int64_t sum);          // window sum (SB_FRAC_BITS + 16 fraction bits) to 16 bits
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples);
 void int_pow_init();
 int int_pow(int i, int* exponent);       // i^(4/3) ~ result * 2^(exponent - 23), i >= 1

@@ -1,11 +1,15 @@
 // mpa_synth_test.cpp — the 32-point DCT, output rounding, the history ring and the x^(4/3) routine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "mpaudec_internal.h"
 
@@ -44,14 +48,17 @@ TEST_F(SynthTest, Dct32MatchesTheCosineSumOnRandomInput)
 
 TEST(RoundSample, RoundsHalfUpAndClampsToSixteenBits)
 {
-    const int64_t one = int64_t{1} << 24;
+    // Window sums carry SB_FRAC_BITS + 16 fraction bits; one output step is 2^-15.
+    const int64_t one = int64_t{1} << (SB_FRAC_BITS + 1);
+    const int64_t half = one / 2;
     EXPECT_EQ(round_sample(1000 * one), 1000);
     EXPECT_EQ(round_sample(40000 * one), 32767);
     EXPECT_EQ(round_sample(-40000 * one), -32768);
-    EXPECT_EQ(round_sample((int64_t{1} << 23) - 1), 0);
-    EXPECT_EQ(round_sample(int64_t{1} << 23), 1);
-    EXPECT_EQ(round_sample(-(int64_t{1} << 23)), 0);
-    EXPECT_EQ(round_sample(-(int64_t{1} << 23) - 1), -1);
+    EXPECT_EQ(round_sample(half - 1), 0);
+    EXPECT_EQ(round_sample(half), 1);
+    EXPECT_EQ(round_sample(-half), 0);
+    EXPECT_EQ(round_sample(-half - 1), -1);
+    EXPECT_EQ(round_sample(7 * one + half), 8);
 }
 
 TEST_F(SynthTest, SilenceAfterSilenceGivesZerosAndTheRingTurnsOnce)
@@ -74,6 +81,63 @@ TEST_F(SynthTest, SilenceAfterSilenceGivesZerosAndTheRingTurnsOnce)
     }
     EXPECT_EQ(s->synth_buf_offset[1], 0);
     EXPECT_EQ(s->synth_buf_offset[0], 0);
+}
+
+// Runs 64 time slots of random sub-band samples through synth_filter on one kernel path.
+std::vector<short> synthesize(const char* path, uint32_t seed, bool extreme)
+{
+    EXPECT_EQ(mpaudec_use_kernels(path), 0) << path;
+    std::mt19937 rng(seed);
+    auto s = std::make_unique<MPADecodeContext>();
+    std::vector<short> out(64 * 64);
+    for (int slot = 0; slot < 64; ++slot) {
+        for (int ch = 0; ch < 2; ++ch) {
+            int32_t sb[32];
+            for (int32_t& v : sb) {
+                const int32_t r = static_cast<int32_t>(rng());
+                // Extreme: the whole 32-bit range and its ends, as corrupt streams can give.
+                v = extreme ? (rng() % 5 == 0 ? (r < 0 ? INT32_MIN : INT32_MAX) : r) : r >> 6;
+            }
+            synth_filter(s.get(), ch, out.data() + 64 * slot + ch, 2, sb);
+        }
+    }
+    return out;
+}
+
+TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
+{
+    const std::string chosen = mpaudec_kernels();
+    int paths = 0;
+    for (bool extreme : {false, true}) {
+        const std::vector<short> reference = synthesize("scalar", 5, extreme);
+        EXPECT_NE(std::count(reference.begin(), reference.end(), 0), std::ptrdiff_t(reference.size()));
+        for (const char* path : {"sse2", "avx2"}) {
+            if (mpaudec_use_kernels(path) != 0)
+                continue;
+            ++paths;
+            EXPECT_TRUE(synthesize(path, 5, extreme) == reference) << path << (extreme ? " on extreme input" : "");
+        }
+    }
+    EXPECT_EQ(mpaudec_use_kernels(chosen.c_str()), 0);
+#if defined(__x86_64__)
+    EXPECT_EQ(paths, __builtin_cpu_supports("avx2") ? 4 : 2);
+#endif
+}
+
+TEST_F(SynthTest, TheFastestPathIsChosenAndUnknownPathsAreRefused)
+{
+#if defined(__x86_64__)
+    EXPECT_STREQ(mpaudec_kernels(), __builtin_cpu_supports("avx2") ? "avx2" : "scalar");
+#else
+    EXPECT_STREQ(mpaudec_kernels(), "scalar");
+    EXPECT_EQ(mpaudec_use_kernels("sse2"), -1);
+#endif
+    const std::string chosen = mpaudec_kernels();
+    EXPECT_EQ(mpaudec_use_kernels("neon9"), -1);
+    EXPECT_EQ(mpaudec_kernels(), chosen) << "a refused path leaves the choice alone";
+    EXPECT_EQ(mpaudec_use_kernels("scalar"), 0);
+    EXPECT_STREQ(mpaudec_kernels(), "scalar");
+    EXPECT_EQ(mpaudec_use_kernels(chosen.c_str()), 0);
 }
 
 TEST_F(SynthTest, IntPowGivesTheDocumentedMantissasAndExponents)

@@ -1,0 +1,95 @@
+// synth_kernels.h — the synthesis window's inner loop, written once over lanes.h and instantiated
+// per instruction set (synth.cpp: portable and SSE2; synth_avx2.cpp: AVX2).
+#pragma once
+
+#include <cstdint>
+
+#include "lanes.h"
+
+// The windowed sums of one time slot, in four runs of 16 lanes. With b the history at the
+// current offset, run p lane l sums, over the 8 taps t, synth_window_runs[p][t][l] ×
+// b[SYNTH_RUN_BASE[p] + 64 t + l]. Output j < 16 is run 0 lane j plus run 1 lane 15 - j;
+// output 32 - j (j = 1..16) is run 2 lane j - 1 plus run 3 lane 16 - j. Every lane reads
+// consecutive history, so a vector of lanes is one plain load.
+extern int32_t synth_window_runs[4][8][16];
+constexpr int SYNTH_RUN_BASE[4] = {16, 33, 17, 32};
+
+using WindowSums = void (*)(const int32_t* b, int64_t sums[4][16]);
+
+// The 32-point DCT as two butterfly passes and three small matrices of cosines with
+// DCT_COEF_BITS fraction bits (row n, column k): every output is one exact sum, rounded once.
+// odd16: cos((2n + 1)(2k + 1)π/64); odd8: cos((2n + 1)(2k + 1)π/32); even8: cos((2n + 1)kπ/16).
+constexpr int DCT_COEF_BITS = 28;
+struct DctMatrices {
+    int32_t odd16[16][16];
+    int32_t odd8[8][8];
+    int32_t even8[8][8];
+};
+extern DctMatrices dct_matrices;
+
+using Dct32 = void (*)(int32_t* out, const int32_t* in);
+
+namespace {
+
+template <class L>
+inline void window_sums_with(const int32_t* b, int64_t sums[4][16])
+{
+    for (int p = 0; p < 4; ++p) {
+        for (int l = 0; l < 16; l += L::LANES) {
+            typename L::Acc acc = L::zero();
+            for (int t = 0; t < 8; ++t)
+                acc = L::mul_add(acc, L::load(synth_window_runs[p][t] + l), L::load(b + SYNTH_RUN_BASE[p] + 64 * t + l));
+            L::store(sums[p] + l, acc);
+        }
+    }
+}
+
+// out[k] = Σ over n of m[n][k] × v[n], rounded to the inputs' fraction bits.
+template <class L, int N>
+inline void dct_matrix_times(const int32_t (&m)[N][N], const int32_t* v, int32_t* out)
+{
+    for (int k = 0; k < N; k += L::LANES) {
+        typename L::Acc acc = L::zero();
+        for (int n = 0; n < N; ++n)
+            acc = L::mul_add(acc, L::load(m[n] + k), L::splat(v[n]));
+        L::template store_rounded<DCT_COEF_BITS>(out + k, acc);
+    }
+}
+
+// Sums and differences wrap rather than overflow: corrupt streams can carry any value.
+inline int32_t wrap_add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+inline int32_t wrap_sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+
+// out[k] = Σ over n of in[n] cos((2n + 1)kπ/64): sums and differences of mirrored inputs split
+// the transform into the odd outputs, the outputs 4k + 2 and the outputs 4k.
+template <class L>
+inline void dct32_with(int32_t* out, const int32_t* in)
+{
+    int32_t sum[16], diff[16], sum2[8], diff2[8];
+    for (int n = 0; n < 16; ++n) {
+        sum[n] = wrap_add(in[n], in[31 - n]);
+        diff[n] = wrap_sub(in[n], in[31 - n]);
+    }
+    for (int n = 0; n < 8; ++n) {
+        sum2[n] = wrap_add(sum[n], sum[15 - n]);
+        diff2[n] = wrap_sub(sum[n], sum[15 - n]);
+    }
+    int32_t odd[16], twos[8], fours[8];
+    dct_matrix_times<L>(dct_matrices.odd16, diff, odd);
+    dct_matrix_times<L>(dct_matrices.odd8, diff2, twos);
+    dct_matrix_times<L>(dct_matrices.even8, sum2, fours);
+    for (int k = 0; k < 16; ++k)
+        out[2 * k + 1] = odd[k];
+    for (int k = 0; k < 8; ++k) {
+        out[4 * k + 2] = twos[k];
+        out[4 * k] = fours[k];
+    }
+}
+
+}  // namespace
+
+#if defined(__x86_64__)
+// Call only where the CPU has AVX2.
+void window_sums_avx2(const int32_t* b, int64_t sums[4][16]);
+void dct32_avx2(int32_t* out, const int32_t* in);
+#endif
