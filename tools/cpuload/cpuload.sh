@@ -25,21 +25,9 @@ for tool in Xvfb xdotool; do
 done
 [[ -x "$binary" ]] || { echo "cpuload.sh: no game binary at $binary" >&2; exit 1; }
 
-scratch=$(mktemp -d)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  [[ -n "$game_pid" ]] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+source tools/xvfb/xvfb.sh
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$scratch/display" > /dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$scratch/display" ]] && break; sleep 0.1; done
-[[ -s "$scratch/display" ]] || { echo "cpuload.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$scratch/display")"
+start_xvfb cpuload.sh
 export XDG_DATA_HOME="$scratch/data"
 
 # A 12 x 12 room walled all round; $1 is what follows the grid (actors, stocks).

@@ -25,15 +25,7 @@ done
 deb=$(tools/package/build.sh "$build" | tail -1)
 [[ -f "$deb" ]] || { echo "check.sh: no package built" >&2; exit 1; }
 
-scratch=$(mktemp -d)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  [[ -n "$game_pid" ]] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+source tools/xvfb/xvfb.sh
 
 # --- the package as a whole ---------------------------------------------------------------
 if lintian --fail-on error "$deb" > "$scratch/lintian" 2>&1; then
@@ -84,11 +76,7 @@ grep -qx 'Categories=Game;LogicGame;' "$root/usr/share/applications/veilwalker.d
   fail "the menu entry is not in Game and LogicGame"
 
 # --- the unpacked game, started from another folder through a link ------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$scratch/display" > /dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$scratch/display" ]] && break; sleep 0.1; done
-[[ -s "$scratch/display" ]] || { echo "check.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$scratch/display")"
+start_xvfb check.sh
 
 mkdir -p "$scratch/elsewhere/bin"
 ln -s "$root/usr/games/veilwalker" "$scratch/elsewhere/bin/veilwalker"

@@ -31,22 +31,9 @@ if [[ ${#levels[@]} -eq 0 ]]; then
   levels=(0 "$((10#$last))")
 fi
 
-scratch=$(mktemp -d)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-  [[ -n "$game_pid" ]] && kill "$game_pid" 2> /dev/null && wait "$game_pid" 2> /dev/null
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+source tools/xvfb/xvfb.sh
 
-# Xvfb picks a free display and writes its number to the file we give it.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$scratch/display" > /dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$scratch/display" ]] && break; sleep 0.1; done
-[[ -s "$scratch/display" ]] || { echo "take.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$scratch/display")"
+start_xvfb take.sh
 
 export XDG_DATA_HOME="$scratch/data"
 mkdir -p "$XDG_DATA_HOME/veilwalker"
