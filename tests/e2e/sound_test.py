@@ -21,103 +21,15 @@ import sys
 import tempfile
 import time
 
+from gameHarness import Failure, Game, start_xvfb
+
 SKIP = 77
 RATE = 44100
-WAIT_S = 30
 # The mixer plays the music at 5/8 of its level, rounding down.
 MUSIC_GAIN_NUM, MUSIC_GAIN_SHIFT = 5, 3
 
 # Three by three floor squares and an exit; the player in the middle, nobody else.
 LEVEL = "3,3,\n0,0,0,\n0,0,0,\n0,0,4,\n999,\n1,1,0,\n999,\n999,\n999,\n999,\n0,0,0,0\n"
-
-
-class Failure(Exception):
-    pass
-
-
-def start_xvfb():
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp", "-noreset"],
-                            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    number = b""
-    deadline = time.monotonic() + WAIT_S
-    with os.fdopen(read_fd, "rb", buffering=0) as pipe:
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = pipe.read(16)
-            if not chunk:
-                break
-            number += chunk
-    if not number.strip():
-        xvfb.kill()
-        raise Failure("Xvfb did not report a display")
-    return xvfb, ":" + number.decode().strip()
-
-
-class Game:
-    def __init__(self, binary, workdir, env):
-        self.env = env
-        self.err_path = os.path.join(workdir, "stderr.txt")
-        self.out_path = os.path.join(workdir, "stdout.txt")
-        with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self.proc = subprocess.Popen([binary], cwd=workdir, env=env, stdin=subprocess.DEVNULL,
-                                         stdout=out, stderr=err)
-        self.window = self.find_window()
-
-    def xdotool(self, *args):
-        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, timeout=WAIT_S,
-                              check=True).stdout
-
-    def find_window(self):
-        deadline = time.monotonic() + WAIT_S
-        while time.monotonic() < deadline:
-            if self.proc.poll() is not None:
-                raise Failure(f"the game ended before its window appeared (status {self.proc.returncode}); "
-                              f"stderr: {self.stderr()!r}")
-            try:
-                ids = self.xdotool("search", "--sync", "--onlyvisible", "--name", "^Veilwalker$").split()
-                if ids:
-                    window = ids[0].decode()
-                    self.xdotool("mousemove", "--window", window, "400", "300")
-                    self.xdotool("windowfocus", "--sync", window)
-                    return window
-            except subprocess.TimeoutExpired:
-                pass
-        raise Failure("no window titled Veilwalker appeared")
-
-    def key(self, name):
-        self.xdotool("key", name)
-
-    def stdout(self):
-        with open(self.out_path, "rb") as f:
-            return f.read().decode(errors="replace")
-
-    def stderr(self):
-        with open(self.err_path, "rb") as f:
-            return f.read().decode(errors="replace")
-
-    def wait_for_output(self, text):
-        deadline = time.monotonic() + WAIT_S
-        while time.monotonic() < deadline:
-            if text in self.stdout():
-                return
-            time.sleep(0.05)
-        raise Failure(f"standard output never showed {text!r}; it holds {self.stdout()!r}")
-
-    def quit(self):
-        self.key("q")
-        try:
-            status = self.proc.wait(timeout=WAIT_S)
-        except subprocess.TimeoutExpired:
-            raise Failure("q did not end the game")
-        if status != 0:
-            raise Failure(f"q ended the game with status {status}; stderr: {self.stderr()!r}")
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
 
 
 def read_s16(path):
@@ -164,18 +76,17 @@ def first_loud(samples, threshold):
     return None
 
 
-def music(binary, mp3decode, repo, workdir, env):
+def music(binary, mp3decode, repo, workdir, display):
     disk = os.path.join(workdir, "audio.raw")
-    env = dict(env, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=disk)
-    game = Game(binary, workdir, env)
+    game = Game(binary, workdir, display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=disk)
     try:
         time.sleep(1.0)       # the title, quiet
-        game.key("x")         # leaves the title; does nothing on the board
+        game.keys("x")         # leaves the title; does nothing on the board
         game.wait_for_output("fo: 0")
         time.sleep(3.0)
-        game.key("m")
+        game.keys("m")
         time.sleep(2.0)
-        game.key("m")
+        game.keys("m")
         time.sleep(2.5)
         game.quit()
     finally:
@@ -229,13 +140,12 @@ def music(binary, mp3decode, repo, workdir, env):
     check(after + RATE // 10, end - after - RATE // 5, "after the mute (the music ran on)")
 
 
-def nodevice(binary, repo, workdir, env):
-    env = dict(env, SDL_AUDIODRIVER="no_such_driver")
-    game = Game(binary, workdir, env)
+def nodevice(binary, repo, workdir, display):
+    game = Game(binary, workdir, display, SDL_AUDIODRIVER="no_such_driver")
     try:
-        game.key("x")
+        game.keys("x")
         game.wait_for_output("fo: 0")
-        game.key("m")
+        game.keys("m")
         game.wait_for_output("fo: 0, db: 0, cl: 0, fk: 0\nfo: 0")
         game.quit()
     finally:
@@ -266,11 +176,10 @@ def main():
         with open(os.path.join(workdir, "assets", "levels", "level00.txt"), "w") as f:
             f.write(LEVEL)
         xvfb, display = start_xvfb()
-        env = dict(os.environ, DISPLAY=display)
         if scenario == "music":
-            music(binary, mp3decode, repo, workdir, env)
+            music(binary, mp3decode, repo, workdir, display)
         else:
-            nodevice(binary, repo, workdir, env)
+            nodevice(binary, repo, workdir, display)
         print(f"{scenario}: passed")
         return 0
     except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
