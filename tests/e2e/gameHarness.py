@@ -148,3 +148,14 @@ def start_xvfb():
         xvfb.kill()
         raise Failure("Xvfb did not report a display")
     return xvfb, ":" + number.decode().strip()
+
+
+def stop_xvfb(xvfb):
+    if xvfb is None:
+        return
+    xvfb.terminate()
+    try:
+        xvfb.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        xvfb.kill()
+        xvfb.wait()

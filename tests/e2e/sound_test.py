@@ -21,7 +21,7 @@ import sys
 import tempfile
 import time
 
-from gameHarness import Failure, Game, start_xvfb
+from gameHarness import Failure, Game, start_xvfb, stop_xvfb
 
 SKIP = 77
 RATE = 44100
@@ -186,13 +186,7 @@ def main():
         print(f"FAILED: {e}")
         return 1
     finally:
-        if xvfb is not None:
-            xvfb.terminate()
-            try:
-                xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                xvfb.kill()
-                xvfb.wait()
+        stop_xvfb(xvfb)
         shutil.rmtree(workdir, ignore_errors=True)
 
 

@@ -21,7 +21,7 @@ import tempfile
 import time
 import zlib
 
-from gameHarness import WIN_H, WIN_W, Failure, Game, start_xvfb
+from gameHarness import WIN_H, WIN_W, Failure, Game, start_xvfb, stop_xvfb
 
 SKIP = 77
 BOARD_W, BOARD_H = 8, 6           # squares of 96 x 96 pixels in the 800 x 600 window
@@ -497,13 +497,7 @@ def main():
             for name, screen in snapshots.items():
                 with open(os.path.join(keep, f"{sys.argv[2]}-{name}.ppm"), "wb") as f:
                     f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
-        if xvfb is not None:
-            xvfb.terminate()
-            try:
-                xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                xvfb.kill()
-                xvfb.wait()
+        stop_xvfb(xvfb)
         shutil.rmtree(workdir, ignore_errors=True)
 
 
