@@ -29,6 +29,26 @@ extern DctMatrices dct_matrices;
 
 using Dct32 = void (*)(int32_t* out, const int32_t* in);
 
+// The 32 samples of one time slot from its window sums (SB_FRAC_BITS + 16 fraction bits):
+// sample j < 16 is sums[0][j] + sums[1][15 - j], sample 16 + j is sums[3][j] + sums[2][15 - j],
+// each rounded half up to 16 bits and clamped, written every incr shorts.
+using SynthOutput = void (*)(const int64_t sums[4][16], short* samples, int incr);
+constexpr int SYNTH_OUT_SHIFT = 28;   // one output step is 2^-15
+
+inline short round_synth_sample(int64_t sum)
+{
+    const int64_t v = (sum + (int64_t{1} << (SYNTH_OUT_SHIFT - 1))) >> SYNTH_OUT_SHIFT;
+    return static_cast<short>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v));
+}
+
+inline void synth_output_scalar(const int64_t sums[4][16], short* samples, int incr)
+{
+    for (int j = 0; j < 16; ++j) {
+        samples[j * incr] = round_synth_sample(sums[0][j] + sums[1][15 - j]);
+        samples[(16 + j) * incr] = round_synth_sample(sums[3][j] + sums[2][15 - j]);
+    }
+}
+
 namespace {
 
 template <class L>
@@ -92,4 +112,5 @@ inline void dct32_with(int32_t* out, const int32_t* in)
 // Call only where the CPU has AVX2.
 void window_sums_avx2(const int32_t* b, int64_t sums[4][16]);
 void dct32_avx2(int32_t* out, const int32_t* in);
+void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr);
 #endif
