@@ -18,6 +18,7 @@ MPA_INT window[512];
 WindowSums window_sums = nullptr;
 Dct32 dct32_kernel = nullptr;
 SynthOutput synth_output = nullptr;
+Antialias antialias_kernel = nullptr;
 const char* kernels_name = nullptr;
 
 void window_sums_scalar(const int32_t* b, int64_t sums[4][16]) { window_sums_with<ScalarLanes>(b, sums); }
@@ -85,6 +86,7 @@ int mpaudec_use_kernels(const char* name)
         window_sums = window_sums_scalar;
         dct32_kernel = dct32_scalar;
         synth_output = synth_output_scalar;
+        antialias_kernel = antialias_scalar;
         kernels_name = "scalar";
         return 0;
     }
@@ -93,6 +95,7 @@ int mpaudec_use_kernels(const char* name)
         window_sums = window_sums_sse2;
         dct32_kernel = dct32_sse2;
         synth_output = synth_output_scalar;
+        antialias_kernel = antialias_scalar;
         kernels_name = "sse2";
         return 0;
     }
@@ -100,6 +103,7 @@ int mpaudec_use_kernels(const char* name)
         window_sums = window_sums_avx2;
         dct32_kernel = dct32_avx2;
         synth_output = synth_output_avx2;
+        antialias_kernel = antialias_avx2;
         kernels_name = "avx2";
         return 0;
     }
@@ -110,6 +114,11 @@ int mpaudec_use_kernels(const char* name)
 const char* mpaudec_kernels()
 {
     return kernels_name;
+}
+
+void antialias(int32_t* x, int last, const int32_t csa[8][2])
+{
+    antialias_kernel(x, last, csa);
 }
 
 void dct32(int32_t* out, int32_t* in)

@@ -142,6 +142,50 @@ TEST(SynthOutput, PairsTheSumsAndTheVectorBodyRoundsAndClampsLikeThePortableOne)
     }
 }
 
+TEST(Antialias, ButterfliesMeetAtEachBoundaryAndTheVectorBodyMatchesThePortableOne)
+{
+    // cs = 0.5, ca = 0.25 on every pair: lines 18b - 1 - j and 18b + j (j < 8) become
+    // a/2 - c/4 and c/2 + a/4; lines 8 and 9 of a sub-band and boundaries past `last` stay.
+    int32_t csa[8][2];
+    for (auto& pair : csa) {
+        pair[0] = 1 << 22;
+        pair[1] = 1 << 21;
+    }
+    std::vector<int32_t> lines(576);
+    for (int i = 0; i < 576; ++i)
+        lines[i] = 4 * (i + 1);
+    std::vector<int32_t> x = lines;
+    antialias_scalar(x.data(), 2, csa);
+    for (int i = 0; i < 576; ++i) {
+        const int b = (i + 9) / 18, below = 18 * b - 1 - i, above = i - 18 * b;
+        int32_t expected = lines[i];
+        if (b >= 1 && b <= 2 && below >= 0 && below < 8)
+            expected = lines[i] / 2 - lines[18 * b + below] / 4;
+        else if (b >= 1 && b <= 2 && above >= 0 && above < 8)
+            expected = lines[i] / 2 + lines[18 * b - 1 - above] / 4;
+        EXPECT_EQ(x[i], expected) << i;
+    }
+#if defined(__x86_64__)
+    if (!__builtin_cpu_supports("avx2"))
+        GTEST_SKIP() << "no AVX2";
+    // Full-range lines and coefficients, rounding ties included, on every boundary count.
+    std::mt19937 rng(11);
+    for (int last = 0; last <= 31; ++last) {
+        for (auto& pair : csa) {
+            pair[0] = static_cast<int32_t>(rng() % (1u << 24)) - (1 << 23);
+            pair[1] = static_cast<int32_t>(rng() % (1u << 24)) - (1 << 23);
+        }
+        for (auto& v : lines)
+            v = last % 2 ? static_cast<int32_t>(rng()) : static_cast<int32_t>(rng() % 64) - 32;
+        std::vector<int32_t> portable = lines, vector = lines;
+        antialias_scalar(portable.data(), last, csa);
+        antialias_avx2(vector.data(), last, csa);
+        ASSERT_TRUE(vector == portable) << "last boundary " << last;
+        EXPECT_EQ(portable == lines, last == 0) << last;
+    }
+#endif
+}
+
 TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
 {
     const std::string chosen = mpaudec_kernels();
