@@ -751,19 +751,7 @@ void compute_antialias(const MPADecodeContext*, GranuleDef* g)
     const int needed = (end + 7) / 18;
     if (needed < last_boundary)
         last_boundary = needed;
-    int32_t* x = g->sb_hybrid;
-    for (int b = 1; b <= last_boundary; ++b) {
-        int32_t* lo = x + 18 * b - 1;
-        int32_t* hi = x + 18 * b;
-        for (int j = 0; j < 8; ++j) {
-            const int64_t a = lo[-j];
-            const int64_t c = hi[j];
-            const int64_t cs = csa_table[j][0];
-            const int64_t ca = csa_table[j][1];
-            lo[-j] = static_cast<int32_t>((a * cs - c * ca + (1 << 22)) >> FRAC_BITS);
-            hi[j] = static_cast<int32_t>((c * cs + a * ca + (1 << 22)) >> FRAC_BITS);
-        }
-    }
+    antialias(g->sb_hybrid, last_boundary, csa_table);
 }
 
 void imdct36(int32_t out[36], const int32_t in[18])

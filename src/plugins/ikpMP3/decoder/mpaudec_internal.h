@@ -92,6 +92,8 @@ extern const uint8_t* const alloc_tables[5];       // layer II: per sub-band, bi
 // Synthesis filter bank and x^(4/3) (synth.cpp).
 void synth_init();
 void dct32(int32_t* out, int32_t* in);   // destroys in
+// Layer III alias reduction over boundaries 1..last of 576 lines, on the chosen kernels.
+void antialias(int32_t* x, int last, const int32_t csa[8][2]);
 int round_sample(int64_t sum);          // window sum (SB_FRAC_BITS + 16 fraction bits) to 16 bits
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples);
 void int_pow_init();

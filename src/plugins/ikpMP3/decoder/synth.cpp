@@ -17,6 +17,8 @@ MPA_INT window[512];
 // mpaudec_use_kernels.
 WindowSums window_sums = nullptr;
 Dct32 dct32_kernel = nullptr;
+SynthOutput synth_output = nullptr;
+Antialias antialias_kernel = nullptr;
 const char* kernels_name = nullptr;
 
 void window_sums_scalar(const int32_t* b, int64_t sums[4][16]) { window_sums_with<ScalarLanes>(b, sums); }
@@ -40,17 +42,8 @@ bool cpu_has_avx2()
 int dev_4_3_coefs[13];
 constexpr int pow_mult3[3] = {16777216, 21137967, 26632170};   // 1, 2^(1/3), 2^(2/3)
 
-inline int round_to_16(int64_t sum)
-{
-    // The window has 16 fraction bits; one output step is 2^-15.
-    constexpr int SHIFT = SB_FRAC_BITS + 16 - 15;
-    const int64_t v = (sum + (int64_t{1} << (SHIFT - 1))) >> SHIFT;
-    if (v < -32768)
-        return -32768;
-    if (v > 32767)
-        return 32767;
-    return static_cast<int>(v);
-}
+// The window has 16 fraction bits; one output step is 2^-15.
+static_assert(SYNTH_OUT_SHIFT == SB_FRAC_BITS + 16 - 15);
 
 }  // namespace
 
@@ -92,6 +85,8 @@ int mpaudec_use_kernels(const char* name)
     if (std::strcmp(name, "scalar") == 0) {
         window_sums = window_sums_scalar;
         dct32_kernel = dct32_scalar;
+        synth_output = synth_output_scalar;
+        antialias_kernel = antialias_scalar;
         kernels_name = "scalar";
         return 0;
     }
@@ -99,12 +94,16 @@ int mpaudec_use_kernels(const char* name)
     if (std::strcmp(name, "sse2") == 0) {
         window_sums = window_sums_sse2;
         dct32_kernel = dct32_sse2;
+        synth_output = synth_output_scalar;
+        antialias_kernel = antialias_scalar;
         kernels_name = "sse2";
         return 0;
     }
     if (std::strcmp(name, "avx2") == 0 && cpu_has_avx2()) {
         window_sums = window_sums_avx2;
         dct32_kernel = dct32_avx2;
+        synth_output = synth_output_avx2;
+        antialias_kernel = antialias_avx2;
         kernels_name = "avx2";
         return 0;
     }
@@ -117,6 +116,11 @@ const char* mpaudec_kernels()
     return kernels_name;
 }
 
+void antialias(int32_t* x, int last, const int32_t csa[8][2])
+{
+    antialias_kernel(x, last, csa);
+}
+
 void dct32(int32_t* out, int32_t* in)
 {
     dct32_kernel(out, in);
@@ -124,7 +128,7 @@ void dct32(int32_t* out, int32_t* in)
 
 int round_sample(int64_t sum)
 {
-    return round_to_16(sum);
+    return round_synth_sample(sum);
 }
 
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples)
@@ -141,10 +145,7 @@ void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t
 
     int64_t sums[4][16];
     window_sums(b, sums);
-    for (int j = 0; j < 16; ++j)
-        samples[j * incr] = static_cast<short>(round_to_16(sums[0][j] + sums[1][15 - j]));
-    for (int j = 1; j <= 16; ++j)
-        samples[(32 - j) * incr] = static_cast<short>(round_to_16(sums[2][j - 1] + sums[3][16 - j]));
+    synth_output(sums, samples, incr);
 
     s->synth_buf_offset[ch] = (offset - 32) & (SYNTH_RING_SIZE - 1);
 }

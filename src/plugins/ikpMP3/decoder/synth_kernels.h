@@ -29,6 +29,47 @@ extern DctMatrices dct_matrices;
 
 using Dct32 = void (*)(int32_t* out, const int32_t* in);
 
+// The 32 samples of one time slot from its window sums (SB_FRAC_BITS + 16 fraction bits):
+// sample j < 16 is sums[0][j] + sums[1][15 - j], sample 16 + j is sums[3][j] + sums[2][15 - j],
+// each rounded half up to 16 bits and clamped, written every incr shorts.
+using SynthOutput = void (*)(const int64_t sums[4][16], short* samples, int incr);
+constexpr int SYNTH_OUT_SHIFT = 28;   // one output step is 2^-15
+
+inline short round_synth_sample(int64_t sum)
+{
+    const int64_t v = (sum + (int64_t{1} << (SYNTH_OUT_SHIFT - 1))) >> SYNTH_OUT_SHIFT;
+    return static_cast<short>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v));
+}
+
+inline void synth_output_scalar(const int64_t sums[4][16], short* samples, int incr)
+{
+    for (int j = 0; j < 16; ++j) {
+        samples[j * incr] = round_synth_sample(sums[0][j] + sums[1][15 - j]);
+        samples[(16 + j) * incr] = round_synth_sample(sums[3][j] + sums[2][15 - j]);
+    }
+}
+
+// Alias reduction across the sub-band boundaries 1..last of one granule's 576 lines: at boundary
+// b the eight lines on either side pair up as butterflies with coefficients csa[j] = {cs, ca}
+// (23 fraction bits), each result rounded half up and kept to its low 32 bits.
+using Antialias = void (*)(int32_t* x, int last, const int32_t csa[8][2]);
+
+inline void antialias_scalar(int32_t* x, int last, const int32_t csa[8][2])
+{
+    for (int b = 1; b <= last; ++b) {
+        int32_t* lo = x + 18 * b - 1;
+        int32_t* hi = x + 18 * b;
+        for (int j = 0; j < 8; ++j) {
+            const int64_t a = lo[-j];
+            const int64_t c = hi[j];
+            const int64_t cs = csa[j][0];
+            const int64_t ca = csa[j][1];
+            lo[-j] = static_cast<int32_t>((a * cs - c * ca + (1 << 22)) >> 23);
+            hi[j] = static_cast<int32_t>((c * cs + a * ca + (1 << 22)) >> 23);
+        }
+    }
+}
+
 namespace {
 
 template <class L>
@@ -92,4 +133,6 @@ inline void dct32_with(int32_t* out, const int32_t* in)
 // Call only where the CPU has AVX2.
 void window_sums_avx2(const int32_t* b, int64_t sums[4][16]);
 void dct32_avx2(int32_t* out, const int32_t* in);
+void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr);
+void antialias_avx2(int32_t* x, int last, const int32_t csa[8][2]);
 #endif

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mpaudec_internal.h"
+#include "synth_kernels.h"
 
 namespace {
 
@@ -102,6 +103,87 @@ std::vector<short> synthesize(const char* path, uint32_t seed, bool extreme)
         }
     }
     return out;
+}
+
+TEST(SynthOutput, PairsTheSumsAndTheVectorBodyRoundsAndClampsLikeThePortableOne)
+{
+    // Ties either side of zero, steps around the clamps and sums near the largest a window can
+    // give (2^52), each sample built from two sums that differ so a swapped pair shows.
+    const int64_t one = int64_t{1} << SYNTH_OUT_SHIFT;
+    const int64_t edges[] = {0, one / 2, one / 2 - 1, -one / 2, -one / 2 - 1, 32767 * one + one / 2 - 1,
+                             32767 * one + one / 2, -32768 * one - one / 2, -32768 * one - one / 2 - 1,
+                             int64_t{1} << 52, -(int64_t{1} << 52), 1234567 * one / 3};
+    std::mt19937_64 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        int64_t sums[4][16];
+        for (int p = 0; p < 4; ++p)
+            for (int l = 0; l < 16; ++l)
+                sums[p][l] = round < 100 ? edges[rng() % std::size(edges)] / 2 + int64_t(rng() % 3) - 1
+                                         : static_cast<int64_t>(rng() >> 12) - (int64_t{1} << 51);
+        for (int incr : {1, 2}) {
+            std::vector<short> portable(64, 99);
+            synth_output_scalar(sums, portable.data(), incr);
+            for (int j = 0; j < 16; ++j) {
+                ASSERT_EQ(portable[j * incr], round_sample(sums[0][j] + sums[1][15 - j])) << j;
+                ASSERT_EQ(portable[(32 - j - 1) * incr], round_sample(sums[2][j] + sums[3][15 - j])) << j;
+            }
+            if (incr == 2)
+            {
+                EXPECT_EQ(std::count(portable.begin(), portable.end(), 99), 32) << "every other short stays";
+            }
+#if defined(__x86_64__)
+            if (__builtin_cpu_supports("avx2")) {
+                std::vector<short> vector(64, 99);
+                synth_output_avx2(sums, vector.data(), incr);
+                ASSERT_TRUE(vector == portable) << "round " << round << ", every " << incr;
+            }
+#endif
+        }
+    }
+}
+
+TEST(Antialias, ButterfliesMeetAtEachBoundaryAndTheVectorBodyMatchesThePortableOne)
+{
+    // cs = 0.5, ca = 0.25 on every pair: lines 18b - 1 - j and 18b + j (j < 8) become
+    // a/2 - c/4 and c/2 + a/4; lines 8 and 9 of a sub-band and boundaries past `last` stay.
+    int32_t csa[8][2];
+    for (auto& pair : csa) {
+        pair[0] = 1 << 22;
+        pair[1] = 1 << 21;
+    }
+    std::vector<int32_t> lines(576);
+    for (int i = 0; i < 576; ++i)
+        lines[i] = 4 * (i + 1);
+    std::vector<int32_t> x = lines;
+    antialias_scalar(x.data(), 2, csa);
+    for (int i = 0; i < 576; ++i) {
+        const int b = (i + 9) / 18, below = 18 * b - 1 - i, above = i - 18 * b;
+        int32_t expected = lines[i];
+        if (b >= 1 && b <= 2 && below >= 0 && below < 8)
+            expected = lines[i] / 2 - lines[18 * b + below] / 4;
+        else if (b >= 1 && b <= 2 && above >= 0 && above < 8)
+            expected = lines[i] / 2 + lines[18 * b - 1 - above] / 4;
+        EXPECT_EQ(x[i], expected) << i;
+    }
+#if defined(__x86_64__)
+    if (!__builtin_cpu_supports("avx2"))
+        GTEST_SKIP() << "no AVX2";
+    // Full-range lines and coefficients, rounding ties included, on every boundary count.
+    std::mt19937 rng(11);
+    for (int last = 0; last <= 31; ++last) {
+        for (auto& pair : csa) {
+            pair[0] = static_cast<int32_t>(rng() % (1u << 24)) - (1 << 23);
+            pair[1] = static_cast<int32_t>(rng() % (1u << 24)) - (1 << 23);
+        }
+        for (auto& v : lines)
+            v = last % 2 ? static_cast<int32_t>(rng()) : static_cast<int32_t>(rng() % 64) - 32;
+        std::vector<int32_t> portable = lines, vector = lines;
+        antialias_scalar(portable.data(), last, csa);
+        antialias_avx2(vector.data(), last, csa);
+        ASSERT_TRUE(vector == portable) << "last boundary " << last;
+        EXPECT_EQ(portable == lines, last == 0) << last;
+    }
+#endif
 }
 
 TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
