@@ -20,8 +20,6 @@ const uint16_t mpa_freq_tab[3] = {44100, 48000, 32000};
 
 namespace {
 
-int init = 0;   // the shared tables exist
-
 // Layer II.
 constexpr int sblimit_table[5] = {27, 30, 8, 12, 30};
 constexpr int quant_steps[17] = {3, 5, 7, 9, 15, 31, 63, 127, 255, 511,
@@ -436,15 +434,17 @@ int mpaudec_init(MPAuDecContext* ctx)
     auto* s = static_cast<MPADecodeContext*>(std::calloc(1, sizeof(MPADecodeContext)));
     if (!s)
         return -1;
-    if (!init) {
+    // The shared tables are built once, by the first decoder opened on any thread; a host may
+    // open streams on several (the game's audio keeper rewinds them on its own).
+    static const int tables = [] {
         build_tables();
         synth_init();
         int_pow_init();
-        if (mp_layer3_init() < 0) {
-            std::free(s);
-            return -1;
-        }
-        init = 1;
+        return mp_layer3_init();
+    }();
+    if (tables < 0) {
+        std::free(s);
+        return -1;
     }
     s->inbuf_index = 0;
     s->inbuf = &s->inbuf1[0][BACKSTEP_SIZE];
