@@ -17,18 +17,7 @@ void SG::look() {
     // A commander reacts to nothing but the player; anything else standing in
     // its line, fakes included, only blocks its view.
     scanLineOfSight(*this, board, [&](ObjectType seen, Actor*, int, int) {
-        switch (seen) {
-        case OB_ILL:
-            return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
-        case OB_GUARD:
-        case OB_DOG:
-        case OB_SG:
-            return SightNext::Stop;
-        case OB_FOOD:
-        case OB_DEADBODY:
-        case OB_EMPTY:
-            break;
-        }
-        return SightNext::GoOn;
+        if (seen == OB_ILL) return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
+        return sightAfter(seen, board);
     });
 }
