@@ -49,6 +49,7 @@ TEST(Layer3Conformance, ReferenceStreamsDecodeToFullAccuracy)
         ASSERT_TRUE(fs::exists(bit) && fs::exists(pcm)) << name;
         const Comparison c = expectFullAccuracy(name, decodeStreamOnEveryPath(readFile(bit), name), readPcm(pcm), false);
         EXPECT_LT(c.rms, referenceRmsCeiling(name)) << name;
+        EXPECT_LT(c.rms_unclipped, 0.06) << name;
         EXPECT_LE(c.max_diff, REFERENCE_MAX_DIFF) << name;
     }
 }
