@@ -421,11 +421,8 @@ int mp_decode_frame(MPADecodeContext* s, short* samples)
     if (nb_slots < 0)
         return nb_slots;
 
-    const int channels = s->nb_channels;
-    for (int ch = 0; ch < channels; ++ch)
-        for (int slot = 0; slot < nb_slots; ++slot)
-            synth_filter(s, ch, samples + slot * 32 * channels + ch, channels, s->sb_samples[ch][slot]);
-    return nb_slots * 32 * 2 * channels;
+    synth_slots(s, samples, nb_slots);
+    return nb_slots * 32 * 2 * s->nb_channels;
 }
 
 int mpaudec_init(MPAuDecContext* ctx)

@@ -96,6 +96,8 @@ void dct32(int32_t* out, int32_t* in);   // destroys in
 void antialias(int32_t* x, int last, const int32_t csa[8][2]);
 int round_sample(int64_t sum);          // window sum (SB_FRAC_BITS + 16 fraction bits) to 16 bits
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples);
+// Every channel of time slots 0..nb_slots - 1 of sb_samples, interleaved into samples.
+void synth_slots(MPADecodeContext* s, short* samples, int nb_slots);
 void int_pow_init();
 int int_pow(int i, int* exponent);       // i^(4/3) ~ result * 2^(exponent - 23), i >= 1
 

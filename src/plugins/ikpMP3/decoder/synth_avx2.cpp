@@ -1,51 +1,190 @@
 // synth_avx2.cpp — the synthesis kernels' AVX2 instances, and the alias reduction's; this file
 // alone is compiled with AVX2.
+#include "mpaudec_internal.h"
 #include "synth_kernels.h"
 
 #if defined(__x86_64__)
 #ifndef __AVX2__
 #error "synth_avx2.cpp must be compiled with -mavx2"
 #endif
-void window_sums_avx2(const int32_t* b, int64_t sums[4][16]) { window_sums_with<Avx2Lanes>(b, sums); }
-void dct32_avx2(int32_t* out, const int32_t* in) { dct32_with<Avx2Lanes>(out, in); }
-
 namespace {
 
-// Four samples a[q] + b[3 - q], rounded; a window sum stays below 2^52 in magnitude (16 products
-// of a 32-bit value and a coefficient under 2^17), so the shifted value fits 32 bits and a logical
-// shift leaves the same low half as an arithmetic one.
-inline __m128i rounded_quad(const int64_t* a, const int64_t* b)
+inline __m256i load8(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline void store8(int32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+
+// Four exact products of v's even 32-bit elements and four widened coefficients.
+inline __m256i times(__m256i v, const int64_t* c)
 {
-    const __m256i forward = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
-    const __m256i backward = _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b)),
-                                                      _MM_SHUFFLE(0, 1, 2, 3));
-    const __m256i half = _mm256_set1_epi64x(int64_t{1} << (SYNTH_OUT_SHIFT - 1));
-    const __m256i v = _mm256_srli_epi64(_mm256_add_epi64(_mm256_add_epi64(forward, backward), half), SYNTH_OUT_SHIFT);
-    return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+    return _mm256_mul_epi32(v, _mm256_load_si256(reinterpret_cast<const __m256i*>(c)));
 }
 
-// Eight samples a[q] + b[7 - q], clamped by the saturating pack.
-inline __m128i rounded_eight(const int64_t* a, const int64_t* b)
+// Eight results in order from two vectors of 64-bit sums, one holding the even outputs and one the
+// odd: each rounded half up at bit `shift`, its low 32 bits kept. The odd sums move up by 32 - shift
+// instead of down by shift, landing in the upper halves, so one blend interleaves the two.
+template <int S>
+inline __m256i rounded_interleave(__m256i even, __m256i odd)
 {
-    return _mm_packs_epi32(rounded_quad(a, b + 4), rounded_quad(a + 4, b));
+    const __m256i half = _mm256_set1_epi64x(int64_t{1} << (S - 1));
+    return _mm256_blend_epi32(_mm256_srli_epi64(_mm256_add_epi64(even, half), S),
+                              _mm256_slli_epi64(_mm256_add_epi64(odd, half), 32 - S), 0xAA);
+}
+
+// The 32 outputs of dct32_with in four vectors, from the same exact sums.
+inline void dct32_vectors(const int32_t* in, __m256i out[4])
+{
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const __m256i a0 = load8(in);
+    const __m256i a1 = load8(in + 8);
+    const __m256i b1 = _mm256_permutevar8x32_epi32(load8(in + 16), reverse);   // in[31 - n], n = 8..15
+    const __m256i b0 = _mm256_permutevar8x32_epi32(load8(in + 24), reverse);   // in[31 - n], n < 8
+    const __m256i sum_lo = _mm256_add_epi32(a0, b0);
+    const __m256i sum_hi_reversed = _mm256_permutevar8x32_epi32(_mm256_add_epi32(a1, b1), reverse);
+    // Each value is then read broadcast to every lane.
+    alignas(32) int32_t diff[16], sum2[8], diff2[8];
+    store8(diff, _mm256_sub_epi32(a0, b0));
+    store8(diff + 8, _mm256_sub_epi32(a1, b1));
+    store8(sum2, _mm256_add_epi32(sum_lo, sum_hi_reversed));
+    store8(diff2, _mm256_sub_epi32(sum_lo, sum_hi_reversed));
+
+    const SynthWideTables& w = synth_wide_tables;
+    __m256i odd[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+    for (int n = 0; n < 16; ++n) {
+        const __m256i v = _mm256_set1_epi32(diff[n]);
+        for (int q = 0; q < 4; ++q)
+            odd[q] = _mm256_add_epi64(odd[q], times(v, w.dct_odd16[n] + 4 * q));
+    }
+    // fours: outputs 4k in the column order 0, 2, 1, 3 | 4, 6, 5, 7; twos: outputs 4k + 2, likewise.
+    __m256i fours[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
+    __m256i twos[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
+    for (int n = 0; n < 8; ++n) {
+        const __m256i s = _mm256_set1_epi32(sum2[n]);
+        const __m256i d = _mm256_set1_epi32(diff2[n]);
+        for (int h = 0; h < 2; ++h) {
+            fours[h] = _mm256_add_epi64(fours[h], times(s, w.dct_even8[n] + 4 * h));
+            twos[h] = _mm256_add_epi64(twos[h], times(d, w.dct_odd8[n] + 4 * h));
+        }
+    }
+    // That column order makes the unpacks give outputs 0, 2, 4, 6 and 8, 10, 12, 14 (and 16 on).
+    for (int h = 0; h < 2; ++h) {
+        out[2 * h] = rounded_interleave<DCT_COEF_BITS>(_mm256_unpacklo_epi64(fours[h], twos[h]), odd[2 * h]);
+        out[2 * h + 1] = rounded_interleave<DCT_COEF_BITS>(_mm256_unpackhi_epi64(fours[h], twos[h]), odd[2 * h + 1]);
+    }
+}
+
+// The four sums of one block of eight outputs (see SynthWideTables): from the forward run, the
+// even and the odd outputs in order; from the backward run, whose history runs the other way, the
+// odd outputs 7, 5, 3, 1 and the even outputs 6, 4, 2, 0.
+struct WindowBlock {
+    __m256i forward_even, forward_odd, backward_odd, backward_even;
+};
+
+inline WindowBlock window_block(const int32_t* forward, const int32_t* backward, const int64_t (*c)[4][4])
+{
+    WindowBlock s{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+    for (int t = 0; t < 8; ++t) {
+        const __m256i f = load8(forward + 64 * t);
+        const __m256i r = load8(backward + 64 * t);
+        s.forward_even = _mm256_add_epi64(s.forward_even, times(f, c[t][0]));
+        s.forward_odd = _mm256_add_epi64(s.forward_odd, times(_mm256_srli_epi64(f, 32), c[t][1]));
+        s.backward_odd = _mm256_add_epi64(s.backward_odd, times(r, c[t][2]));
+        s.backward_even = _mm256_add_epi64(s.backward_even, times(_mm256_srli_epi64(r, 32), c[t][3]));
+    }
+    return s;
+}
+
+// The block's eight samples as 32-bit values, rounded; a window sum stays below 2^52 in magnitude
+// (16 products of a 32-bit value and a coefficient under 2^17), so each fits 32 bits.
+inline __m256i block_samples(const WindowBlock& s)
+{
+    const __m256i even = _mm256_add_epi64(s.forward_even, _mm256_permute4x64_epi64(s.backward_even, _MM_SHUFFLE(0, 1, 2, 3)));
+    const __m256i odd = _mm256_add_epi64(s.forward_odd, _mm256_permute4x64_epi64(s.backward_odd, _MM_SHUFFLE(0, 1, 2, 3)));
+    return rounded_interleave<SYNTH_OUT_SHIFT>(even, odd);
+}
+
+// The saturating pack clamps; its halves come out as samples 0-3, 8-11 | 4-7, 12-15 of each 16.
+struct PackedSamples {
+    __m256i low, high;   // samples 0..15 and 16..31, in the pack's order
+};
+
+inline PackedSamples pack(const __m256i samples[4])
+{
+    return {_mm256_packs_epi32(samples[0], samples[1]), _mm256_packs_epi32(samples[2], samples[3])};
+}
+
+inline __m256i in_order(__m256i packed) { return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0)); }
+
+void store_samples(const PackedSamples& p, short* samples, int incr)
+{
+    if (incr == 1) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples), in_order(p.low));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples + 16), in_order(p.high));
+        return;
+    }
+    alignas(32) short out[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out), in_order(p.low));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out + 16), in_order(p.high));
+    for (int j = 0; j < 32; ++j)
+        samples[j * incr] = out[j];
+}
+
+// One channel's time slot, its samples packed.
+inline PackedSamples synthesize(int32_t* b, const int32_t* in)
+{
+    __m256i v[4];
+    dct32_vectors(in, v);
+    for (int i = 0; i < 4; ++i) {
+        store8(b + 8 * i, v[i]);
+        store8(b + SYNTH_RING_SIZE + 8 * i, v[i]);   // mirror: the tap reads never wrap
+    }
+    const auto& c = synth_wide_tables.window;
+    for (int i = 0; i < 4; ++i) {
+        const int j = 8 * (i % 2);
+        v[i] = block_samples(i < 2 ? window_block(b + 16 + j, b + 41 - j, c[i]) : window_block(b + 32 + j, b + 25 - j, c[i]));
+    }
+    return pack(v);
 }
 
 }  // namespace
 
+void dct32_avx2(int32_t* out, const int32_t* in)
+{
+    __m256i v[4];
+    dct32_vectors(in, v);
+    for (int i = 0; i < 4; ++i)
+        store8(out + 8 * i, v[i]);
+}
+
+void synth_slot_avx2(int32_t* b, const int32_t* in, short* samples, int incr)
+{
+    store_samples(synthesize(b, in), samples, incr);
+}
+
+void synth_pair_avx2(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples)
+{
+    const PackedSamples left = synthesize(b0, in0);
+    const PackedSamples right = synthesize(b1, in1);
+    // Unpacking the pack's order interleaves samples 0-7, 8-15 of each half in order.
+    const __m256i* halves[2][2] = {{&left.low, &right.low}, {&left.high, &right.high}};
+    for (int h = 0; h < 2; ++h) {
+        const __m256i l = *halves[h][0];
+        const __m256i r = *halves[h][1];
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples + 32 * h), _mm256_unpacklo_epi16(l, r));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples + 32 * h + 16), _mm256_unpackhi_epi16(l, r));
+    }
+}
+
+// The portable layout's window sums through the same rounding and packing, for the tests.
 void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr)
 {
-    alignas(32) short out[32];
-    _mm_store_si128(reinterpret_cast<__m128i*>(out), rounded_eight(sums[0], sums[1] + 8));
-    _mm_store_si128(reinterpret_cast<__m128i*>(out + 8), rounded_eight(sums[0] + 8, sums[1]));
-    _mm_store_si128(reinterpret_cast<__m128i*>(out + 16), rounded_eight(sums[3], sums[2] + 8));
-    _mm_store_si128(reinterpret_cast<__m128i*>(out + 24), rounded_eight(sums[3] + 8, sums[2]));
-    if (incr == 1) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples), _mm256_load_si256(reinterpret_cast<const __m256i*>(out)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples + 16), _mm256_load_si256(reinterpret_cast<const __m256i*>(out + 16)));
-        return;
+    __m256i v[4];
+    for (int i = 0; i < 4; ++i) {
+        const int64_t* f = sums[i < 2 ? 0 : 3] + 8 * (i % 2);
+        const int64_t* r = sums[i < 2 ? 1 : 2] + 8 - 8 * (i % 2);
+        const WindowBlock s{_mm256_setr_epi64x(f[0], f[2], f[4], f[6]), _mm256_setr_epi64x(f[1], f[3], f[5], f[7]),
+                            _mm256_setr_epi64x(r[0], r[2], r[4], r[6]), _mm256_setr_epi64x(r[1], r[3], r[5], r[7])};
+        v[i] = block_samples(s);
     }
-    for (int j = 0; j < 32; ++j)
-        samples[j * incr] = out[j];
+    store_samples(pack(v), samples, incr);
 }
 
 namespace {
