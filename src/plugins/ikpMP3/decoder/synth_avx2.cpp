@@ -12,6 +12,13 @@ namespace {
 inline __m256i load8(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 inline void store8(int32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
+// GCC regroups unrolled chains of vector sums into trees of products, which spill to the stack;
+// passing the sums through an empty asm each step keeps each chain in its own register.
+inline void keep_chains(__m256i& a, __m256i& b, __m256i& c, __m256i& d)
+{
+    asm("" : "+x"(a), "+x"(b), "+x"(c), "+x"(d));
+}
+
 // Four exact products of v's even 32-bit elements and four widened coefficients.
 inline __m256i times(__m256i v, const int64_t* c)
 {
@@ -45,6 +52,8 @@ inline void dct32_vectors(const int32_t* in, __m256i out[4])
     store8(diff + 8, _mm256_sub_epi32(a1, b1));
     store8(sum2, _mm256_add_epi32(sum_lo, sum_hi_reversed));
     store8(diff2, _mm256_sub_epi32(sum_lo, sum_hi_reversed));
+    // Broadcast straight from memory rather than extracted lane by lane from the vectors.
+    asm("" : "+m"(diff), "+m"(sum2), "+m"(diff2));
 
     const SynthWideTables& w = synth_wide_tables;
     __m256i odd[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
@@ -52,6 +61,7 @@ inline void dct32_vectors(const int32_t* in, __m256i out[4])
         const __m256i v = _mm256_set1_epi32(diff[n]);
         for (int q = 0; q < 4; ++q)
             odd[q] = _mm256_add_epi64(odd[q], times(v, w.dct_odd16[n] + 4 * q));
+        keep_chains(odd[0], odd[1], odd[2], odd[3]);
     }
     // fours: outputs 4k in the column order 0, 2, 1, 3 | 4, 6, 5, 7; twos: outputs 4k + 2, likewise.
     __m256i fours[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
@@ -63,6 +73,7 @@ inline void dct32_vectors(const int32_t* in, __m256i out[4])
             fours[h] = _mm256_add_epi64(fours[h], times(s, w.dct_even8[n] + 4 * h));
             twos[h] = _mm256_add_epi64(twos[h], times(d, w.dct_odd8[n] + 4 * h));
         }
+        keep_chains(fours[0], fours[1], twos[0], twos[1]);
     }
     // That column order makes the unpacks give outputs 0, 2, 4, 6 and 8, 10, 12, 14 (and 16 on).
     for (int h = 0; h < 2; ++h) {
@@ -88,6 +99,7 @@ inline WindowBlock window_block(const int32_t* forward, const int32_t* backward,
         s.forward_odd = _mm256_add_epi64(s.forward_odd, times(_mm256_srli_epi64(f, 32), c[t][1]));
         s.backward_odd = _mm256_add_epi64(s.backward_odd, times(r, c[t][2]));
         s.backward_even = _mm256_add_epi64(s.backward_even, times(_mm256_srli_epi64(r, 32), c[t][3]));
+        keep_chains(s.forward_even, s.forward_odd, s.backward_odd, s.backward_even);
     }
     return s;
 }
