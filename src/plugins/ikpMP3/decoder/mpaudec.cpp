@@ -428,9 +428,12 @@ int mp_decode_frame(MPADecodeContext* s, short* samples)
 int mpaudec_init(MPAuDecContext* ctx)
 {
     *ctx = MPAuDecContext{};
-    auto* s = static_cast<MPADecodeContext*>(std::calloc(1, sizeof(MPADecodeContext)));
+    // Over-aligned for the synthesis history (aligned_alloc wants a multiple of the alignment).
+    constexpr size_t align = alignof(MPADecodeContext);
+    auto* s = static_cast<MPADecodeContext*>(std::aligned_alloc(align, (sizeof(MPADecodeContext) + align - 1) / align * align));
     if (!s)
         return -1;
+    std::memset(static_cast<void*>(s), 0, sizeof(MPADecodeContext));
     // The shared tables are built once, by the first decoder opened on any thread; a host may
     // open streams on several (the game's audio keeper rewinds them on its own).
     static const int tables = [] {

@@ -47,7 +47,7 @@ struct MPADecodeContext {
     int mode;
     int mode_ext;
     int lsf;
-    MPA_INT synth_buf[MPA_MAX_CHANNELS][SYNTH_RING_SIZE * 2];
+    alignas(32) MPA_INT synth_buf[MPA_MAX_CHANNELS][SYNTH_RING_SIZE * 2];   // whole vectors stored at 32-sample steps
     int synth_buf_offset[MPA_MAX_CHANNELS];
     int32_t sb_samples[MPA_MAX_CHANNELS][36][SBLIMIT];   // channel, time slot, sub-band; SB_FRAC_BITS
     int32_t mdct_buf[MPA_MAX_CHANNELS][SBLIMIT * 18];    // layer III overlap-add history; SB_FRAC_BITS

@@ -1,5 +1,7 @@
 // synth_avx2.cpp — the synthesis kernels' AVX2 instances, and the alias reduction's; this file
 // alone is compiled with AVX2.
+#include <initializer_list>
+
 #include "mpaudec_internal.h"
 #include "synth_kernels.h"
 
@@ -11,6 +13,14 @@ namespace {
 
 inline __m256i load8(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 inline void store8(int32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+// p 32-byte aligned (GCC's default tuning splits unaligned 256-bit stores into halves, which then
+// cannot forward to the whole-vector loads that follow).
+inline void store8_aligned(int32_t* p, __m256i v) { _mm256_store_si256(reinterpret_cast<__m256i*>(p), v); }
+
+// 32 values in order, 8 to a vector.
+struct Vectors4 {
+    __m256i v0, v1, v2, v3;
+};
 
 // GCC regroups unrolled chains of vector sums into trees of products, which spill to the stack;
 // passing the sums through an empty asm each step keeps each chain in its own register.
@@ -36,8 +46,8 @@ inline __m256i rounded_interleave(__m256i even, __m256i odd)
                               _mm256_slli_epi64(_mm256_add_epi64(odd, half), 32 - S), 0xAA);
 }
 
-// The 32 outputs of dct32_with in four vectors, from the same exact sums.
-inline void dct32_vectors(const int32_t* in, __m256i out[4])
+// The 32 outputs of dct32_with, from the same exact sums.
+inline Vectors4 dct32_vectors(const int32_t* in)
 {
     const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     const __m256i a0 = load8(in);
@@ -76,10 +86,10 @@ inline void dct32_vectors(const int32_t* in, __m256i out[4])
         keep_chains(fours[0], fours[1], twos[0], twos[1]);
     }
     // That column order makes the unpacks give outputs 0, 2, 4, 6 and 8, 10, 12, 14 (and 16 on).
-    for (int h = 0; h < 2; ++h) {
-        out[2 * h] = rounded_interleave<DCT_COEF_BITS>(_mm256_unpacklo_epi64(fours[h], twos[h]), odd[2 * h]);
-        out[2 * h + 1] = rounded_interleave<DCT_COEF_BITS>(_mm256_unpackhi_epi64(fours[h], twos[h]), odd[2 * h + 1]);
-    }
+    return {rounded_interleave<DCT_COEF_BITS>(_mm256_unpacklo_epi64(fours[0], twos[0]), odd[0]),
+            rounded_interleave<DCT_COEF_BITS>(_mm256_unpackhi_epi64(fours[0], twos[0]), odd[1]),
+            rounded_interleave<DCT_COEF_BITS>(_mm256_unpacklo_epi64(fours[1], twos[1]), odd[2]),
+            rounded_interleave<DCT_COEF_BITS>(_mm256_unpackhi_epi64(fours[1], twos[1]), odd[3])};
 }
 
 // The four sums of one block of eight outputs (see SynthWideTables): from the forward run, the
@@ -118,9 +128,9 @@ struct PackedSamples {
     __m256i low, high;   // samples 0..15 and 16..31, in the pack's order
 };
 
-inline PackedSamples pack(const __m256i samples[4])
+inline PackedSamples pack(const Vectors4& samples)
 {
-    return {_mm256_packs_epi32(samples[0], samples[1]), _mm256_packs_epi32(samples[2], samples[3])};
+    return {_mm256_packs_epi32(samples.v0, samples.v1), _mm256_packs_epi32(samples.v2, samples.v3)};
 }
 
 inline __m256i in_order(__m256i packed) { return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0)); }
@@ -139,31 +149,30 @@ void store_samples(const PackedSamples& p, short* samples, int incr)
         samples[j * incr] = out[j];
 }
 
-// One channel's time slot, its samples packed.
+// One channel's time slot, its samples packed; b is 32-byte aligned.
 inline PackedSamples synthesize(int32_t* b, const int32_t* in)
 {
-    __m256i v[4];
-    dct32_vectors(in, v);
-    for (int i = 0; i < 4; ++i) {
-        store8(b + 8 * i, v[i]);
-        store8(b + SYNTH_RING_SIZE + 8 * i, v[i]);   // mirror: the tap reads never wrap
+    const Vectors4 d = dct32_vectors(in);
+    for (int32_t* ring : {b, b + SYNTH_RING_SIZE}) {   // the mirror: the tap reads never wrap
+        store8_aligned(ring, d.v0);
+        store8_aligned(ring + 8, d.v1);
+        store8_aligned(ring + 16, d.v2);
+        store8_aligned(ring + 24, d.v3);
     }
     const auto& c = synth_wide_tables.window;
-    for (int i = 0; i < 4; ++i) {
-        const int j = 8 * (i % 2);
-        v[i] = block_samples(i < 2 ? window_block(b + 16 + j, b + 41 - j, c[i]) : window_block(b + 32 + j, b + 25 - j, c[i]));
-    }
-    return pack(v);
+    return pack({block_samples(window_block(b + 16, b + 41, c[0])), block_samples(window_block(b + 24, b + 33, c[1])),
+                 block_samples(window_block(b + 32, b + 25, c[2])), block_samples(window_block(b + 40, b + 17, c[3]))});
 }
 
 }  // namespace
 
 void dct32_avx2(int32_t* out, const int32_t* in)
 {
-    __m256i v[4];
-    dct32_vectors(in, v);
-    for (int i = 0; i < 4; ++i)
-        store8(out + 8 * i, v[i]);
+    const Vectors4 d = dct32_vectors(in);
+    store8(out, d.v0);
+    store8(out + 8, d.v1);
+    store8(out + 16, d.v2);
+    store8(out + 24, d.v3);
 }
 
 void synth_slot_avx2(int32_t* b, const int32_t* in, short* samples, int incr)
@@ -188,15 +197,13 @@ void synth_pair_avx2(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t
 // The portable layout's window sums through the same rounding and packing, for the tests.
 void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr)
 {
-    __m256i v[4];
-    for (int i = 0; i < 4; ++i) {
+    auto block = [&](int i) {
         const int64_t* f = sums[i < 2 ? 0 : 3] + 8 * (i % 2);
         const int64_t* r = sums[i < 2 ? 1 : 2] + 8 - 8 * (i % 2);
-        const WindowBlock s{_mm256_setr_epi64x(f[0], f[2], f[4], f[6]), _mm256_setr_epi64x(f[1], f[3], f[5], f[7]),
-                            _mm256_setr_epi64x(r[0], r[2], r[4], r[6]), _mm256_setr_epi64x(r[1], r[3], r[5], r[7])};
-        v[i] = block_samples(s);
-    }
-    store_samples(pack(v), samples, incr);
+        return block_samples({_mm256_setr_epi64x(f[0], f[2], f[4], f[6]), _mm256_setr_epi64x(f[1], f[3], f[5], f[7]),
+                              _mm256_setr_epi64x(r[0], r[2], r[4], r[6]), _mm256_setr_epi64x(r[1], r[3], r[5], r[7])});
+    };
+    store_samples(pack({block(0), block(1), block(2), block(3)}), samples, incr);
 }
 
 namespace {
