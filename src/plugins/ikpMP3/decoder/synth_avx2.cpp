@@ -99,12 +99,13 @@ struct WindowBlock {
     __m256i forward_even, forward_odd, backward_odd, backward_even;
 };
 
-inline WindowBlock window_block(const int32_t* forward, const int32_t* backward, const int64_t (*c)[4][4])
+// f0 and r0 are the history at forward and backward, which the caller may have in registers.
+inline WindowBlock window_block(const int32_t* forward, const int32_t* backward, const int64_t (*c)[4][4], __m256i f0, __m256i r0)
 {
     WindowBlock s{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
     for (int t = 0; t < 8; ++t) {
-        const __m256i f = load8(forward + 64 * t);
-        const __m256i r = load8(backward + 64 * t);
+        const __m256i f = t == 0 ? f0 : load8(forward + 64 * t);
+        const __m256i r = t == 0 ? r0 : load8(backward + 64 * t);
         s.forward_even = _mm256_add_epi64(s.forward_even, times(f, c[t][0]));
         s.forward_odd = _mm256_add_epi64(s.forward_odd, times(_mm256_srli_epi64(f, 32), c[t][1]));
         s.backward_odd = _mm256_add_epi64(s.backward_odd, times(r, c[t][2]));
@@ -149,6 +150,12 @@ void store_samples(const PackedSamples& p, short* samples, int incr)
         samples[j * incr] = out[j];
 }
 
+// Elements 1..7 of lo and element 0 of hi: the eight values one further on.
+inline __m256i next_eight(__m256i lo, __m256i hi)
+{
+    return _mm256_alignr_epi8(_mm256_permute2x128_si256(lo, hi, 0x21), lo, 4);
+}
+
 // One channel's time slot, its samples packed; b is 32-byte aligned.
 inline PackedSamples synthesize(int32_t* b, const int32_t* in)
 {
@@ -159,9 +166,14 @@ inline PackedSamples synthesize(int32_t* b, const int32_t* in)
         store8_aligned(ring + 16, d.v2);
         store8_aligned(ring + 24, d.v3);
     }
+    // The first taps read what was just stored, partly at other offsets than the stores': a load
+    // that straddles two stores waits for both to retire, so those come from the registers.
+    const __m256i b32 = load8(b + 32);
     const auto& c = synth_wide_tables.window;
-    return pack({block_samples(window_block(b + 16, b + 41, c[0])), block_samples(window_block(b + 24, b + 33, c[1])),
-                 block_samples(window_block(b + 32, b + 25, c[2])), block_samples(window_block(b + 40, b + 17, c[3]))});
+    return pack({block_samples(window_block(b + 16, b + 41, c[0], d.v2, load8(b + 41))),
+                 block_samples(window_block(b + 24, b + 33, c[1], d.v3, load8(b + 33))),
+                 block_samples(window_block(b + 32, b + 25, c[2], b32, next_eight(d.v3, b32))),
+                 block_samples(window_block(b + 40, b + 17, c[3], load8(b + 40), next_eight(d.v2, d.v3)))});
 }
 
 }  // namespace
