@@ -13,7 +13,7 @@ namespace {
 
 // Every loop of the kernels runs a handful of times over vectors kept in registers: unrolled, its
 // arrays of vectors become registers instead of stack slots.
-#define UNROLLED _Pragma("GCC unroll 16")
+#define MPA_UNROLLED _Pragma("GCC unroll 16")
 
 inline __m256i load8(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 inline void store8(int32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
@@ -31,15 +31,15 @@ struct Vectors4 {
 template <int C>
 inline void keep_chains(__m256i (&sums)[C])
 {
-    UNROLLED for (int c = 0; c < C; ++c)
+    MPA_UNROLLED for (int c = 0; c < C; ++c)
         asm("" : "+x"(sums[c]));
 }
 
 inline __m256i load_coefficients(const int64_t* c) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(c)); }
 
 // Eight results in order from two vectors of 64-bit sums, one holding the even outputs and one the
-// odd: each rounded half up at bit `shift`, its low 32 bits kept. The odd sums move up by 32 - shift
-// instead of down by shift, landing in the upper halves, so one blend interleaves the two.
+// odd: each rounded half up at bit S, its low 32 bits kept. The odd sums move up by 32 - S instead
+// of down by S, landing in the upper halves, so one blend interleaves the two.
 template <int S>
 inline __m256i rounded_interleave(__m256i even, __m256i odd)
 {
@@ -76,45 +76,45 @@ template <int C>
 inline void dct32_vectors(const int32_t* const (&in)[C], Vectors4 (&out)[C])
 {
     DctInputs x[C];
-    UNROLLED for (int c = 0; c < C; ++c)
+    MPA_UNROLLED for (int c = 0; c < C; ++c)
         dct_butterflies(in[c], x[c]);
     // Broadcast straight from memory rather than extracted lane by lane from the vectors.
     asm("" : "+m"(x));
 
     const SynthWideTables& w = synth_wide_tables;
     __m256i odd[4][C];
-    UNROLLED for (int q = 0; q < 4; ++q)
-        UNROLLED for (int c = 0; c < C; ++c)
+    MPA_UNROLLED for (int q = 0; q < 4; ++q)
+        MPA_UNROLLED for (int c = 0; c < C; ++c)
             odd[q][c] = _mm256_setzero_si256();
-    UNROLLED for (int n = 0; n < 16; ++n) {
+    MPA_UNROLLED for (int n = 0; n < 16; ++n) {
         __m256i v[C];
-        UNROLLED for (int c = 0; c < C; ++c)
+        MPA_UNROLLED for (int c = 0; c < C; ++c)
             v[c] = _mm256_set1_epi32(x[c].diff[n]);
-        UNROLLED for (int q = 0; q < 4; ++q) {
+        MPA_UNROLLED for (int q = 0; q < 4; ++q) {
             const __m256i k = load_coefficients(w.dct_odd16[n] + 4 * q);
-            UNROLLED for (int c = 0; c < C; ++c)
+            MPA_UNROLLED for (int c = 0; c < C; ++c)
                 odd[q][c] = _mm256_add_epi64(odd[q][c], _mm256_mul_epi32(v[c], k));
             keep_chains(odd[q]);
         }
     }
     // fours: outputs 4k in the column order 0, 2, 1, 3 | 4, 6, 5, 7; twos: outputs 4k + 2, likewise.
     __m256i fours[2][C], twos[2][C];
-    UNROLLED for (int h = 0; h < 2; ++h) {
-        UNROLLED for (int c = 0; c < C; ++c) {
+    MPA_UNROLLED for (int h = 0; h < 2; ++h) {
+        MPA_UNROLLED for (int c = 0; c < C; ++c) {
             fours[h][c] = _mm256_setzero_si256();
             twos[h][c] = _mm256_setzero_si256();
         }
     }
-    UNROLLED for (int n = 0; n < 8; ++n) {
+    MPA_UNROLLED for (int n = 0; n < 8; ++n) {
         __m256i s[C], d[C];
-        UNROLLED for (int c = 0; c < C; ++c) {
+        MPA_UNROLLED for (int c = 0; c < C; ++c) {
             s[c] = _mm256_set1_epi32(x[c].sum2[n]);
             d[c] = _mm256_set1_epi32(x[c].diff2[n]);
         }
-        UNROLLED for (int h = 0; h < 2; ++h) {
+        MPA_UNROLLED for (int h = 0; h < 2; ++h) {
             const __m256i even = load_coefficients(w.dct_even8[n] + 4 * h);
             const __m256i odd8 = load_coefficients(w.dct_odd8[n] + 4 * h);
-            UNROLLED for (int c = 0; c < C; ++c) {
+            MPA_UNROLLED for (int c = 0; c < C; ++c) {
                 fours[h][c] = _mm256_add_epi64(fours[h][c], _mm256_mul_epi32(s[c], even));
                 twos[h][c] = _mm256_add_epi64(twos[h][c], _mm256_mul_epi32(d[c], odd8));
             }
@@ -123,7 +123,7 @@ inline void dct32_vectors(const int32_t* const (&in)[C], Vectors4 (&out)[C])
         }
     }
     // That column order makes the unpacks give outputs 0, 2, 4, 6 and 8, 10, 12, 14 (and 16 on).
-    UNROLLED for (int c = 0; c < C; ++c) {
+    MPA_UNROLLED for (int c = 0; c < C; ++c) {
         out[c] = {rounded_interleave<DCT_COEF_BITS>(_mm256_unpacklo_epi64(fours[0][c], twos[0][c]), odd[0][c]),
                   rounded_interleave<DCT_COEF_BITS>(_mm256_unpackhi_epi64(fours[0][c], twos[0][c]), odd[1][c]),
                   rounded_interleave<DCT_COEF_BITS>(_mm256_unpacklo_epi64(fours[1][c], twos[1][c]), odd[2][c]),
@@ -138,10 +138,10 @@ template <int C>
 inline void add_run(const int32_t* const (&p)[C], const __m256i (&first)[C], const int64_t (*c)[4][4], int k,
                     __m256i (&even)[C], __m256i (&odd)[C])
 {
-    UNROLLED for (int t = 0; t < 8; ++t) {
+    MPA_UNROLLED for (int t = 0; t < 8; ++t) {
         const __m256i ke = load_coefficients(c[t][k]);
         const __m256i ko = load_coefficients(c[t][k + 1]);
-        UNROLLED for (int ch = 0; ch < C; ++ch) {
+        MPA_UNROLLED for (int ch = 0; ch < C; ++ch) {
             const __m256i v = t == 0 ? first[ch] : load8(p[ch] + 64 * t);
             even[ch] = _mm256_add_epi64(even[ch], _mm256_mul_epi32(v, ke));
             odd[ch] = _mm256_add_epi64(odd[ch], _mm256_mul_epi32(_mm256_srli_epi64(v, 32), ko));
@@ -164,15 +164,15 @@ inline void window_block(const int32_t* const (&forward)[C], const __m256i (&for
                          const int64_t (*c)[4][4], __m256i (&samples)[C])
 {
     __m256i even[C], odd[C];
-    UNROLLED for (int ch = 0; ch < C; ++ch)
+    MPA_UNROLLED for (int ch = 0; ch < C; ++ch)
         even[ch] = odd[ch] = _mm256_setzero_si256();
     add_run<C>(backward, backward_first, c, 2, odd, even);
-    UNROLLED for (int ch = 0; ch < C; ++ch) {
+    MPA_UNROLLED for (int ch = 0; ch < C; ++ch) {
         even[ch] = reversed(even[ch]);
         odd[ch] = reversed(odd[ch]);
     }
     add_run<C>(forward, forward_first, c, 0, even, odd);
-    UNROLLED for (int ch = 0; ch < C; ++ch)
+    MPA_UNROLLED for (int ch = 0; ch < C; ++ch)
         samples[ch] = rounded_interleave<SYNTH_OUT_SHIFT>(even[ch], odd[ch]);
 }
 
@@ -214,8 +214,8 @@ inline void synthesize(int32_t* const (&b)[C], const int32_t* const (&in)[C], Pa
 {
     Vectors4 d[C];
     dct32_vectors<C>(in, d);
-    UNROLLED for (int c = 0; c < C; ++c) {
-        UNROLLED for (int32_t* ring : {b[c], b[c] + SYNTH_RING_SIZE}) {   // the mirror: the tap reads never wrap
+    MPA_UNROLLED for (int c = 0; c < C; ++c) {
+        MPA_UNROLLED for (int32_t* ring : {b[c], b[c] + SYNTH_RING_SIZE}) {   // the mirror: the tap reads never wrap
             store8_aligned(ring, d[c].v0);
             store8_aligned(ring + 8, d[c].v1);
             store8_aligned(ring + 16, d[c].v2);
@@ -228,12 +228,12 @@ inline void synthesize(int32_t* const (&b)[C], const int32_t* const (&in)[C], Pa
     const int32_t* f[4][C];
     const int32_t* r[4][C];
     __m256i f0[4][C], r0[4][C];
-    UNROLLED for (int c = 0; c < C; ++c) {
+    MPA_UNROLLED for (int c = 0; c < C; ++c) {
         const int32_t* h = b[c];
         const __m256i h32 = load8(h + 32);
         const int forward[4] = {16, 24, 32, 40};
         const int backward[4] = {41, 33, 25, 17};
-        UNROLLED for (int i = 0; i < 4; ++i) {
+        MPA_UNROLLED for (int i = 0; i < 4; ++i) {
             f[i][c] = h + forward[i];
             r[i][c] = h + backward[i];
         }
@@ -247,9 +247,9 @@ inline void synthesize(int32_t* const (&b)[C], const int32_t* const (&in)[C], Pa
         r0[3][c] = next_eight(d[c].v2, d[c].v3);
     }
     __m256i samples[4][C];
-    UNROLLED for (int i = 0; i < 4; ++i)
+    MPA_UNROLLED for (int i = 0; i < 4; ++i)
         window_block<C>(f[i], f0[i], r[i], r0[i], w[i], samples[i]);
-    UNROLLED for (int c = 0; c < C; ++c)
+    MPA_UNROLLED for (int c = 0; c < C; ++c)
         out[c] = pack({samples[0][c], samples[1][c], samples[2][c], samples[3][c]});
 }
 
