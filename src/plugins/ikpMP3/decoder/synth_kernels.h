@@ -46,7 +46,7 @@ struct SynthWideTables {
 extern SynthWideTables synth_wide_tables;
 
 // One time slot of one channel: the DCT of in (32 sub-band samples) goes into the history ring at
-// b (and its mirror SYNTH_RING_SIZE further on), and the 32 output samples are written every incr
+// b (32-byte aligned; and into its mirror SYNTH_RING_SIZE further on), and the 32 output samples are written every incr
 // shorts. The pair form does two channels into interleaved stereo.
 using SynthSlot = void (*)(int32_t* b, const int32_t* in, short* samples, int incr);
 using SynthPair = void (*)(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples);
@@ -54,7 +54,6 @@ using SynthPair = void (*)(int32_t* b0, const int32_t* in0, int32_t* b1, const i
 // The 32 samples of one time slot from its window sums (SB_FRAC_BITS + 16 fraction bits):
 // sample j < 16 is sums[0][j] + sums[1][15 - j], sample 16 + j is sums[3][j] + sums[2][15 - j],
 // each rounded half up to 16 bits and clamped, written every incr shorts.
-using SynthOutput = void (*)(const int64_t sums[4][16], short* samples, int incr);
 constexpr int SYNTH_OUT_SHIFT = 28;   // one output step is 2^-15
 
 inline short round_synth_sample(int64_t sum)
@@ -156,6 +155,7 @@ inline void dct32_with(int32_t* out, const int32_t* in)
 void dct32_avx2(int32_t* out, const int32_t* in);
 void synth_slot_avx2(int32_t* b, const int32_t* in, short* samples, int incr);
 void synth_pair_avx2(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples);
+// synth_output_scalar's work through the AVX2 slot's own combining, rounding and packing (tests).
 void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr);
 void antialias_avx2(int32_t* x, int last, const int32_t csa[8][2]);
 #endif
