@@ -421,19 +421,19 @@ int mp_decode_frame(MPADecodeContext* s, short* samples)
     if (nb_slots < 0)
         return nb_slots;
 
-    const int channels = s->nb_channels;
-    for (int ch = 0; ch < channels; ++ch)
-        for (int slot = 0; slot < nb_slots; ++slot)
-            synth_filter(s, ch, samples + slot * 32 * channels + ch, channels, s->sb_samples[ch][slot]);
-    return nb_slots * 32 * 2 * channels;
+    synth_slots(s, samples, nb_slots);
+    return nb_slots * 32 * 2 * s->nb_channels;
 }
 
 int mpaudec_init(MPAuDecContext* ctx)
 {
     *ctx = MPAuDecContext{};
-    auto* s = static_cast<MPADecodeContext*>(std::calloc(1, sizeof(MPADecodeContext)));
+    // Over-aligned for the synthesis history (aligned_alloc wants a multiple of the alignment).
+    constexpr size_t align = alignof(MPADecodeContext);
+    auto* s = static_cast<MPADecodeContext*>(std::aligned_alloc(align, (sizeof(MPADecodeContext) + align - 1) / align * align));
     if (!s)
         return -1;
+    std::memset(static_cast<void*>(s), 0, sizeof(MPADecodeContext));
     // The shared tables are built once, by the first decoder opened on any thread; a host may
     // open streams on several (the game's audio keeper rewinds them on its own).
     static const int tables = [] {

@@ -47,7 +47,7 @@ struct MPADecodeContext {
     int mode;
     int mode_ext;
     int lsf;
-    MPA_INT synth_buf[MPA_MAX_CHANNELS][SYNTH_RING_SIZE * 2];
+    alignas(32) MPA_INT synth_buf[MPA_MAX_CHANNELS][SYNTH_RING_SIZE * 2];   // whole vectors stored at 32-sample steps
     int synth_buf_offset[MPA_MAX_CHANNELS];
     int32_t sb_samples[MPA_MAX_CHANNELS][36][SBLIMIT];   // channel, time slot, sub-band; SB_FRAC_BITS
     int32_t mdct_buf[MPA_MAX_CHANNELS][SBLIMIT * 18];    // layer III overlap-add history; SB_FRAC_BITS
@@ -96,6 +96,8 @@ void dct32(int32_t* out, int32_t* in);   // destroys in
 void antialias(int32_t* x, int last, const int32_t csa[8][2]);
 int round_sample(int64_t sum);          // window sum (SB_FRAC_BITS + 16 fraction bits) to 16 bits
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples);
+// Every channel of time slots 0..nb_slots - 1 of sb_samples, interleaved into samples.
+void synth_slots(MPADecodeContext* s, short* samples, int nb_slots);
 void int_pow_init();
 int int_pow(int i, int* exponent);       // i^(4/3) ~ result * 2^(exponent - 23), i >= 1
 

@@ -7,6 +7,7 @@
 
 int32_t synth_window_runs[4][8][16];
 DctMatrices dct_matrices;
+SynthWideTables synth_wide_tables;
 
 namespace {
 
@@ -15,9 +16,9 @@ MPA_INT window[512];
 
 // The kernels in use and their name; chosen once, by the first synth_init or by
 // mpaudec_use_kernels.
-WindowSums window_sums = nullptr;
 Dct32 dct32_kernel = nullptr;
-SynthOutput synth_output = nullptr;
+SynthSlot synth_slot = nullptr;
+SynthPair synth_pair = nullptr;
 Antialias antialias_kernel = nullptr;
 const char* kernels_name = nullptr;
 
@@ -27,6 +28,62 @@ void dct32_scalar(int32_t* out, const int32_t* in) { dct32_with<ScalarLanes>(out
 void window_sums_sse2(const int32_t* b, int64_t sums[4][16]) { window_sums_with<Sse2Lanes>(b, sums); }
 void dct32_sse2(int32_t* out, const int32_t* in) { dct32_with<Sse2Lanes>(out, in); }
 #endif
+
+// A time slot from the separate kernels: the DCT, the copy into the ring, the sums, the output.
+template <Dct32 dct, WindowSums window_sums>
+void synth_slot_with(int32_t* b, const int32_t* in, short* samples, int incr)
+{
+    int32_t tmp[32];
+    dct(tmp, in);
+    for (int j = 0; j < 32; ++j) {
+        b[j] = tmp[j];
+        b[SYNTH_RING_SIZE + j] = tmp[j];   // mirror: the tap reads never wrap
+    }
+    int64_t sums[4][16];
+    window_sums(b, sums);
+    synth_output_scalar(sums, samples, incr);
+}
+
+template <SynthSlot slot>
+void synth_pair_with(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples)
+{
+    slot(b0, in0, samples, 2);
+    slot(b1, in1, samples + 1, 2);
+}
+
+constexpr SynthSlot synth_slot_scalar = synth_slot_with<dct32_scalar, window_sums_scalar>;
+#ifdef MPA_X86_KERNELS
+constexpr SynthSlot synth_slot_sse2 = synth_slot_with<dct32_sse2, window_sums_sse2>;
+#endif
+
+// The AVX2 kernels' tables (see synth_kernels.h), from the portable ones.
+void build_wide_tables()
+{
+    SynthWideTables& w = synth_wide_tables;
+    constexpr int even_columns[8] = {0, 2, 1, 3, 4, 6, 5, 7};
+    for (int n = 0; n < 16; ++n)
+        for (int k = 0; k < 16; ++k)
+            w.dct_odd16[n][k] = dct_matrices.odd16[n][k];
+    for (int n = 0; n < 8; ++n) {
+        for (int i = 0; i < 8; ++i) {
+            w.dct_even8[n][i] = dct_matrices.even8[n][even_columns[i]];
+            w.dct_odd8[n][i] = dct_matrices.odd8[n][even_columns[i]];
+        }
+    }
+    for (int block = 0; block < 4; ++block) {
+        const int forward = block < 2 ? 0 : 3;
+        const int backward = block < 2 ? 1 : 2;
+        const int j = 8 * (block % 2);
+        for (int t = 0; t < 8; ++t) {
+            for (int q = 0; q < 4; ++q) {
+                w.window[block][t][0][q] = synth_window_runs[forward][t][j + 2 * q];
+                w.window[block][t][1][q] = synth_window_runs[forward][t][j + 2 * q + 1];
+                w.window[block][t][2][q] = synth_window_runs[backward][t][8 - j + 2 * q];
+                w.window[block][t][3][q] = synth_window_runs[backward][t][9 - j + 2 * q];
+            }
+        }
+    }
+}
 
 bool cpu_has_avx2()
 {
@@ -74,35 +131,36 @@ void synth_init()
             synth_window_runs[3][t][l] = -window[48 + l + tap];
         }
     }
+    build_wide_tables();
     // SSE2 has no signed 32 × 32-bit multiply; built from the unsigned one its kernels are slower
     // than the portable code (mpabench), so CPUs without AVX2 run the portable code.
-    if (!window_sums)
+    if (!synth_slot)
         mpaudec_use_kernels(cpu_has_avx2() ? "avx2" : "scalar");
 }
 
 int mpaudec_use_kernels(const char* name)
 {
     if (std::strcmp(name, "scalar") == 0) {
-        window_sums = window_sums_scalar;
         dct32_kernel = dct32_scalar;
-        synth_output = synth_output_scalar;
+        synth_slot = synth_slot_scalar;
+        synth_pair = synth_pair_with<synth_slot_scalar>;
         antialias_kernel = antialias_scalar;
         kernels_name = "scalar";
         return 0;
     }
 #ifdef MPA_X86_KERNELS
     if (std::strcmp(name, "sse2") == 0) {
-        window_sums = window_sums_sse2;
         dct32_kernel = dct32_sse2;
-        synth_output = synth_output_scalar;
+        synth_slot = synth_slot_sse2;
+        synth_pair = synth_pair_with<synth_slot_sse2>;
         antialias_kernel = antialias_scalar;
         kernels_name = "sse2";
         return 0;
     }
     if (std::strcmp(name, "avx2") == 0 && cpu_has_avx2()) {
-        window_sums = window_sums_avx2;
         dct32_kernel = dct32_avx2;
-        synth_output = synth_output_avx2;
+        synth_slot = synth_slot_avx2;
+        synth_pair = synth_pair_avx2;
         antialias_kernel = antialias_avx2;
         kernels_name = "avx2";
         return 0;
@@ -133,21 +191,27 @@ int round_sample(int64_t sum)
 
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples)
 {
-    int32_t tmp[32];
-    dct32_kernel(tmp, sb_samples);
-
     const int offset = s->synth_buf_offset[ch];
-    MPA_INT* b = s->synth_buf[ch] + offset;
-    for (int j = 0; j < 32; ++j) {
-        b[j] = tmp[j];
-        b[SYNTH_RING_SIZE + j] = tmp[j];   // mirror: the tap reads below never wrap
-    }
-
-    int64_t sums[4][16];
-    window_sums(b, sums);
-    synth_output(sums, samples, incr);
-
+    synth_slot(s->synth_buf[ch] + offset, sb_samples, samples, incr);
     s->synth_buf_offset[ch] = (offset - 32) & (SYNTH_RING_SIZE - 1);
+}
+
+void synth_slots(MPADecodeContext* s, short* samples, int nb_slots)
+{
+    if (s->nb_channels != 2) {
+        for (int slot = 0; slot < nb_slots; ++slot)
+            synth_filter(s, 0, samples + 32 * slot, 1, s->sb_samples[0][slot]);
+        return;
+    }
+    // Both channels of a slot at once, so that the stereo samples are written interleaved.
+    for (int slot = 0; slot < nb_slots; ++slot) {
+        const int offset0 = s->synth_buf_offset[0];
+        const int offset1 = s->synth_buf_offset[1];
+        synth_pair(s->synth_buf[0] + offset0, s->sb_samples[0][slot], s->synth_buf[1] + offset1, s->sb_samples[1][slot],
+                   samples + 64 * slot);
+        s->synth_buf_offset[0] = (offset0 - 32) & (SYNTH_RING_SIZE - 1);
+        s->synth_buf_offset[1] = (offset1 - 32) & (SYNTH_RING_SIZE - 1);
+    }
 }
 
 void int_pow_init()

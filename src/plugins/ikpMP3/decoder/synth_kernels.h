@@ -29,10 +29,31 @@ extern DctMatrices dct_matrices;
 
 using Dct32 = void (*)(int32_t* out, const int32_t* in);
 
+// The AVX2 synthesis multiplies with _mm256_mul_epi32, which reads the low 32 bits of each 64-bit
+// lane: its coefficients are stored widened to 64 bits and in the order its lanes need, so each is
+// one plain load. Built by synth_init from dct_matrices and synth_window_runs.
+// dct_even8 and dct_odd8: row n, columns k in the order 0, 2, 1, 3, 4, 6, 5, 7.
+// window[block][t]: block 0 and 1 give outputs 8 block + i, block 2 and 3 outputs 16 + 8 (block - 2)
+// + i (i < 8), from a forward run f (0, then 3) and a backward run r (1, then 2) read at first lane
+// j = 0 or 8 (f) and 8 - j (r); vectors {f lanes j + 2q, f lanes j + 2q + 1, r lanes 8 - j + 2q,
+// r lanes 9 - j + 2q} for q < 4.
+struct SynthWideTables {
+    alignas(32) int64_t dct_odd16[16][16];
+    alignas(32) int64_t dct_even8[8][8];
+    alignas(32) int64_t dct_odd8[8][8];
+    alignas(32) int64_t window[4][8][4][4];
+};
+extern SynthWideTables synth_wide_tables;
+
+// One time slot of one channel: the DCT of in (32 sub-band samples) goes into the history ring at
+// b (32-byte aligned; and into its mirror SYNTH_RING_SIZE further on), and the 32 output samples are written every incr
+// shorts. The pair form does two channels into interleaved stereo.
+using SynthSlot = void (*)(int32_t* b, const int32_t* in, short* samples, int incr);
+using SynthPair = void (*)(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples);
+
 // The 32 samples of one time slot from its window sums (SB_FRAC_BITS + 16 fraction bits):
 // sample j < 16 is sums[0][j] + sums[1][15 - j], sample 16 + j is sums[3][j] + sums[2][15 - j],
 // each rounded half up to 16 bits and clamped, written every incr shorts.
-using SynthOutput = void (*)(const int64_t sums[4][16], short* samples, int incr);
 constexpr int SYNTH_OUT_SHIFT = 28;   // one output step is 2^-15
 
 inline short round_synth_sample(int64_t sum)
@@ -131,8 +152,10 @@ inline void dct32_with(int32_t* out, const int32_t* in)
 
 #if defined(__x86_64__)
 // Call only where the CPU has AVX2.
-void window_sums_avx2(const int32_t* b, int64_t sums[4][16]);
 void dct32_avx2(int32_t* out, const int32_t* in);
+void synth_slot_avx2(int32_t* b, const int32_t* in, short* samples, int incr);
+void synth_pair_avx2(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples);
+// synth_output_scalar's work through the AVX2 slot's own combining, rounding and packing (tests).
 void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr);
 void antialias_avx2(int32_t* x, int last, const int32_t csa[8][2]);
 #endif

@@ -206,6 +206,102 @@ TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
 #endif
 }
 
+// Sub-band samples of one kind: ordinary (what streams give), full 32-bit range with its ends (what
+// corrupt streams can give), or tiny values whose window sums sit on rounding ties.
+enum class Input { Ordinary, Extreme, Tiny };
+
+int32_t subBandSample(std::mt19937& rng, Input kind)
+{
+    const int32_t r = static_cast<int32_t>(rng());
+    switch (kind) {
+    case Input::Ordinary:
+        return r >> 6;
+    case Input::Extreme:
+        return rng() % 5 == 0 ? (r < 0 ? INT32_MIN : INT32_MAX) : r;
+    case Input::Tiny:
+        break;
+    }
+    return r % 4;
+}
+
+// Three frames of 36 slots (the history ring turns several times) of `channels` channels, through
+// the frame's entry point (batched) or one synth_filter call per channel and slot.
+std::vector<short> synthesizeFrames(const char* path, Input kind, int channels, bool batched)
+{
+    EXPECT_EQ(mpaudec_use_kernels(path), 0) << path;
+    std::mt19937 rng(9 + static_cast<int>(kind));
+    auto s = std::make_unique<MPADecodeContext>();
+    s->nb_channels = channels;
+    std::vector<short> out;
+    for (int frame = 0; frame < 3; ++frame) {
+        for (int ch = 0; ch < channels; ++ch)
+            for (auto& slot : s->sb_samples[ch])
+                for (int32_t& v : slot)
+                    v = subBandSample(rng, kind);
+        std::vector<short> samples(36 * 32 * channels, 123);
+        if (batched) {
+            synth_slots(s.get(), samples.data(), 36);
+        } else {
+            for (int ch = 0; ch < channels; ++ch)
+                for (int slot = 0; slot < 36; ++slot)
+                    synth_filter(s.get(), ch, samples.data() + 32 * channels * slot + ch, channels, s->sb_samples[ch][slot]);
+        }
+        out.insert(out.end(), samples.begin(), samples.end());
+    }
+    return out;
+}
+
+TEST_F(SynthTest, EveryPathAndEntryPointGivesThePortableSamplesOnEveryKindOfInput)
+{
+    const std::string chosen = mpaudec_kernels();
+    for (Input kind : {Input::Ordinary, Input::Extreme, Input::Tiny}) {
+        for (int channels : {1, 2}) {
+            const std::vector<short> reference = synthesizeFrames("scalar", kind, channels, false);
+            EXPECT_EQ(std::count(reference.begin(), reference.end(), short{123}), 0) << "every sample is written";
+            if (kind != Input::Tiny) {
+                EXPECT_GT(std::count_if(reference.begin(), reference.end(), [](short v) { return std::abs(v) > 1000; }), 1000);
+            }
+            for (const char* path : {"scalar", "sse2", "avx2"}) {
+                if (mpaudec_use_kernels(path) != 0)
+                    continue;
+                for (bool batched : {false, true}) {
+                    EXPECT_TRUE(synthesizeFrames(path, kind, channels, batched) == reference)
+                        << path << ", input kind " << static_cast<int>(kind) << ", " << channels << " channels"
+                        << (batched ? ", batched" : "");
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mpaudec_use_kernels(chosen.c_str()), 0);
+}
+
+TEST_F(SynthTest, TheDctIsTheSameOnEveryPath)
+{
+    const std::string chosen = mpaudec_kernels();
+    for (Input kind : {Input::Ordinary, Input::Extreme, Input::Tiny}) {
+        std::mt19937 rng(3);
+        for (int round = 0; round < 300; ++round) {
+            int32_t in[32];
+            for (int32_t& v : in)
+                v = subBandSample(rng, kind);
+            ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
+            int32_t copy[32], reference[32];
+            std::copy(std::begin(in), std::end(in), copy);
+            dct32(reference, copy);
+            for (const char* path : {"sse2", "avx2"}) {
+                if (mpaudec_use_kernels(path) != 0)
+                    continue;
+                int32_t out[32];
+                std::copy(std::begin(in), std::end(in), copy);
+                dct32(out, copy);
+                ASSERT_TRUE(std::equal(std::begin(out), std::end(out), std::begin(reference)))
+                    << path << ", input kind " << static_cast<int>(kind) << ", round " << round;
+            }
+        }
+    }
+    EXPECT_EQ(mpaudec_use_kernels(chosen.c_str()), 0);
+}
+
 TEST_F(SynthTest, TheFastestPathIsChosenAndUnknownPathsAreRefused)
 {
 #if defined(__x86_64__)
