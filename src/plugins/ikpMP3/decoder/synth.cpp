@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imdct_kernels.h"
 #include "mpaudec_internal.h"
 #include "synth_kernels.h"
 
@@ -87,6 +88,7 @@ int mpaudec_use_kernels(const char* name)
         dct32_kernel = dct32_scalar;
         synth_output = synth_output_scalar;
         antialias_kernel = antialias_scalar;
+        imdct_long_blocks = nullptr;
         kernels_name = "scalar";
         return 0;
     }
@@ -96,6 +98,7 @@ int mpaudec_use_kernels(const char* name)
         dct32_kernel = dct32_sse2;
         synth_output = synth_output_scalar;
         antialias_kernel = antialias_scalar;
+        imdct_long_blocks = nullptr;
         kernels_name = "sse2";
         return 0;
     }
@@ -104,6 +107,7 @@ int mpaudec_use_kernels(const char* name)
         dct32_kernel = dct32_avx2;
         synth_output = synth_output_avx2;
         antialias_kernel = antialias_avx2;
+        imdct_long_blocks = imdct_long_blocks_avx2;
         kernels_name = "avx2";
         return 0;
     }
