@@ -36,17 +36,14 @@ inline bool all_fit(const Vec* v, int n)
     return _mm256_testz_si256(high, splat(-(int64_t{1} << 32)));
 }
 
-// x × c, c a 32-bit constant sign-extended in every lane. Narrow: x fits 32 bits and the product
-// is exact. Wide: any x, the product's low 64 bits. With l the low half of x read signed and
-// h = (x + 2^31) >> 32, x = h 2^32 + l (mod 2^64), so x c = l c + (h c mod 2^32) 2^32 (mod 2^64).
-template <bool Wide>
-inline Vec mul(Vec x, Vec c)
+// x × c, c a 32-bit constant sign-extended in every lane: exact when x fits 32 bits.
+inline Vec mul_narrow(Vec x, Vec c) { return _mm256_mul_epi32(x, c); }
+
+// x × c for any x, its low 64 bits: with l the low half of x read signed and h = (x + 2^31) >> 32,
+// x = h 2^32 + l (mod 2^64), so x c = l c + (h c mod 2^32) 2^32 (mod 2^64).
+inline Vec mul_wide(Vec x, Vec c)
 {
-    const Vec low = _mm256_mul_epi32(x, c);
-    if constexpr (Wide)
-        return add(low, _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(biased(x), 32), c), 32));
-    else
-        return low;
+    return add(_mm256_mul_epi32(x, c), _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(biased(x), 32), c), 32));
 }
 
 // (x + rounding) >> S, arithmetic, which AVX2 lacks for 64-bit lanes: offset by 2^63 the lanes
@@ -57,6 +54,22 @@ inline Vec shift_right(Vec x, int64_t rounding)
     return sub(_mm256_srli_epi64(add(x, splat(rounding + INT64_MIN)), S), splat(int64_t{1} << (63 - S)));
 }
 
+// How a step multiplies and shifts. Exact keeps every lane's full 64-bit value, with one multiply
+// per product when the step has checked that its operands fit 32 bits (Wide false), else two.
+// Narrow serves a group whose inputs are small enough that no value ever outgrows 32 bits: only
+// the low halves are kept, and a logical shift leaves the same ones as an arithmetic one.
+template <bool Wide>
+struct Exact {
+    static Vec mul(Vec x, Vec c) { return Wide ? mul_wide(x, c) : mul_narrow(x, c); }
+    template <int S>
+    static Vec shift(Vec x, int64_t rounding) { return shift_right<S>(x, rounding); }
+};
+struct Narrow {
+    static Vec mul(Vec x, Vec c) { return mul_narrow(x, c); }
+    template <int S>
+    static Vec shift(Vec x, int64_t rounding) { return _mm256_srli_epi64(add(x, splat(rounding)), S); }
+};
+
 // The low 32 bits of (x + 2^22) >> 23 of the four lanes: a logical shift leaves the same ones as an
 // arithmetic shift.
 inline __m128i low_halves_rounded(Vec x)
@@ -66,59 +79,66 @@ inline __m128i low_halves_rounded(Vec x)
 }
 
 // The 9-point cosine sums of one half of the transform (see dct4_18 in layer3.cpp).
-template <bool Wide>
+template <class P>
 void cosine_sums(const Vec x[9], Vec out[9])
 {
     const Vec x0 = add(_mm256_slli_epi64(x[0], IMDCT_COS9_BITS), splat(int64_t{1} << (IMDCT_COS9_BITS - 1)));
+#pragma GCC unroll 4
     for (int m = 0; m < 4; ++m) {
         const int64_t* cm = cos9[m];
         Vec even = x0;
-        Vec odd = mul<Wide>(x[1], splat(cm[1]));
+        Vec odd = P::mul(x[1], splat(cm[1]));
         for (int j = 2; j < 9; j += 2)
-            even = add(even, mul<Wide>(x[j], splat(cm[j])));
+            even = add(even, P::mul(x[j], splat(cm[j])));
         for (int j = 3; j < 9; j += 2)
-            odd = add(odd, mul<Wide>(x[j], splat(cm[j])));
-        out[m] = shift_right<IMDCT_COS9_BITS>(add(even, odd), 0);
-        out[8 - m] = shift_right<IMDCT_COS9_BITS>(sub(even, odd), 0);
+            odd = add(odd, P::mul(x[j], splat(cm[j])));
+        out[m] = P::template shift<IMDCT_COS9_BITS>(add(even, odd), 0);
+        out[8 - m] = P::template shift<IMDCT_COS9_BITS>(sub(even, odd), 0);
     }
     out[4] = add(sub(add(sub(x[0], x[2]), x[4]), x[6]), x[8]);
 }
 
-template <bool Wide>
+template <class P>
 void scale_odd_sums(const Vec sums[9], Vec out[9])
 {
+#pragma GCC unroll 9
     for (int m = 0; m < 9; ++m)
-        out[m] = shift_right<IMDCT_FRAC_BITS>(mul<Wide>(sums[m], splat(icos36[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
+        out[m] = P::template shift<IMDCT_FRAC_BITS>(P::mul(sums[m], splat(icos36[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
 }
 
 // pq holds e + o for m = 0..8, then e - o for m = 8..0: the DCT-IV's outputs in order.
-template <bool Wide>
+template <class P>
 void scale_outputs(const Vec pq[18], Vec c[18])
 {
+#pragma GCC unroll 18
     for (int m = 0; m < 18; ++m)
-        c[m] = shift_right<IMDCT_FRAC_BITS>(mul<Wide>(pq[m], splat(icos72[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
+        c[m] = P::template shift<IMDCT_FRAC_BITS>(P::mul(pq[m], splat(icos72[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
 }
 
 // The 36 windowed samples: the first 18 added to the overlap make the output, the last 18 are
-// the next overlap.
-template <bool Wide>
-void window_and_overlap(const Vec c[18], const Vec win[36], int32_t* out, int32_t* overlap)
+// the next overlap. win holds mdct_win_lanes' 36 rows of four lanes.
+template <class P>
+void window_and_overlap(const Vec c[18], const int64_t (*win)[4], int32_t* out, int32_t* overlap)
 {
-    __m128i first[18];
-    for (int i = 0; i < 18; ++i)
-        first[i] = low_halves_rounded(mul<Wide>(c[i < 9 ? i + 9 : 26 - i], win[i]));
-    for (int i = 18; i < 36; ++i) {
-        __m128i* slot = reinterpret_cast<__m128i*>(overlap + (i - 18) * SBLIMIT);
-        const __m128i previous = _mm_loadu_si128(slot);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (i - 18) * SBLIMIT), _mm_add_epi32(first[i - 18], previous));
-        _mm_storeu_si128(slot, low_halves_rounded(mul<Wide>(c[i < 27 ? 26 - i : i - 27], win[i])));
-    }
+    auto windowed = [&](int k, int i) {
+        return low_halves_rounded(P::mul(c[k], _mm256_loadu_si256(reinterpret_cast<const __m256i*>(win[i]))));
+    };
+    auto emit = [&](int i, __m128i sample, __m128i next) {
+        __m128i* slot = reinterpret_cast<__m128i*>(overlap + i * SBLIMIT);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * SBLIMIT), _mm_add_epi32(sample, _mm_loadu_si128(slot)));
+        _mm_storeu_si128(slot, next);
+    };
+#pragma GCC unroll 9
+    for (int i = 0; i < 9; ++i)
+        emit(i, windowed(i + 9, i), windowed(8 - i, i + 18));
+#pragma GCC unroll 9
+    for (int i = 9; i < 18; ++i)
+        emit(i, windowed(26 - i, i), windowed(i - 9, i + 18));
 }
 
-// Four sub-bands' 18 lines each (72 in a row), one line of every sub-band per vector, clamped.
-void load_lines(const int32_t* lines, Vec v[18])
+// Four sub-bands' 18 lines each (72 in a row), one line of every sub-band per vector.
+void load_lines(const int32_t* lines, __m128i t[18])
 {
-    __m128i t[18];
     for (int k = 0; k < 16; k += 4) {
         const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lines + k));
         const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lines + 18 + k));
@@ -141,43 +161,83 @@ void load_lines(const int32_t* lines, Vec v[18])
     const __m128i lo23 = _mm_unpacklo_epi32(r2, r3);
     t[16] = _mm_unpacklo_epi64(lo01, lo23);
     t[17] = _mm_unpackhi_epi64(lo01, lo23);
-    const __m128i limit = _mm_set1_epi32(IMDCT_INPUT_LIMIT);
-    const __m128i negative_limit = _mm_set1_epi32(-IMDCT_INPUT_LIMIT);
-    for (int k = 0; k < 18; ++k)
-        v[k] = _mm256_cvtepi32_epi64(_mm_min_epi32(_mm_max_epi32(t[k], negative_limit), limit));
 }
 
-void imdct_four(const int32_t* lines, const Vec win[36], int32_t* out, int32_t* overlap)
+// Whether all 72 lines lie below 2^IMDCT_NARROW_INPUT_BITS in magnitude: their magnitudes' bits
+// gathered by OR stay below that power exactly when every one does (|INT32_MIN| reads negative).
+bool lines_are_small(const int32_t* lines)
+{
+    __m256i bits = _mm256_setzero_si256();
+    for (int i = 0; i < 72; i += 8)
+        bits = _mm256_or_si256(bits, _mm256_abs_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lines + i))));
+    return _mm256_testz_si256(bits, _mm256_set1_epi32(-(1 << IMDCT_NARROW_INPUT_BITS)));
+}
+
+// The even and odd halves' inputs (see dct4_18): with u[k] = v[k] + v[k - 1], the even sums take
+// u[0], u[2], ..., u[16] and the odd sums u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15].
+void split_inputs(const __m128i t[18], Vec a0[9], Vec a1[9])
 {
     Vec v[18];
-    load_lines(lines, v);
-
-    // With u[k] = v[k] + v[k - 1], the even sums take u[0], u[2], ..., u[16] and the odd sums
-    // u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15]. The clamp keeps the even ones within 32 bits.
+    for (int k = 0; k < 18; ++k)
+        v[k] = _mm256_cvtepi32_epi64(t[k]);
     Vec u[18];
     u[0] = v[0];
     for (int k = 1; k < 18; ++k)
         u[k] = add(v[k], v[k - 1]);
-    Vec a0[9], a1[9];
     a0[0] = u[0];
     a1[0] = u[1];
     for (int j = 1; j < 9; ++j) {
         a0[j] = u[2 * j];
         a1[j] = add(u[2 * j + 1], u[2 * j - 1]);
     }
+}
 
+// Every value of the transform stays within 32 bits: one multiply per product, no checks.
+void imdct_four_small(const int32_t* lines, const int64_t (*win)[4], int32_t* out, int32_t* overlap)
+{
+    __m128i t[18];
+    load_lines(lines, t);
+    Vec a0[9], a1[9];
+    split_inputs(t, a0, a1);
+    Vec e[9], sums1[9], o[9];
+    cosine_sums<Narrow>(a0, e);
+    cosine_sums<Narrow>(a1, sums1);
+    scale_odd_sums<Narrow>(sums1, o);
+    Vec pq[18];
+    for (int m = 0; m < 9; ++m) {
+        pq[m] = add(e[m], o[m]);
+        pq[17 - m] = sub(e[m], o[m]);
+    }
+    Vec c[18];
+    scale_outputs<Narrow>(pq, c);
+    window_and_overlap<Narrow>(c, win, out, overlap);
+}
+
+// Any input: clamped as the portable code does, and each multiplying step checks its operands.
+void imdct_four_checked(const int32_t* lines, const int64_t (*win)[4], int32_t* out, int32_t* overlap)
+{
+    __m128i t[18];
+    load_lines(lines, t);
+    const __m128i limit = _mm_set1_epi32(IMDCT_INPUT_LIMIT);
+    const __m128i negative_limit = _mm_set1_epi32(-IMDCT_INPUT_LIMIT);
+    for (int k = 0; k < 18; ++k)
+        t[k] = _mm_min_epi32(_mm_max_epi32(t[k], negative_limit), limit);
+    Vec a0[9], a1[9];
+    split_inputs(t, a0, a1);
+
+    // The clamp keeps a0 within 32 bits; a1[0] is only shifted.
     Vec e[9], sums1[9];
-    cosine_sums<false>(a0, e);
-    if (all_fit(a1 + 1, 8))   // a1[0] is only shifted
-        cosine_sums<false>(a1, sums1);
+    cosine_sums<Exact<false>>(a0, e);
+    if (all_fit(a1 + 1, 8))
+        cosine_sums<Exact<false>>(a1, sums1);
     else
-        cosine_sums<true>(a1, sums1);
+        cosine_sums<Exact<true>>(a1, sums1);
 
     Vec o[9];
     if (all_fit(sums1, 9))
-        scale_odd_sums<false>(sums1, o);
+        scale_odd_sums<Exact<false>>(sums1, o);
     else
-        scale_odd_sums<true>(sums1, o);
+        scale_odd_sums<Exact<true>>(sums1, o);
 
     Vec pq[18];
     for (int m = 0; m < 9; ++m) {
@@ -186,24 +246,26 @@ void imdct_four(const int32_t* lines, const Vec win[36], int32_t* out, int32_t* 
     }
     Vec c[18];
     if (all_fit(pq, 18))
-        scale_outputs<false>(pq, c);
+        scale_outputs<Exact<false>>(pq, c);
     else
-        scale_outputs<true>(pq, c);
+        scale_outputs<Exact<true>>(pq, c);
 
     if (all_fit(c, 18))
-        window_and_overlap<false>(c, win, out, overlap);
+        window_and_overlap<Exact<false>>(c, win, out, overlap);
     else
-        window_and_overlap<true>(c, win, out, overlap);
+        window_and_overlap<Exact<true>>(c, win, out, overlap);
 }
 
 }  // namespace
 
 void imdct_long_blocks_avx2(const int32_t* x, int first, int end, int row, int32_t* sb_samples, int32_t* overlap)
 {
-    Vec win[36];
-    for (int i = 0; i < 36; ++i)
-        win[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mdct_win_lanes[row][i]));
-    for (int j = first; j < end; j += 4)
-        imdct_four(x + 18 * j, win, sb_samples + j, overlap + j);
+    for (int j = first; j < end; j += 4) {
+        const int32_t* lines = x + 18 * j;
+        if (lines_are_small(lines))
+            imdct_four_small(lines, mdct_win_lanes[row], sb_samples + j, overlap + j);
+        else
+            imdct_four_checked(lines, mdct_win_lanes[row], sb_samples + j, overlap + j);
+    }
 }
 #endif

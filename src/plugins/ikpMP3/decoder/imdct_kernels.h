@@ -11,6 +11,9 @@ constexpr int IMDCT_COS9_BITS = 28;
 // Inputs are clamped to 8 times full scale (one conformance stream goes past 4) so that no 64-bit
 // product can overflow.
 constexpr int32_t IMDCT_INPUT_LIMIT = (1 << 30) - 1;
+// Inputs below 2^IMDCT_NARROW_INPUT_BITS in magnitude keep every operand and result of the
+// transform's multiplications within 32 bits (a test derives the bound from the constants).
+constexpr int IMDCT_NARROW_INPUT_BITS = 22;
 
 // Built once by mp_layer3_init; every value fits 32 bits.
 extern int64_t icos36[9];     // 1 / (2 cos((2m + 1)π/36))
