@@ -1,12 +1,13 @@
 // imdct_avx2.cpp — the layer III long-block IMDCT with windowing and overlap-add, four adjacent
 // sub-bands at a time, one in each 64-bit lane; this file alone is compiled with AVX2.
 //
-// The portable code's arithmetic is 64-bit throughout, and its operands outgrow 32 bits on loud or
-// corrupt input, while AVX2 multiplies only 32 × 32 bits. So each multiplying step first checks
-// whether all its operands fit 32 bits, as they do on nearly all music, and takes one multiply per
-// product; otherwise it splits each operand into two 32-bit halves and takes two. Either way every
-// lane holds the low 64 bits of the portable code's values, which never overflow, so the samples
-// and the overlap come out bit for bit the same.
+// The portable code's arithmetic is 64-bit throughout, while AVX2 multiplies only 32 × 32 bits. A
+// group whose 72 lines all lie below 2^IMDCT_NARROW_INPUT_BITS in magnitude, as most groups of music
+// do, keeps every value within 32 bits and takes one multiply per product, unchecked. Any other
+// group is clamped as the portable code clamps, and each multiplying step checks whether its
+// operands fit 32 bits: one multiply per product if they do, else two on their 32-bit halves. Either
+// way every lane holds the low bits of the portable code's values, which never overflow 64 bits, so
+// samples and overlap come out bit for bit the same for every input.
 #include "imdct_kernels.h"
 #include "mpaudec_internal.h"
 

@@ -20,9 +20,8 @@ extern int64_t icos36[9];     // 1 / (2 cos((2m + 1)π/36))
 extern int64_t icos72[18];    // 1 / (2 cos((2m + 1)π/72))
 extern int64_t cos9[4][9];    // cos((2m + 1) j π/18), IMDCT_COS9_BITS fraction bits
 // mdct_win's rows 0..3 for four adjacent sub-bands starting at an even one (lanes 1 and 3 on the
-// frequency-inverted row), negated from index 9 on: with c the 18-point DCT-IV, sample i < 9 of
-// a sub-band's 36 is c[i + 9] × mdct_win_lanes[row][i][lane], and from 9 on c[26 - i] and
-// c[i - 27] take the sign that unfolds them.
+// frequency-inverted row + 4), with the signs of the DCT-IV's unfolding: sample i of a sub-band's
+// 36 is mdct_win_lanes[row][i][lane] times c[i + 9] (i < 9), c[26 - i] (i < 27) or c[i - 27].
 extern int64_t mdct_win_lanes[4][36][4];
 
 // The long-block IMDCT with windowing and overlap-add of sub-bands first..end - 1 (first and end

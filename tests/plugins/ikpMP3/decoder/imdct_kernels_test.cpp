@@ -77,9 +77,11 @@ TEST_F(ImdctKernels, OnlyTheAvx2PathUsesTheVectorKernel)
     if (mpaudec_use_kernels("sse2") == 0) {
         EXPECT_EQ(imdct_long_blocks, nullptr);
     }
+#if defined(__x86_64__)
     if (mpaudec_use_kernels("avx2") == 0) {
         EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_avx2);
     }
+#endif
 }
 
 TEST_F(ImdctKernels, Avx2PathGivesThePortableBitsOnEveryKindOfInput)
