@@ -869,11 +869,12 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
         }
     }
 
-    for (int j = std::max(done, sblimit); j < SBLIMIT; ++j) {
-        for (int i = 0; i < 18; ++i) {
-            sb_samples[i * SBLIMIT + j] = mdct_buf[i * SBLIMIT + j];
-            mdct_buf[i * SBLIMIT + j] = 0;
-        }
+    // The silent sub-bands output their overlap, side by side in each time slot.
+    const int silent = std::max(done, sblimit);
+    for (int i = 0; i < 18; ++i) {
+        int32_t* overlap = mdct_buf + i * SBLIMIT;
+        std::copy(overlap + silent, overlap + SBLIMIT, sb_samples + i * SBLIMIT + silent);
+        std::fill(overlap + silent, overlap + SBLIMIT, 0);
     }
 }
 
