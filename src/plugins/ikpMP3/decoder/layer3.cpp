@@ -1,6 +1,7 @@
 // layer3.cpp — layer III audio data: side information, bit reservoir, scale factors, Huffman data,
 // dequantisation, joint stereo, alias reduction and the IMDCT with overlap-add.
 #include "layer3.h"
+#include "imdct_kernels.h"
 
 #include <algorithm>
 #include <bit>
@@ -20,6 +21,11 @@ uint8_t huff_code_table[16][256];
 VLC huff_quad_vlc[2];
 HuffLookup huff_lookup[16];
 HuffLookup huff_quad_lookup[2];
+int64_t icos36[9];
+int64_t icos72[18];
+int64_t cos9[4][9];
+int64_t mdct_win_lanes[4][36][4];
+ImdctLongBlocks imdct_long_blocks = nullptr;
 
 namespace {
 
@@ -28,17 +34,13 @@ constexpr int HUFF_ENTRIES = 32768;
 uint32_t huff_entries[HUFF_ENTRIES];
 int huff_entries_used = 0;
 
-constexpr int FRAC_BITS = 23;
+constexpr int FRAC_BITS = IMDCT_FRAC_BITS;
 constexpr int32_t FIX_ONE = 1 << FRAC_BITS;
 constexpr int32_t SQRT_HALF = 5931642;   // 1/√2
 constexpr int LINES = SBLIMIT * 18;      // spectral lines per granule
-constexpr int COS9_BITS = 28;
+constexpr int COS9_BITS = IMDCT_COS9_BITS;
 
-// Transform constants, 23 fraction bits unless said otherwise.
-int64_t icos36[9];        // 1 / (2 cos((2m + 1)π/36))
-int64_t icos72[18];       // 1 / (2 cos((2m + 1)π/72))
-int64_t cos9[4][9];       // cos((2m + 1) j π/18), the 9-point cosine sums, with COS9_BITS fraction bits
-int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV
+int32_t cos12[6][6];      // cos((2m + 1)(2k + 1)π/24), the 6-point DCT-IV, 23 fraction bits
 
 // l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below
 // SMALL_EXP_MIN every such value comes out 0; exponents end at 45 (global gain 255).
@@ -164,11 +166,10 @@ void read_scale_factors_lsf(MPADecodeContext* s, GranuleDef* g, int ch)
 }
 
 // The 18-point DCT-IV c[m] = Σ in[k] cos((2m + 1)(2k + 1)π/72), through two 9-point cosine sums,
-// in and out with SB_FRAC_BITS fraction bits. Inputs are clamped to 8 times full scale (one
-// conformance stream goes past 4) so that no 64-bit product can overflow.
+// in and out with SB_FRAC_BITS fraction bits, inputs clamped to IMDCT_INPUT_LIMIT.
 void dct4_18(int64_t c[18], const int32_t in[18])
 {
-    constexpr int32_t INPUT_LIMIT = (1 << 30) - 1;
+    constexpr int32_t INPUT_LIMIT = IMDCT_INPUT_LIMIT;
     int32_t v[18];
     for (int i = 0; i < 18; ++i)
         v[i] = in[i] > INPUT_LIMIT ? INPUT_LIMIT : (in[i] < -INPUT_LIMIT ? -INPUT_LIMIT : in[i]);
@@ -243,6 +244,11 @@ void build_window_tables()
     for (int row = 0; row < 4; ++row)
         for (int i = 0; i < 36; ++i)
             mdct_win[row + 4][i] = (i & 1) ? -mdct_win[row][i] : mdct_win[row][i];
+    // The same rows for four adjacent sub-bands side by side, with the unfolding's signs.
+    for (int row = 0; row < 4; ++row)
+        for (int i = 0; i < 36; ++i)
+            for (int lane = 0; lane < 4; ++lane)
+                mdct_win_lanes[row][i][lane] = (i < 9 ? 1 : -1) * mdct_win[row + ((lane & 1) << 2)][i];
 }
 
 void build_stereo_tables()
@@ -784,6 +790,32 @@ void imdct12(int32_t out[12], const int32_t in[6])
         out[i] = static_cast<int32_t>(-c[i - 9]);
 }
 
+namespace {
+
+// The long-block IMDCT of sub-bands first..end - 1, windowed and overlapped; see compute_imdct.
+void imdct_long_portable(const GranuleDef* g, int first, int end, int32_t* sb_samples, int32_t* mdct_buf)
+{
+    for (int j = first; j < end; ++j) {
+        // The transform's outputs unfolded as in imdct36, windowed on the way.
+        int64_t c[18];
+        dct4_18(c, g->sb_hybrid + 18 * j);
+        const int row = (g->switch_point && j < 2) ? 0 : g->block_type;
+        const int32_t* win = mdct_win[row + ((j & 1) << 2)];
+        int32_t* overlap = mdct_buf + j;
+        int32_t* out = sb_samples + j;
+        for (int i = 0; i < 9; ++i) {
+            out[i * SBLIMIT] = static_cast<int32_t>(mul_round(c[i + 9], win[i]) + overlap[i * SBLIMIT]);
+            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(mul_round(-c[17 - i], win[i + 9]) + overlap[(i + 9) * SBLIMIT]);
+            overlap[i * SBLIMIT] = static_cast<int32_t>(mul_round(-c[8 - i], win[i + 18]));
+            overlap[(i + 9) * SBLIMIT] = static_cast<int32_t>(mul_round(-c[i], win[i + 27]));
+        }
+    }
+}
+
+}  // namespace
+
+// mdct_buf holds each sub-band's overlap laid out like sb_samples, [time slot][sub-band], so that
+// a vector kernel reads and writes adjacent sub-bands together.
 void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, int32_t* mdct_buf)
 {
     int32_t* x = g->sb_hybrid;
@@ -800,21 +832,21 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
     else
         long_end = sblimit;
 
-    for (int j = 0; j < long_end; ++j) {
-        // The transform's outputs unfolded as in imdct36, windowed on the way.
-        int64_t c[18];
-        dct4_18(c, x + 18 * j);
-        const int row = (g->switch_point && j < 2) ? 0 : g->block_type;
-        const int32_t* win = mdct_win[row + ((j & 1) << 2)];
-        int32_t* overlap = mdct_buf + 18 * j;
-        int32_t* out = sb_samples + j;
-        for (int i = 0; i < 9; ++i) {
-            out[i * SBLIMIT] = static_cast<int32_t>(mul_round(c[i + 9], win[i]) + overlap[i]);
-            out[(i + 9) * SBLIMIT] = static_cast<int32_t>(mul_round(-c[17 - i], win[i + 9]) + overlap[i + 9]);
-            overlap[i] = static_cast<int32_t>(mul_round(-c[8 - i], win[i + 18]));
-            overlap[i + 9] = static_cast<int32_t>(mul_round(-c[i], win[i + 27]));
+    int done = 0;   // sub-bands transformed so far
+    if (imdct_long_blocks && g->block_type != 2) {
+        // The kernel takes groups of four sub-bands on one window row: a switch point gives
+        // sub-bands 0 and 1 another row, so their group stays portable. The lines past sblimit
+        // are zero, and the transform of zeros is zero: rounding the end up gives those
+        // sub-bands exactly what the loop over silent sub-bands below would.
+        const int first = g->switch_point ? 4 : 0;
+        const int end = (long_end + 3) & ~3;
+        if (first < end) {
+            imdct_long_portable(g, 0, first, sb_samples, mdct_buf);
+            imdct_long_blocks(x, first, end, g->block_type, sb_samples, mdct_buf);
+            done = end;
         }
     }
+    imdct_long_portable(g, done, long_end, sb_samples, mdct_buf);
 
     for (int j = long_end; j < sblimit; ++j) {
         const int32_t* win = mdct_win[2 + ((j & 1) << 2)];
@@ -831,19 +863,18 @@ void compute_imdct(const MPADecodeContext*, GranuleDef* g, int32_t* sb_samples, 
                 r[12 + 6 * k + i] = mul_round(out[i + 6], win[i + 6]);
             }
         }
-        int32_t* overlap = mdct_buf + 18 * j;
         for (int i = 0; i < 18; ++i) {
-            sb_samples[i * SBLIMIT + j] = static_cast<int32_t>(r[i] + overlap[i]);
-            overlap[i] = static_cast<int32_t>(r[i + 18]);
+            sb_samples[i * SBLIMIT + j] = static_cast<int32_t>(r[i] + mdct_buf[i * SBLIMIT + j]);
+            mdct_buf[i * SBLIMIT + j] = static_cast<int32_t>(r[i + 18]);
         }
     }
 
-    for (int j = sblimit; j < SBLIMIT; ++j) {
-        int32_t* overlap = mdct_buf + 18 * j;
-        for (int i = 0; i < 18; ++i) {
-            sb_samples[i * SBLIMIT + j] = overlap[i];
-            overlap[i] = 0;
-        }
+    // The silent sub-bands output their overlap, side by side in each time slot.
+    const int silent = std::max(done, sblimit);
+    for (int i = 0; i < 18; ++i) {
+        int32_t* overlap = mdct_buf + i * SBLIMIT;
+        std::copy(overlap + silent, overlap + SBLIMIT, sb_samples + i * SBLIMIT + silent);
+        std::fill(overlap + silent, overlap + SBLIMIT, 0);
     }
 }
 

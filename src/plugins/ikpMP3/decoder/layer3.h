@@ -75,6 +75,7 @@ int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents,
 void compute_stereo(const MPADecodeContext* s, GranuleDef* g0, GranuleDef* g1);
 void reorder_block(const MPADecodeContext* s, GranuleDef* g);
 void compute_antialias(const MPADecodeContext* s, GranuleDef* g);
+// sb_samples and the overlap mdct_buf are both laid out [time slot][sub-band].
 void compute_imdct(const MPADecodeContext* s, GranuleDef* g, int32_t* sb_samples, int32_t* mdct_buf);
 void imdct36(int32_t out[36], const int32_t in[18]);
 void imdct12(int32_t out[12], const int32_t in[6]);

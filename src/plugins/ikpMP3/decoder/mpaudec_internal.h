@@ -50,7 +50,7 @@ struct MPADecodeContext {
     alignas(32) MPA_INT synth_buf[MPA_MAX_CHANNELS][SYNTH_RING_SIZE * 2];   // whole vectors stored at 32-sample steps
     int synth_buf_offset[MPA_MAX_CHANNELS];
     int32_t sb_samples[MPA_MAX_CHANNELS][36][SBLIMIT];   // channel, time slot, sub-band; SB_FRAC_BITS
-    int32_t mdct_buf[MPA_MAX_CHANNELS][SBLIMIT * 18];    // layer III overlap-add history; SB_FRAC_BITS
+    int32_t mdct_buf[MPA_MAX_CHANNELS][18 * SBLIMIT];    // layer III overlap-add history: time slot, sub-band; SB_FRAC_BITS
 };
 
 // One granule of one channel of a layer III frame; lives only while the frame decodes.

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imdct_kernels.h"
 #include "mpaudec_internal.h"
 #include "synth_kernels.h"
 
@@ -145,6 +146,7 @@ int mpaudec_use_kernels(const char* name)
         synth_slot = synth_slot_scalar;
         synth_pair = synth_pair_with<synth_slot_scalar>;
         antialias_kernel = antialias_scalar;
+        imdct_long_blocks = nullptr;
         kernels_name = "scalar";
         return 0;
     }
@@ -154,6 +156,7 @@ int mpaudec_use_kernels(const char* name)
         synth_slot = synth_slot_sse2;
         synth_pair = synth_pair_with<synth_slot_sse2>;
         antialias_kernel = antialias_scalar;
+        imdct_long_blocks = nullptr;
         kernels_name = "sse2";
         return 0;
     }
@@ -162,6 +165,7 @@ int mpaudec_use_kernels(const char* name)
         synth_slot = synth_slot_avx2;
         synth_pair = synth_pair_avx2;
         antialias_kernel = antialias_avx2;
+        imdct_long_blocks = imdct_long_blocks_avx2;
         kernels_name = "avx2";
         return 0;
     }

@@ -597,7 +597,7 @@ TEST_F(Layer3Steps, SilenceAfterLoudOutputsTheOverlapThenZeros)
     compute_imdct(s_.get(), g, &out[0][0], overlap);
     for (int j = 0; j < SBLIMIT; ++j)
         for (int i = 0; i < 18; ++i)
-            ASSERT_EQ(out[i][j], carried[18 * j + i]) << j << " " << i;
+            ASSERT_EQ(out[i][j], carried[SBLIMIT * i + j]) << j << " " << i;
 
     compute_imdct(s_.get(), g, &out[0][0], overlap);
     for (int j = 0; j < SBLIMIT; ++j)
