@@ -1,7 +1,8 @@
-// lanes.h — the few vector operations the decoder's hot kernels are written in: a portable body
-// and, on x86-64, SSE2 and AVX2 bodies of the same shape. A kernel is a template over one of them.
-// Everything here has internal linkage: the AVX2 instances are compiled in their own file with
-// AVX2 enabled, and no copy of theirs may stand in for the others' at link time.
+// lanes.h — the few vector operations the portable and SSE2 synthesis kernels are written in: a
+// portable body and, on x86-64, an SSE2 body of the same shape. A kernel is a template over one
+// of them. The AVX2 kernels (synth_avx2.cpp, imdct_avx2.cpp) are written directly: their lane
+// shuffles have no portable counterpart. Everything here has internal linkage, so that no copy
+// compiled with other flags may stand in for another at link time.
 #pragma once
 
 #include <cstdint>
@@ -66,29 +67,6 @@ struct Sse2Lanes {
     }
 };
 
-#endif
-
-#ifdef __AVX2__
-struct Avx2Lanes {
-    static constexpr int LANES = 4;
-    using Acc = __m256i;
-    using Val = __m256i;   // sign-extended to 64 bits
-    static Acc zero() { return _mm256_setzero_si256(); }
-    static Val load(const int32_t* p)
-    {
-        return _mm256_cvtepi32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    }
-    static Val splat(int32_t v) { return _mm256_set1_epi64x(v); }
-    static Acc mul_add(Acc acc, Val a, Val b) { return _mm256_add_epi64(acc, _mm256_mul_epi32(a, b)); }
-    static void store(int64_t* p, Acc acc) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), acc); }
-    template <int S>
-    static void store_rounded(int32_t* p, Acc acc)
-    {
-        const __m256i v = _mm256_srli_epi64(_mm256_add_epi64(acc, _mm256_set1_epi64x(int64_t{1} << (S - 1))), S);
-        const __m256i low = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(low));
-    }
-};
 #endif
 
 }  // namespace

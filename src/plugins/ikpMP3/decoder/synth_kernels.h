@@ -1,5 +1,5 @@
 // synth_kernels.h — the synthesis window's inner loop, written once over lanes.h and instantiated
-// per instruction set (synth.cpp: portable and SSE2; synth_avx2.cpp: AVX2).
+// in synth.cpp for the portable and SSE2 paths; synth_avx2.cpp has a fused AVX2 pass of its own.
 #pragma once
 
 #include <cstdint>
