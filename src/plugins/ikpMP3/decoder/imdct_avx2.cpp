@@ -116,6 +116,15 @@ void scale_outputs(const Vec pq[18], Vec c[18])
         c[m] = P::template shift<IMDCT_FRAC_BITS>(P::mul(pq[m], splat(icos72[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
 }
 
+// e + o for m = 0..8, then e - o for m = 8..0: what scale_outputs takes.
+inline void fold_halves(const Vec e[9], const Vec o[9], Vec pq[18])
+{
+    for (int m = 0; m < 9; ++m) {
+        pq[m] = add(e[m], o[m]);
+        pq[17 - m] = sub(e[m], o[m]);
+    }
+}
+
 // The 36 windowed samples: the first 18 added to the overlap make the output, the last 18 are
 // the next overlap. win holds mdct_win_lanes' 36 rows of four lanes.
 template <class P>
@@ -205,10 +214,7 @@ void imdct_four_small(const int32_t* lines, const int64_t (*win)[4], int32_t* ou
     cosine_sums<Narrow>(a1, sums1);
     scale_odd_sums<Narrow>(sums1, o);
     Vec pq[18];
-    for (int m = 0; m < 9; ++m) {
-        pq[m] = add(e[m], o[m]);
-        pq[17 - m] = sub(e[m], o[m]);
-    }
+    fold_halves(e, o, pq);
     Vec c[18];
     scale_outputs<Narrow>(pq, c);
     window_and_overlap<Narrow>(c, win, out, overlap);
@@ -241,10 +247,7 @@ void imdct_four_checked(const int32_t* lines, const int64_t (*win)[4], int32_t* 
         scale_odd_sums<Exact<true>>(sums1, o);
 
     Vec pq[18];
-    for (int m = 0; m < 9; ++m) {
-        pq[m] = add(e[m], o[m]);
-        pq[17 - m] = sub(e[m], o[m]);
-    }
+    fold_halves(e, o, pq);
     Vec c[18];
     if (all_fit(pq, 18))
         scale_outputs<Exact<false>>(pq, c);

@@ -15,14 +15,6 @@ namespace {
 // 512 coefficients with 16 fraction bits, built from mpa_enwindow by synth_init.
 MPA_INT window[512];
 
-// The kernels in use and their name; chosen once, by the first synth_init or by
-// mpaudec_use_kernels.
-Dct32 dct32_kernel = nullptr;
-SynthSlot synth_slot = nullptr;
-SynthPair synth_pair = nullptr;
-Antialias antialias_kernel = nullptr;
-const char* kernels_name = nullptr;
-
 void window_sums_scalar(const int32_t* b, int64_t sums[4][16]) { window_sums_with<ScalarLanes>(b, sums); }
 void dct32_scalar(int32_t* out, const int32_t* in) { dct32_with<ScalarLanes>(out, in); }
 #ifdef MPA_X86_KERNELS
@@ -56,6 +48,29 @@ constexpr SynthSlot synth_slot_scalar = synth_slot_with<dct32_scalar, window_sum
 #ifdef MPA_X86_KERNELS
 constexpr SynthSlot synth_slot_sse2 = synth_slot_with<dct32_sse2, window_sums_sse2>;
 #endif
+
+// One instruction set's kernels, by the name mpaudec_use_kernels takes. The layer III IMDCT
+// kernel is null where the portable transform serves.
+struct KernelSet {
+    const char* name;
+    bool needs_avx2;
+    Dct32 dct32;
+    SynthSlot slot;
+    SynthPair pair;
+    Antialias antialias;
+    ImdctLongBlocks imdct_long;
+};
+
+constexpr KernelSet kernel_sets[] = {
+    {"scalar", false, dct32_scalar, synth_slot_scalar, synth_pair_with<synth_slot_scalar>, antialias_scalar, nullptr},
+#ifdef MPA_X86_KERNELS
+    {"sse2", false, dct32_sse2, synth_slot_sse2, synth_pair_with<synth_slot_sse2>, antialias_scalar, nullptr},
+    {"avx2", true, dct32_avx2, synth_slot_avx2, synth_pair_avx2, antialias_avx2, imdct_long_blocks_avx2},
+#endif
+};
+
+// The kernels in use; chosen once, by the first synth_init or by mpaudec_use_kernels.
+const KernelSet* kernels = nullptr;
 
 // The AVX2 kernels' tables (see synth_kernels.h), from the portable ones.
 void build_wide_tables()
@@ -135,57 +150,37 @@ void synth_init()
     build_wide_tables();
     // SSE2 has no signed 32 × 32-bit multiply; built from the unsigned one its kernels are slower
     // than the portable code (mpabench), so CPUs without AVX2 run the portable code.
-    if (!synth_slot)
+    if (!kernels)
         mpaudec_use_kernels(cpu_has_avx2() ? "avx2" : "scalar");
 }
 
 int mpaudec_use_kernels(const char* name)
 {
-    if (std::strcmp(name, "scalar") == 0) {
-        dct32_kernel = dct32_scalar;
-        synth_slot = synth_slot_scalar;
-        synth_pair = synth_pair_with<synth_slot_scalar>;
-        antialias_kernel = antialias_scalar;
-        imdct_long_blocks = nullptr;
-        kernels_name = "scalar";
-        return 0;
+    for (const KernelSet& set : kernel_sets) {
+        if (std::strcmp(name, set.name) == 0) {
+            if (set.needs_avx2 && !cpu_has_avx2())
+                return -1;
+            kernels = &set;
+            imdct_long_blocks = set.imdct_long;
+            return 0;
+        }
     }
-#ifdef MPA_X86_KERNELS
-    if (std::strcmp(name, "sse2") == 0) {
-        dct32_kernel = dct32_sse2;
-        synth_slot = synth_slot_sse2;
-        synth_pair = synth_pair_with<synth_slot_sse2>;
-        antialias_kernel = antialias_scalar;
-        imdct_long_blocks = nullptr;
-        kernels_name = "sse2";
-        return 0;
-    }
-    if (std::strcmp(name, "avx2") == 0 && cpu_has_avx2()) {
-        dct32_kernel = dct32_avx2;
-        synth_slot = synth_slot_avx2;
-        synth_pair = synth_pair_avx2;
-        antialias_kernel = antialias_avx2;
-        imdct_long_blocks = imdct_long_blocks_avx2;
-        kernels_name = "avx2";
-        return 0;
-    }
-#endif
     return -1;
 }
 
 const char* mpaudec_kernels()
 {
-    return kernels_name;
+    return kernels ? kernels->name : nullptr;
 }
 
 void antialias(int32_t* x, int last, const int32_t csa[8][2])
 {
-    antialias_kernel(x, last, csa);
+    kernels->antialias(x, last, csa);
 }
 
 void dct32(int32_t* out, int32_t* in)
 {
-    dct32_kernel(out, in);
+    kernels->dct32(out, in);
 }
 
 int round_sample(int64_t sum)
@@ -196,7 +191,7 @@ int round_sample(int64_t sum)
 void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples)
 {
     const int offset = s->synth_buf_offset[ch];
-    synth_slot(s->synth_buf[ch] + offset, sb_samples, samples, incr);
+    kernels->slot(s->synth_buf[ch] + offset, sb_samples, samples, incr);
     s->synth_buf_offset[ch] = (offset - 32) & (SYNTH_RING_SIZE - 1);
 }
 
@@ -211,7 +206,7 @@ void synth_slots(MPADecodeContext* s, short* samples, int nb_slots)
     for (int slot = 0; slot < nb_slots; ++slot) {
         const int offset0 = s->synth_buf_offset[0];
         const int offset1 = s->synth_buf_offset[1];
-        synth_pair(s->synth_buf[0] + offset0, s->sb_samples[0][slot], s->synth_buf[1] + offset1, s->sb_samples[1][slot],
+        kernels->pair(s->synth_buf[0] + offset0, s->sb_samples[0][slot], s->synth_buf[1] + offset1, s->sb_samples[1][slot],
                    samples + 64 * slot);
         s->synth_buf_offset[0] = (offset0 - 32) & (SYNTH_RING_SIZE - 1);
         s->synth_buf_offset[1] = (offset1 - 32) & (SYNTH_RING_SIZE - 1);
