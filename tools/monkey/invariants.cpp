@@ -64,6 +64,17 @@ std::string listHasNoDueTimer(std::vector<T>& list, const char* what) {
     return "";
 }
 
+// The first rule `check` finds broken over the five lists of actors and objects, each named as
+// the messages name it.
+template <typename Check>
+std::string firstBrokenInEveryList(Board& board, Check check) {
+    for (std::string broken : {check(board.getGuards(), "guard"), check(board.getDogs(), "dog"),
+                               check(board.getSgs(), "commander"), check(board.getFoods(), "food"),
+                               check(board.getDeadBodies(), "dead body")})
+        if (!broken.empty()) return broken;
+    return "";
+}
+
 template <typename T>
 void placesOf(const std::vector<T>& list, std::vector<EnemyPlace>& places) {
     places.clear();
@@ -197,13 +208,7 @@ std::string playerOnAnAcceptableSquare(Board& board) {
 }
 
 std::string everyLiveActorInsideTheBoard(Board& board) {
-    for (std::string broken : {listInsideTheBoard(board, board.getGuards(), "guard"),
-                               listInsideTheBoard(board, board.getDogs(), "dog"),
-                               listInsideTheBoard(board, board.getSgs(), "commander"),
-                               listInsideTheBoard(board, board.getFoods(), "food"),
-                               listInsideTheBoard(board, board.getDeadBodies(), "dead body")})
-        if (!broken.empty()) return broken;
-    return "";
+    return firstBrokenInEveryList(board, [&](auto& list, const char* what) { return listInsideTheBoard(board, list, what); });
 }
 
 std::string commandersNeverMove(Board& board) {
@@ -264,23 +269,11 @@ std::string timersMatchTheirOwners(Board& board) {
 std::string noTimerLeftDue(Board& board) {
     if (board.getIll().callback && board.getIll().callback->isDue())
         return "the player holds a timer that is due but was not fired";
-    for (std::string broken : {listHasNoDueTimer(board.getGuards(), "guard"),
-                               listHasNoDueTimer(board.getDogs(), "dog"),
-                               listHasNoDueTimer(board.getSgs(), "commander"),
-                               listHasNoDueTimer(board.getFoods(), "food"),
-                               listHasNoDueTimer(board.getDeadBodies(), "dead body")})
-        if (!broken.empty()) return broken;
-    return "";
+    return firstBrokenInEveryList(board, [](auto& list, const char* what) { return listHasNoDueTimer(list, what); });
 }
 
 std::string noDeadActorOutlivesItsTick(Board& board) {
-    for (std::string broken : {listHasNoDead(board.getGuards(), "guard"),
-                               listHasNoDead(board.getDogs(), "dog"),
-                               listHasNoDead(board.getSgs(), "commander"),
-                               listHasNoDead(board.getFoods(), "food"),
-                               listHasNoDead(board.getDeadBodies(), "dead body")})
-        if (!broken.empty()) return broken;
-    return "";
+    return firstBrokenInEveryList(board, [](auto& list, const char* what) { return listHasNoDead(list, what); });
 }
 
 std::string enemiesAwayFromHomeAreOnTheirWay(Board& board) {
