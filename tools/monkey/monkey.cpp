@@ -63,6 +63,14 @@ constexpr int RECENT_KEYS = 24;           // how much history a failure report s
 FILE* report = stderr;  // the monkey's own lines; the game's go to /dev/null
 bool finished = false;
 
+// Progress the game may save must neither touch the user's files nor carry over from
+// one seed to the next: it goes to a scratch folder, removed however the run ends.
+std::filesystem::path dataHome;
+void removeDataHome() {
+    std::error_code ec;
+    if (!dataHome.empty()) std::filesystem::remove_all(dataHome, ec);
+}
+
 struct Press {
     int64_t waitMs;
     char key;
@@ -143,6 +151,7 @@ std::string recentKeys() {
                      what.c_str(), recentKeys().c_str());
     std::fflush(report);
     finished = true;
+    removeDataHome();
     std::_Exit(status);
 }
 
@@ -346,11 +355,8 @@ bool parseSeeds(const std::string& text, uint64_t& first, uint64_t& last) {
     std::exit(64);
 }
 
-// Progress the game may save must neither touch the user's files nor carry over from
-// one seed to the next.
-std::filesystem::path dataHome;
 void freshDataHome() {
-    std::filesystem::remove_all(dataHome);
+    removeDataHome();
     std::filesystem::create_directories(dataHome);
 }
 
@@ -399,13 +405,13 @@ int main(int argc, char** argv) {
         std::perror("monkey");
         return 70;
     }
-    char pattern[] = "/tmp/monkey-dataXXXXXX";
-    if (!mkdtemp(pattern)) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "monkey-dataXXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
         std::perror("monkey");
         return 70;
     }
     dataHome = pattern;
-    setenv("XDG_DATA_HOME", pattern, 1);
+    setenv("XDG_DATA_HOME", pattern.c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::atexit([] {
         if (finished) return;
@@ -413,6 +419,7 @@ int main(int argc, char** argv) {
                      static_cast<unsigned long long>(position.seed), position.press,
                      recentKeys().c_str());
         std::fflush(report);
+        removeDataHome();
         std::_Exit(3);
     });
     setFatalHandler([](int status, const char* message) {
@@ -432,7 +439,7 @@ int main(int argc, char** argv) {
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     loadInitialBoard();
-    std::filesystem::remove_all(dataHome);
+    removeDataHome();
 
     std::fprintf(report,
                  "monkey: seeds %llu..%llu over %zu levels: %lld presses, %lld levels won, %lld deaths, "

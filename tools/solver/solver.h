@@ -47,8 +47,9 @@ struct SolveResult {
 // The keys the solver may press: turns and steps, then the four powers.
 inline constexpr const char* SOLVER_KEYS = "wasdhjkl";
 
-// Searches from the current board as it stands (the game screen must be showing), breadth
-// first over key presses, so the first win found has the fewest keys. `clock` must be the
+// Searches from the current board as it stands (the game screen must be showing), best first
+// on keys pressed plus a lower bound on the keys still needed, so the first win found has the
+// fewest keys. `clock` must be the
 // installed game clock; the board and the clock are put back as they were before returning.
 // The game's stock lines go to /dev/null meanwhile.
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options);
