@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "draw.h"
+#include "gamepad.h"
 #include "gameConstants.h"
 #include "idle.h"
 #include "input.h"
@@ -46,6 +47,13 @@ void typed(unsigned char key, int, int) {
 }
 
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
+
+// Controllers are polled as often as the frame loop runs, so a press waits no
+// longer than a key does.
+void idleWithGamepads() {
+    pollGamepads(act);
+    idle();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +70,7 @@ int main(int argc, char** argv) {
     initGL();   // needs the window's context
     initTiles();
     initSounds();
+    initGamepads();
     initBoards();
     gotoTitle();
 
@@ -74,7 +83,7 @@ int main(int argc, char** argv) {
     glutReshapeFunc(reshape);
     glutKeyboardFunc(typed);
     glutSpecialFunc(special);
-    glutIdleFunc(idle);
+    glutIdleFunc(idleWithGamepads);
     glutMainLoop();
     return 0;
 }
