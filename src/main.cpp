@@ -14,6 +14,7 @@
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
+#include "stopSignals.h"
 #include "tileManager.h"
 
 namespace {
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
     // Status lines should reach a pipe or log as they happen, not when the
     // process ends.
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before the sound starts, so SDL's audio finds them taken (it is told to leave them).
+    catchStopSignals();
 
     glutInit(&argc, argv);
     glutInitDisplayMode(DISPLAY_MODE);
@@ -46,7 +49,11 @@ int main(int argc, char** argv) {
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);
     glutKeyboardFunc(keyboard);
-    glutIdleFunc(idle);
+    // A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
+    glutIdleFunc([] {
+        endIfStopSignalled();
+        idle();
+    });
     glutMainLoop();
     return 0;
 }
