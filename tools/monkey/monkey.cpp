@@ -26,9 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +38,7 @@
 #include "keyboard.h"
 #include "redisplay.h"
 #include "screenFlow.h"
+#include "walkthrough.h"
 
 namespace {
 
@@ -71,11 +70,6 @@ void removeDataHome() {
     if (!dataHome.empty()) std::filesystem::remove_all(dataHome, ec);
 }
 
-struct Press {
-    int64_t waitMs;
-    char key;
-};
-
 struct Level {
     LevelFacts facts;
     std::vector<Press> walk;  // empty when the level has no walkthrough
@@ -87,22 +81,20 @@ std::string levelPath(int n, const char* ext) {
     return name;
 }
 
-// Walkthrough lines are "<wait-ms> <keys>"; '#' starts a comment; other lines are ignored.
-std::vector<Press> readWalk(const std::string& path) {
-    std::vector<Press> walk;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line.substr(0, line.find('#')));
-        long long wait = 0;
-        std::string keys;
-        if (!(fields >> wait >> keys)) continue;
-        for (char k : keys) walk.push_back({wait, k});
-    }
-    return walk;
-}
-
 std::string readingLevel;  // the level file being read before play, for a failure report
+
+[[noreturn]] void fail(int status, std::string what);
+
+// A level without a walkthrough is played at random only; a walkthrough with a bad line
+// stops the monkey before play.
+std::vector<Press> readWalk(const std::string& path) {
+    const Walkthrough walk = readWalkthrough(path);
+    if (!walk.error.empty()) {
+        readingLevel = path;
+        fail(1, walk.error);
+    }
+    return walk.presses;
+}
 
 // The campaign is whatever level files are present, numbered from 00 without a gap.
 std::vector<Level> readCampaign() {

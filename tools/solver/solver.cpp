@@ -329,18 +329,6 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     return result;
 }
 
-std::string walkthroughText(const std::vector<Press>& presses) {
-    std::string text;
-    for (size_t i = 0; i < presses.size();) {
-        size_t end = i;
-        std::string keys;
-        while (end < presses.size() && presses[end].waitMs == presses[i].waitMs) keys += presses[end++].key;
-        text += std::to_string(presses[i].waitMs) + " " + keys + "\n";
-        i = end;
-    }
-    return text;
-}
-
 bool loadLevelFile(const std::string& path, std::string& error) {
     namespace fs = std::filesystem;
     std::ifstream in(path, std::ios::binary);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gameClock.h"
+#include "walkthrough.h"
 
 struct SolveOptions {
     int maxKeys = 60;                 // the longest sequence tried
@@ -26,11 +27,6 @@ struct SolveOptions {
     // Called after each round of the search with the keys searched so far, the states met
     // and the states whose next key is still to be tried.
     std::function<void(int keys, size_t states, size_t open)> progress;
-};
-
-struct Press {
-    int64_t waitMs;  // since the key before (or the level's start)
-    char key;
 };
 
 struct SolveResult {
@@ -53,9 +49,6 @@ inline constexpr const char* SOLVER_KEYS = "wasdhjkl";
 // installed game clock; the board and the clock are put back as they were before returning.
 // The game's stock lines go to /dev/null meanwhile.
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options);
-
-// The walkthrough text: "<wait-ms> <keys>" lines, equal waits in a row sharing a line.
-std::string walkthroughText(const std::vector<Press>& presses);
 
 // Makes the level file at `path` the current board and shows the game screen. The level
 // sequence reads numbered files relative to the working directory, so the file is copied as
