@@ -16,6 +16,7 @@
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
+#include "stopSignals.h"
 #include "tileManager.h"
 
 namespace {
@@ -50,7 +51,9 @@ void special(int key, int, int) { act(actionForSpecialKey(key)); }
 
 // Controllers are polled as often as the frame loop runs, so a press waits no
 // longer than a key does.
+// A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
 void idleWithGamepads() {
+    endIfStopSignalled();
     pollGamepads(act);
     idle();
 }
@@ -60,6 +63,8 @@ int main(int argc, char** argv) {
     // Status lines should reach a pipe or log as they happen, not when the
     // process ends.
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before the sound starts, so SDL's audio finds them taken (it is told to leave them).
+    catchStopSignals();
 
     glutInit(&argc, argv);
     glutInitDisplayMode(DISPLAY_MODE);
