@@ -15,6 +15,7 @@
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
+#include "stopSignals.h"
 #include "tileManager.h"
 
 namespace {
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
     // Status lines should reach a pipe or log as they happen, not when the
     // process ends.
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before the sound starts, so SDL's audio finds them taken (it is told to leave them).
+    catchStopSignals();
 
     glutInit(&argc, argv);
     glutInitDisplayMode(DISPLAY_MODE);
@@ -74,7 +77,11 @@ int main(int argc, char** argv) {
     glutReshapeFunc(reshape);
     glutKeyboardFunc(typed);
     glutSpecialFunc(special);
-    glutIdleFunc(idle);
+    // A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
+    glutIdleFunc([] {
+        endIfStopSignalled();
+        idle();
+    });
     glutMainLoop();
     return 0;
 }
