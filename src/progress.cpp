@@ -1,7 +1,7 @@
 // progress.cpp — reading and atomically replacing the progress file.
 #include "progress.h"
 
-#include <unistd.h>
+#include "atomicFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,20 +47,5 @@ int savedProgress() {
 
 void rememberLevelReached(int level) {
     if (progressPath.empty() || level <= savedProgress()) return;
-    const std::filesystem::path path(progressPath);
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) return;
-    const std::filesystem::path temp = path.string() + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << level << '\n';
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temp, ec);
-            return;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
+    replaceFileAtomically(progressPath, std::to_string(level) + "\n");
 }
