@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "draw.h"
+#include "gamepad.h"
 #include "gameConstants.h"
 #include "idle.h"
 #include "input.h"
@@ -47,6 +48,15 @@ void typed(unsigned char key, int, int) {
 }
 
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
+
+// Controllers are polled as often as the frame loop runs, so a press waits no
+// longer than a key does.
+// A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
+void idleWithGamepads() {
+    endIfStopSignalled();
+    pollGamepads(act);
+    idle();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,6 +75,7 @@ int main(int argc, char** argv) {
     initGL();   // needs the window's context
     initTiles();
     initSounds();
+    initGamepads();
     initBoards();
     gotoTitle();
 
@@ -77,11 +88,7 @@ int main(int argc, char** argv) {
     glutReshapeFunc(reshape);
     glutKeyboardFunc(typed);
     glutSpecialFunc(special);
-    // A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
-    glutIdleFunc([] {
-        endIfStopSignalled();
-        idle();
-    });
+    glutIdleFunc(idleWithGamepads);
     glutMainLoop();
     return 0;
 }
