@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "draw.h"
+#include "gamepad.h"
 #include "gameConstants.h"
 #include "idle.h"
 #include "input.h"
@@ -16,6 +17,7 @@
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
+#include "stopSignals.h"
 #include "tileManager.h"
 
 namespace {
@@ -47,12 +49,23 @@ void typed(unsigned char key, int, int) {
 }
 
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
+
+// Controllers are polled as often as the frame loop runs, so a press waits no
+// longer than a key does.
+// A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
+void idleWithGamepads() {
+    endIfStopSignalled();
+    pollGamepads(act);
+    idle();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     // Status lines should reach a pipe or log as they happen, not when the
     // process ends.
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before the sound starts, so SDL's audio finds them taken (it is told to leave them).
+    catchStopSignals();
 
     glutInit(&argc, argv);
     glutInitDisplayMode(DISPLAY_MODE);
@@ -63,6 +76,7 @@ int main(int argc, char** argv) {
     initGL();   // needs the window's context
     initTiles();
     initSounds();
+    initGamepads();
     initBoards();
     gotoTitle();
 
@@ -76,7 +90,7 @@ int main(int argc, char** argv) {
     glutReshapeFunc(reshape);
     glutKeyboardFunc(typed);
     glutSpecialFunc(special);
-    glutIdleFunc(idle);
+    glutIdleFunc(idleWithGamepads);
     glutMainLoop();
     return 0;
 }

@@ -1,16 +1,26 @@
 // progress.cpp — reading and atomically replacing the progress file.
 #include "progress.h"
 
-#include "atomicFile.h"
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace {
 std::string progressPath;  // empty: progress is not kept
+
+// Progress is a convenience: a file that cannot be written does not stop the game, but the
+// player is told, in one line, that the level reached was not kept.
+void cannotSave(int level, const std::string& why) {
+    std::fprintf(stderr, "veilwalker: level %d reached but not saved: %s: %s\n", level, progressPath.c_str(),
+                 why.c_str());
+    std::fflush(stderr);
+}
 }  // namespace
 
 std::string defaultProgressPath() {
@@ -47,5 +57,26 @@ int savedProgress() {
 
 void rememberLevelReached(int level) {
     if (progressPath.empty() || level <= savedProgress()) return;
-    replaceFileAtomically(progressPath, std::to_string(level) + "\n");
+    const std::filesystem::path path(progressPath);
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    if (ec) return cannotSave(level, "cannot make its folder: " + ec.message());
+    const std::filesystem::path temp = path.string() + ".tmp" + std::to_string(getpid());
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        const int openError = out ? 0 : errno;
+        out << level << '\n';
+        out.close();
+        if (!out) {
+            const std::string why = openError ? std::strerror(openError) : "the write failed";
+            std::filesystem::remove(temp, ec);
+            return cannotSave(level, "cannot write " + temp.filename().string() + ": " + why);
+        }
+    }
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        const std::string why = ec.message();
+        std::filesystem::remove(temp, ec);
+        cannotSave(level, "cannot replace it: " + why);
+    }
 }
