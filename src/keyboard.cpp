@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "hud.h"
+#include "levelSelect.h"
 #include "progress.h"
 #include "rewind.h"
 #include "redisplay.h"
@@ -58,6 +59,17 @@ void keyboard(unsigned char key, int, int) {
     if (key == 'q') std::exit(0);
     // The flow step stops the game before a vanished level could leave no board;
     // this only keeps a key from ever acting on nothing.
+    if (atLevelSelect()) {
+        levelSelectKey(key);
+        requestRedisplay();
+        return;
+    }
+    // Escape opens the level select, from the title or from a level.
+    if (key == 27 && !atEnding()) {
+        openLevelSelect();
+        requestRedisplay();
+        return;
+    }
     Board& before = requireCurrentBoard();
     if (atTitle()) beginTry();
     if (isRewindKey(key) && !atTitle() && !atEnding()) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "board.h"
+#include "levelSelect.h"
 #include "progress.h"
 #include "records.h"
 #include "rewind.h"
@@ -25,6 +26,7 @@ void gotoTitle() {
     playBgm(BGM_NONE);
     showTitle = true;
     showEnding = false;
+    closeLevelSelect();  // the title itself; Escape opens the select over it
 }
 
 void gotoMainGame() {
