@@ -31,6 +31,9 @@
 #include <vector>
 
 #include "board.h"
+#include "boardState.h"
+#include "levelSelect.h"
+#include "rewind.h"
 #include "check.h"
 #include "gameClock.h"
 #include "idle.h"
@@ -51,7 +54,7 @@ struct KeyGroup {
 const KeyGroup KEY_GROUPS[] = {
     {50, "wasd"},                // turn or step
     {20, "hjkl"},                // the four powers
-    {15, "rvmc"},                // restart, sight overlay, mute, continue on the title
+    {15, "rvmcu\b"},             // restart, sight overlay, mute, continue on the title, rewind
     {15, "xzW1 .\t\r\x1b"},  // nothing
 };
 constexpr int64_t LONGEST_WAIT_MS = 3000;
@@ -250,9 +253,30 @@ private:
         int levelBefore = getCurrLevel();
         bool wasAtStart = atItsStart(*getCurrentBoard(), levels[levelBefore].facts);
         bool wasTitle = atTitle();
+        const bool wasSelect = atLevelSelect();
+        const size_t keptBefore = keysToTakeBack();
+        // More states than keys to take back: a try began since (a win moved on).
+        if (rewindStates.size() > keptBefore) rewindStates.clear();
+        const std::string stateBefore = boardStateKey(*getCurrentBoard(), clock.now());
         keyboard(static_cast<unsigned char>(key), 0, 0);
-        // Restarting ('r') or continuing from the title ('c') may put a new board in place.
-        bool newBoard = key == 'r' || key == 'c' || getCurrLevel() != levelBefore;
+        const bool rewound = isRewindKey(key) && keysToTakeBack() + 1 == keptBefore;
+        // The newest states sit at the top; a new try (the title, the level select, a win)
+        // changes the count some other way and empties the list.
+        const bool newTry = wasTitle || wasSelect || getCurrLevel() != levelBefore;
+        if (newTry) rewindStates.clear();
+        if (keysToTakeBack() == (newTry ? 0 : keptBefore) + 1)
+            rewindStates.push_back(stateBefore);
+        else if (!rewound && keysToTakeBack() != keptBefore)
+            rewindStates.clear();
+        if (rewound && !rewindStates.empty()) {
+            // A rewind puts back exactly the state just before the key it takes back.
+            if (boardStateKey(*getCurrentBoard(), clock.now()) != rewindStates.back())
+                fail(1, "broken invariant: a rewind did not restore the state before its key");
+            rewindStates.pop_back();
+        }
+        // Restarting ('r'), continuing from the title ('c'), a rewind or the level select
+        // may put another board in place.
+        bool newBoard = key == 'r' || key == 'c' || rewound || wasSelect || getCurrLevel() != levelBefore;
         if (newBoard) recordPlaces(*getCurrentBoard(), places);
         checkState(false);
         if (getCurrLevel() != levelBefore) freshLevel();
@@ -326,6 +350,7 @@ private:
     Figures& figures;
     ManualClock clock{1000};
     Places places;
+    std::vector<std::string> rewindStates;  // the state before each key a rewind can take back
     std::vector<Press> guide;  // the walkthrough's keys still to type, last first
     int randomPresses = 0;
 };
