@@ -12,7 +12,7 @@
 #include "actor/sight.h"
 #include "check.h"
 #include "hud.h"
-#include "idle.h"
+#include "frameStep.h"
 #include "screenFlow.h"
 #include "tileManager.h"
 
@@ -205,26 +205,15 @@ void drawEnding() {
 }
 
 void draw() {
-    if (atTitle()) {
-        drawTitle();
+    displayFrame([](Picture::Screen screen) {
+        if (screen == Picture::TITLE) {
+            drawTitle();
+        } else if (screen == Picture::ENDING) {
+            drawEnding();
+        } else {
+            glClear(GL_COLOR_BUFFER_BIT);
+            drawBoard();
+        }
         glutSwapBuffers();
-        notePicturePainted();
-        return;
-    }
-    if (atEnding() || getCurrentBoard() == nullptr) {
-        drawEnding();
-        glutSwapBuffers();
-        notePicturePainted();
-        return;
-    }
-    // Restart, advance or reach the ending before painting, so this frame
-    // already shows the level that will be played next.
-    runFlowStep();
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawBoard();
-    glutSwapBuffers();
-    // After the last level this frame shows level 0 and the ending only the next
-    // one: left unrecorded, the ending differs from what was painted, so the
-    // next idle pass asks for it.
-    if (!atEnding()) notePicturePainted();
+    });
 }
