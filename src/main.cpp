@@ -13,6 +13,7 @@
 #include "input.h"
 #include "keyboard.h"
 #include "progress.h"
+#include "records.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
     // Only the game itself keeps a player's progress and lets the idle loop sleep;
     // tests and tools driving the same logic do neither.
     keepProgressIn(defaultProgressPath());
+    keepRecordsIn(defaultRecordsPath());
     setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);
