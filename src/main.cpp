@@ -51,8 +51,8 @@ void typed(unsigned char key, int, int) {
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
 
 // Controllers are polled as often as the frame loop runs, so a press waits no
-// longer than a key does.
-// A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
+// longer than a key does. A stop signal is acted on between two ticks: within a few
+// milliseconds, never mid-step.
 void idleWithGamepads() {
     endIfStopSignalled();
     pollGamepads(act);
