@@ -7,11 +7,13 @@
 
 #include "board.h"
 #include "draw.h"
+#include "gamepad.h"
 #include "gameConstants.h"
 #include "idle.h"
 #include "input.h"
 #include "keyboard.h"
 #include "progress.h"
+#include "records.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
@@ -47,6 +49,15 @@ void typed(unsigned char key, int, int) {
 }
 
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
+
+// Controllers are polled as often as the frame loop runs, so a press waits no
+// longer than a key does. A stop signal is acted on between two ticks: within a few
+// milliseconds, never mid-step.
+void idleWithGamepads() {
+    endIfStopSignalled();
+    pollGamepads(act);
+    idle();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,6 +76,7 @@ int main(int argc, char** argv) {
     initGL();   // needs the window's context
     initTiles();
     initSounds();
+    initGamepads();
     initBoards();
     gotoTitle();
 
@@ -72,17 +84,14 @@ int main(int argc, char** argv) {
     // tests and tools driving the same logic do neither.
     keepProgressIn(defaultProgressPath());
     keepSoundSettingsIn(settingsPathBeside(defaultProgressPath()));
+    keepRecordsIn(defaultRecordsPath());
     setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);
     glutReshapeFunc(reshape);
     glutKeyboardFunc(typed);
     glutSpecialFunc(special);
-    // A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
-    glutIdleFunc([] {
-        endIfStopSignalled();
-        idle();
-    });
+    glutIdleFunc(idleWithGamepads);
     glutMainLoop();
     return 0;
 }

@@ -5,6 +5,8 @@
 
 #include "board.h"
 #include "progress.h"
+#include "records.h"
+#include "rewind.h"
 #include "soundManager.h"
 
 namespace {
@@ -49,9 +51,11 @@ void runFlowStep() {
     if (board->hasLost()) {
         say("sorry, you lose a life\n");
         loadCurrBoard();
+        noteLevelRestarted();
         board = &requireCurrentBoard();
     }
     if (board->hasWon()) {
+        noteLevelWon();
         playSfx(SFX_LEVEL_VICTORY);
         loadNextBoard();
         if (getCurrentBoard()) rememberLevelReached(getCurrLevel());
