@@ -333,8 +333,9 @@ def play(game, snapshots):
     status = game.wait_for_exit()
     if status != 0:
         raise Failure(f"the game ended with status {status} after the last key")
-    expected = (stock_line(LEVEL0) * 10 + stock_line(LEVEL1) * 2 + "sorry, you lose a life\n"
-                + stock_line(LEVEL1) * 2 + "setting the ending flag\n" + "you win!")
+    expected = (stock_line(LEVEL0) * 10 + "won in 10 keys\n" + stock_line(LEVEL1) * 2
+                + "sorry, you lose a life\n" + stock_line(LEVEL1) * 2 + "won in 2 keys\n"
+                + "setting the ending flag\n" + "you win!")
     if game.stdout() != expected:
         raise Failure(f"standard output differs:\n got      {game.stdout()!r}\n expected {expected!r}")
     with open(progress_file(game.workdir)) as f:
