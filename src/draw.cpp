@@ -13,7 +13,7 @@
 #include "check.h"
 #include "gameConstants.h"
 #include "hud.h"
-#include "idle.h"
+#include "frameStep.h"
 #include "levelSelect.h"
 #include "pictureFit.h"
 #include "redisplay.h"
@@ -297,16 +297,10 @@ void reshape(int width, int height) {
 }
 
 void draw() {
-    const Shown shown = atTitle()                                    ? Shown::TITLE
-                        : atEnding() || getCurrentBoard() == nullptr ? Shown::ENDING
-                                                                     : Shown::BOARD;
-    // Restart, advance or reach the ending before painting, so this frame
-    // already shows the level that will be played next.
-    if (shown == Shown::BOARD) runFlowStep();
-    showPicture(shown);
-    glutSwapBuffers();
-    // After the last level this frame shows level 0 and the ending only the next
-    // one: left unrecorded, the ending differs from what was painted, so the
-    // next idle pass asks for it.
-    if (shown != Shown::BOARD || !atEnding()) notePicturePainted();
+    displayFrame([](Picture::Screen screen) {
+        showPicture(screen == Picture::TITLE    ? Shown::TITLE
+                    : screen == Picture::ENDING ? Shown::ENDING
+                                                : Shown::BOARD);
+        glutSwapBuffers();
+    });
 }

@@ -1,6 +1,6 @@
 // monkey.cpp — plays the real campaign with random keys at random moments in simulated time,
-// through the game's own keyboard handler, idle tick and flow step, and checks the game's
-// invariants after every key and every tick.
+// through the game's own keyboard handler and frame step, and checks the game's invariants
+// after every key and every tick.
 //
 //   monkey [--seed N | --seeds A..B] [--presses M] [--guided PERCENT] [--root DIR]
 //
@@ -233,15 +233,19 @@ private:
         }
     }
 
+    // The game's own frame step; the tick's board is checked before the flow step acts.
     void tick() {
         ++figures.ticks;
-        idle();
-        checkState(true);
-        if (!atTitle()) {
-            HOLDS(noTimerLeftDue, *getCurrentBoard());
-            HOLDS(noDeadActorOutlivesItsTick, *getCurrentBoard());
-        }
-        frame();
+        FrameReport r = frameStep([this] {
+            checkState(true);
+            if (!atTitle()) {
+                HOLDS(noTimerLeftDue, *getCurrentBoard());
+                HOLDS(noDeadActorOutlivesItsTick, *getCurrentBoard());
+            }
+            return true;
+        });
+        if (!r.played) checkState(true);  // the title: nothing ran, nothing may have changed
+        settle(r.flow);
     }
 
     void press(char key) {
@@ -280,7 +284,7 @@ private:
         if (newBoard) recordPlaces(*getCurrentBoard(), places);
         checkState(false);
         if (getCurrLevel() != levelBefore) freshLevel();
-        bool decided = frame();
+        bool decided = settle(flowStep());  // the redraw the key asks for
         // A restart shows as a played board back at its start, whether the key itself or
         // the next frame replaced it.
         if (key == 'r' && !wasTitle && !wasAtStart && !decided && getCurrLevel() == levelBefore &&
@@ -309,27 +313,14 @@ private:
         recordPlaces(board, places);
     }
 
-    // What a redraw does before painting: the flow step, on the game screen only. Whether
-    // it acted on a loss or a win.
-    bool frame() {
-        if (atTitle() || atEnding() || !getCurrentBoard()) return false;
-        Board& board = *getCurrentBoard();
-        const Ill& ill = board.getIll();
-        FlowStep step{};
-        step.lost = board.hasLost();
-        // hasWon() hides the win bit under a loss; the bit is set exactly when a key has
-        // left the player on the exit, and only keys move the player.
-        step.won = board.hasWon() ||
-                   (board.inBounds(ill.x, ill.y) && board.getTile(ill.x, ill.y) == EXIT);
-        step.levelBefore = getCurrLevel();
-        runFlowStep();
-        step.levelAfter = getCurrLevel();
-        step.endingAfter = atEnding();
+    // After a flow step (a frame's, or the redraw's after a key): whether it acted on a
+    // loss or a win.
+    bool settle(const FlowReport& step) {
         HOLDS(winAndLoseNeverBothActedOn, step, static_cast<int>(levels.size()));
         // Enemies walk only in ticks; whatever board the step leaves is where the next
         // tick's walking is measured from.
         recordPlaces(*getCurrentBoard(), places);
-        if (step.lost || step.won) {
+        if (step.acted()) {
             if (step.lost)
                 ++figures.deaths;
             else
@@ -341,7 +332,7 @@ private:
             ++figures.campaigns;
             gotoTitle();
         }
-        return step.lost || step.won;
+        return step.acted();
     }
 
     std::mt19937_64 rng;

@@ -26,6 +26,7 @@
 
 #include "board.h"
 #include "boardState.h"
+#include "frameStep.h"
 #include "idle.h"
 #include "keyboard.h"
 #include "screenFlow.h"
@@ -134,14 +135,13 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
     return here + (facesNearer ? 0 : 1);
 }
 
-// One pass of the game loop as the window runs it: the idle tick, then the start of a redraw.
-// False when the level was lost in the tick (the redraw would restart it).
+// One pass of the game loop: the game's own frame step. False when the level was lost in the
+// tick; the flow step is then held back, since the line ends there and nothing is restarted.
 bool tick(ManualClock& clock, int64_t tickMs) {
     clock.advance(tickMs);
-    idle();
-    if (getCurrentBoard()->hasLost()) return false;
-    runFlowStep();
-    return true;
+    bool lost = false;
+    frameStep([&lost] { return !(lost = getCurrentBoard()->hasLost()); });
+    return !lost;
 }
 
 // Plays ticks until `untilMs`; false if the level is lost on the way. A tick that changes
