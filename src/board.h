@@ -77,6 +77,8 @@ public:
     void resetWinLoss();
     bool hasWon() const;
     bool hasLost() const;
+    // The win bit itself, which hasWon() hides under a loss.
+    bool winBitSet() const { return winBit; }
 
 private:
     void move(int dx, int dy);

@@ -13,6 +13,7 @@
 #include "input.h"
 #include "keyboard.h"
 #include "progress.h"
+#include "records.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
@@ -50,8 +51,8 @@ void typed(unsigned char key, int, int) {
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
 
 // Controllers are polled as often as the frame loop runs, so a press waits no
-// longer than a key does.
-// A stop signal is acted on between two ticks: within a few milliseconds, never mid-step.
+// longer than a key does. A stop signal is acted on between two ticks: within a few
+// milliseconds, never mid-step.
 void idleWithGamepads() {
     endIfStopSignalled();
     pollGamepads(act);
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
     // Only the game itself keeps a player's progress and lets the idle loop sleep;
     // tests and tools driving the same logic do neither.
     keepProgressIn(defaultProgressPath());
+    keepRecordsIn(defaultRecordsPath());
     setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);

@@ -3,14 +3,24 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace {
 std::string progressPath;  // empty: progress is not kept
+
+// Progress is a convenience: a file that cannot be written does not stop the game, but the
+// player is told, in one line, that the level reached was not kept.
+void cannotSave(int level, const std::string& why) {
+    std::fprintf(stderr, "veilwalker: level %d reached but not saved: %s: %s\n", level, progressPath.c_str(),
+                 why.c_str());
+    std::fflush(stderr);
+}
 }  // namespace
 
 std::string defaultProgressPath() {
@@ -50,17 +60,23 @@ void rememberLevelReached(int level) {
     const std::filesystem::path path(progressPath);
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) return;
+    if (ec) return cannotSave(level, "cannot make its folder: " + ec.message());
     const std::filesystem::path temp = path.string() + ".tmp" + std::to_string(getpid());
     {
         std::ofstream out(temp, std::ios::trunc);
+        const int openError = out ? 0 : errno;
         out << level << '\n';
-        out.flush();
+        out.close();
         if (!out) {
+            const std::string why = openError ? std::strerror(openError) : "the write failed";
             std::filesystem::remove(temp, ec);
-            return;
+            return cannotSave(level, "cannot write " + temp.filename().string() + ": " + why);
         }
     }
     std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
+    if (ec) {
+        const std::string why = ec.message();
+        std::filesystem::remove(temp, ec);
+        cannotSave(level, "cannot replace it: " + why);
+    }
 }
