@@ -1,12 +1,10 @@
 // progress.cpp — reading and atomically replacing the progress file.
 #include "progress.h"
 
-#include <unistd.h>
+#include "atomicFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -57,26 +55,6 @@ int savedProgress() {
 
 void rememberLevelReached(int level) {
     if (progressPath.empty() || level <= savedProgress()) return;
-    const std::filesystem::path path(progressPath);
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) return cannotSave(level, "cannot make its folder: " + ec.message());
-    const std::filesystem::path temp = path.string() + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        const int openError = out ? 0 : errno;
-        out << level << '\n';
-        out.close();
-        if (!out) {
-            const std::string why = openError ? std::strerror(openError) : "the write failed";
-            std::filesystem::remove(temp, ec);
-            return cannotSave(level, "cannot write " + temp.filename().string() + ": " + why);
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        const std::string why = ec.message();
-        std::filesystem::remove(temp, ec);
-        cannotSave(level, "cannot replace it: " + why);
-    }
+    std::string why;
+    if (!replaceFileAtomically(progressPath, std::to_string(level) + "\n", &why)) cannotSave(level, why);
 }
