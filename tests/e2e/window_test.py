@@ -508,11 +508,9 @@ SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": contin
 LEVELS = {"recapture": [HALL]}
 
 
-def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
-        print(__doc__)
-        return 2
-    binary, scenario = os.path.abspath(sys.argv[1]), SCENARIOS[sys.argv[2]]
+def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):
+    """Runs one scenario on a fresh working folder that prepare(workdir) fills, under an Xvfb
+    screen of the given size; returns the exit status the test reports."""
     if shutil.which("Xvfb") is None:
         print("skipped: Xvfb is not installed")
         return SKIP
@@ -526,13 +524,11 @@ def main():
     xvfb = game = None
     snapshots = {}
     try:
-        make_assets(workdir)
-        write_levels(workdir, LEVELS.get(sys.argv[2], [LEVEL0, LEVEL1]))
-        PREPARE.get(sys.argv[2], lambda _: None)(workdir)
-        xvfb, display = start_xvfb()
+        prepare(workdir)
+        xvfb, display = start_xvfb(screen)
         game = Game(binary, workdir, display)
         scenario(game, snapshots)
-        print(f"{sys.argv[2]}: passed")
+        print(f"{name}: passed")
         return 0
     except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
         print(f"FAILED: {e}")
@@ -544,11 +540,25 @@ def main():
             game.stop()
         if keep:
             os.makedirs(keep, exist_ok=True)
-            for name, screen in snapshots.items():
-                with open(os.path.join(keep, f"{sys.argv[2]}-{name}.ppm"), "wb") as f:
+            for shot, screen in snapshots.items():
+                with open(os.path.join(keep, f"{name}-{shot}.ppm"), "wb") as f:
                     f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
         stop_xvfb(xvfb)
         shutil.rmtree(workdir, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
+        print(__doc__)
+        return 2
+    name = sys.argv[2]
+
+    def prepare(workdir):
+        make_assets(workdir)
+        write_levels(workdir, LEVELS.get(name, [LEVEL0, LEVEL1]))
+        PREPARE.get(name, lambda _: None)(workdir)
+
+    return run_scenario(os.path.abspath(sys.argv[1]), name, SCENARIOS[name], prepare)
 
 
 if __name__ == "__main__":
