@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "board.h"
-#include "check.h"
+#include "levelSelect.h"
 #include "progress.h"
+#include "records.h"
+#include "rewind.h"
 #include "soundManager.h"
 
 namespace {
@@ -17,14 +19,6 @@ void say(const char* line) {
     // Flushed at once so whoever watches the output sees it as it happens.
     std::fflush(stdout);
 }
-
-// Every level file existed when it was first loaded; one that has gone since
-// leaves nothing to play, so stop and say which file is missing.
-Board& requireCurrentBoard() {
-    Board* board = getCurrentBoard();
-    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
-    return *board;
-}
 }  // namespace
 
 void gotoTitle() {
@@ -32,6 +26,7 @@ void gotoTitle() {
     playBgm(BGM_NONE);
     showTitle = true;
     showEnding = false;
+    closeLevelSelect();  // the title itself; Escape opens the select over it
 }
 
 void gotoMainGame() {
@@ -58,9 +53,11 @@ void runFlowStep() {
     if (board->hasLost()) {
         say("sorry, you lose a life\n");
         loadCurrBoard();
+        noteLevelRestarted();
         board = &requireCurrentBoard();
     }
     if (board->hasWon()) {
+        noteLevelWon();
         playSfx(SFX_LEVEL_VICTORY);
         loadNextBoard();
         if (getCurrentBoard()) rememberLevelReached(getCurrLevel());

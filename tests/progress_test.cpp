@@ -3,7 +3,9 @@
 
 #include "levelScenario.h"
 
+using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
 namespace {
@@ -91,6 +93,24 @@ TEST_F(Progress, KeepsOnlyTheFurthestLevelAndLeavesNoTemporaryFile) {
     EXPECT_EQ(entries, 1);
 }
 
+// A new level replaces the file whole: whoever still holds the old file (a reader that
+// opened it, or a crash mid-write) sees the old number complete, never a truncated one.
+TEST_F(Progress, ANewLevelReplacesTheFileInsteadOfWritingIntoIt) {
+    keepProgressIn(file);
+    rememberLevelReached(1);
+    const std::filesystem::path old = dir / "old-progress";
+    std::filesystem::create_hard_link(file, old);
+    std::ifstream openBefore(file);
+    rememberLevelReached(2);
+    EXPECT_EQ(savedProgress(), 2);
+    std::string held((std::istreambuf_iterator<char>(openBefore)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(held, "1\n") << "the file open before the write was written into";
+    std::ifstream linked(old);
+    std::string linkedText((std::istreambuf_iterator<char>(linked)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(linkedText, "1\n");
+    EXPECT_FALSE(std::filesystem::equivalent(file, old));
+}
+
 TEST_F(Progress, AnythingButOneLevelNumberReadsAsLevelZero) {
     keepProgressIn(file);
     std::filesystem::create_directories(dir / "data" / "veilwalker");
@@ -110,8 +130,48 @@ TEST_F(Progress, AnythingButOneLevelNumberReadsAsLevelZero) {
     std::filesystem::remove(file);
     std::filesystem::create_directories(file + "/x");
     EXPECT_EQ(savedProgress(), 0);
+    CaptureStderr();
     rememberLevelReached(1);
+    EXPECT_NE(GetCapturedStderr(), "");
     EXPECT_TRUE(std::filesystem::is_directory(file));
+}
+
+// Progress that cannot be kept does not stop the game, but the player hears of it: one line
+// on standard error per level reached and lost, naming the file and the reason. A save that
+// works, or a level not beyond the one kept, says nothing.
+TEST_F(Progress, AFileThatCannotBeWrittenSaysSoInOneLine) {
+    const std::filesystem::path blocker = dir / "blocker";
+    writeFile(blocker.string(), "a file where a folder is due");
+    const std::string folderWhereTheFileIs = (dir / "data" / "veilwalker" / "progress").string();
+    std::filesystem::create_directories(folderWhereTheFileIs + "/x");
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {(blocker / "veilwalker" / "progress").string(), "cannot make its folder: "},
+        {folderWhereTheFileIs, "cannot replace it: "},
+    };
+    for (const auto& c : cases) {
+        keepProgressIn(c.path);
+        CaptureStderr();
+        rememberLevelReached(2);
+        const std::string said = GetCapturedStderr();
+        const std::string start = "veilwalker: level 2 reached but not saved: " + c.path + ": " + c.reason;
+        EXPECT_EQ(said.rfind(start, 0), 0u) << said;
+        EXPECT_EQ(said.find('\n'), said.size() - 1) << "not one line: " << said;
+        EXPECT_EQ(savedProgress(), 0);
+    }
+    // Nothing half-written is left beside the file that could not be replaced.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "data" / "veilwalker")) entries += !e.is_directory();
+    EXPECT_EQ(entries, 0);
+
+    keepProgressIn(file + "-elsewhere");
+    CaptureStderr();
+    rememberLevelReached(2);
+    rememberLevelReached(1);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(savedProgress(), 2);
 }
 
 TEST_F(Progress, COnTheTitleContinuesAndClampsToTheLastLevel) {
@@ -137,6 +197,24 @@ TEST_F(Progress, COnTheTitleContinuesAndClampsToTheLastLevel) {
     EXPECT_EQ(typed('a'), "fo: 0, db: 0, cl: 0, fk: 0\n");
     EXPECT_EQ(getCurrLevel(), 0);
     EXPECT_EQ(board().getIll().o, FA_W);
+}
+
+// `c` continues only from the title: in the middle of a level it is a key like any other
+// that does nothing, whatever level the progress file holds.
+TEST_F(Progress, CInTheMiddleOfALevelLeavesThePlayerWhereTheyAre) {
+    keepProgressIn(file);
+    rememberLevelReached(2);
+    gotoTitle();
+    typed('a');   // leaves the title on level 0, facing west
+    typed('d');   // faces east
+    typed('d');   // one step east
+    ASSERT_EQ(getCurrLevel(), 0);
+    ASSERT_TRUE(board().getIll().isAt(1, 0));
+    EXPECT_EQ(typed('c'), "fo: 0, db: 0, cl: 0, fk: 0\n");
+    EXPECT_EQ(getCurrLevel(), 0);
+    EXPECT_FALSE(atTitle());
+    EXPECT_TRUE(board().getIll().isAt(1, 0)) << "the level started again";
+    EXPECT_EQ(board().getIll().o, FA_E);
 }
 
 TEST_F(Progress, CWithoutProgressStartsAtLevelZero) {

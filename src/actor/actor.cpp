@@ -132,3 +132,5 @@ void fleeCallback(Actor* a) {
 }
 
 void returnOrigLocCallback(Actor* a) { a->returnOrigLoc(); }
+
+void lifetimeOver(Actor* a) { a->kill(); }

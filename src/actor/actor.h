@@ -62,3 +62,6 @@ private:
 void approachCallback(Actor* a);
 void fleeCallback(Actor* a);
 void returnOrigLocCallback(Actor* a);
+
+// The end of a placed object's lifetime (food, a dead body): it goes.
+void lifetimeOver(Actor* a);

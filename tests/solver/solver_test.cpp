@@ -44,7 +44,7 @@ protected:
     }
 
     // Plays the presses on a fresh copy of the level through the game loop, as the campaign
-    // replays walkthroughs: idle ticks with a redraw's flow step, every key at its moment.
+    // replays walkthroughs: the game's frame step, every key at its moment.
     bool replayWins(const std::vector<Press>& presses, int64_t tickMs = 4) {
         loadInitialBoard();
         int64_t due = clock.now();
@@ -52,9 +52,9 @@ protected:
             due += p.waitMs;
             while (clock.now() < due) {
                 clock.advance(tickMs);
-                idle();
-                if (board().hasLost()) return false;
-                frame();
+                bool lost = false;
+                frameStep([&] { return !(lost = board().hasLost()); });
+                if (lost) return false;
             }
             keyboard(static_cast<unsigned char>(p.key), 0, 0);
             if (board().hasLost()) return false;
@@ -159,12 +159,6 @@ TEST_F(Solver, LeavesTheBoardAndTheClockAsTheyWere) {
     EXPECT_EQ(board().getCloakUse(), 1);
     EXPECT_FALSE(board().getIll().isCloaked);
     EXPECT_FALSE(board().hasWon());
-}
-
-TEST(WalkthroughText, EqualWaitsInARowShareALine) {
-    EXPECT_EQ(walkthroughText({{200, 'd'}, {200, 'd'}, {500, 'h'}, {200, 'w'}, {200, 'w'}}),
-              "200 dd\n500 h\n200 ww\n");
-    EXPECT_EQ(walkthroughText({}), "");
 }
 
 // The program: walkthrough on standard output and status 0, or "no solution" and status 1.

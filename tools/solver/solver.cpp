@@ -1,11 +1,15 @@
-// solver.cpp — breadth-first search over key presses on the real game.
+// solver.cpp — best-first (A*) search over key presses on the real game.
 //
-// A state is the whole board (copied, timers and all) at the moment just after a key press,
-// with the game clock at that moment. Expanding one plays the idle ticks of the longest wait
-// once, and at each shorter wait on the way tries every key on a copy. States are told apart
-// by what can still matter: every actor's square, facing, flags and timer measured from now,
-// and the stocks. Copying the board beats replaying each prefix from the level's start: a
-// replay costs every tick of the prefix, a copy a few small allocations.
+// A state is the board just after a key press, with the game clock at that moment. Only the
+// key that reached it is kept, with its wait and its parent; to expand a state, its board is
+// rebuilt by replaying the keys from the level's start (the stretches of ticks that can change
+// nothing are skipped, which keeps a replay cheap). From there the ticks of the longest wait
+// are played once, and at each shorter wait on the way every key is tried on a copy of the
+// board at that moment. States are told apart by what can still matter: every actor's square,
+// facing, flags and timer measured from now, and the stocks. The states still to expand are
+// taken in order of keys so far plus a lower bound on the keys still needed (the steps to the
+// nearest exit, and a turn unless the player faces a square a step nearer), so the first win
+// found has the fewest keys.
 #include "solver.h"
 
 #include <unistd.h>
@@ -21,6 +25,8 @@
 #include <unordered_map>
 
 #include "board.h"
+#include "boardState.h"
+#include "frameStep.h"
 #include "idle.h"
 #include "keyboard.h"
 #include "screenFlow.h"
@@ -55,52 +61,7 @@ private:
     FILE* saved = nullptr;
 };
 
-// Compact bytes of everything about a state that can change what happens next.
-class StateKey {
-public:
-    explicit StateKey(int64_t now) : now(now) {}
-
-    void add(int64_t v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
-    void add(int v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
-
-    void actor(const Actor& a) {
-        int packed = a.x | a.y << 4 | a.o << 8 | a.homeX << 10 | a.homeY << 14 | a.homeO << 18 |
-                     a.alive << 20 | a.mirror << 21 | a.approachFlag << 22 | a.fleeFlag << 23 |
-                     a.returnOrigLocFlag << 24;
-        add(packed);
-        if (!a.callback) {
-            add(-1);
-            return;
-        }
-        const TimedCallback& t = *a.callback;
-        add(reinterpret_cast<int64_t>(t.getFunc()));
-        add(static_cast<int>(t.getStartMs() - now) * 2 + t.isDead());
-    }
-
-    template <typename Kind>
-    void list(const std::vector<Kind>& actors) {
-        add(static_cast<int>(actors.size()));
-        for (const Kind& a : actors) actor(a);
-    }
-
-    std::string bytes;
-
-private:
-    int64_t now;
-};
-
-std::string stateKey(Board& b, int64_t now) {
-    StateKey key(now);
-    key.actor(b.getIll());
-    key.add(static_cast<int>(b.getIll().isCloaked));
-    key.list(b.getGuards());
-    key.list(b.getDogs());
-    key.list(b.getSgs());
-    key.list(b.getFoods());
-    key.list(b.getDeadBodies());
-    key.add(b.getFoodUse() | b.getDeadBodyUse() << 8 | b.getCloakUse() << 16 | b.getFakeUse() << 24);
-    return std::move(key.bytes);
-}
+std::string stateKey(Board& b, int64_t now) { return boardStateKey(b, now); }
 
 // Two independent 64-bit hashes: a collision would have to hit both.
 struct KeyHash {
@@ -174,14 +135,13 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
     return here + (facesNearer ? 0 : 1);
 }
 
-// One pass of the game loop as the window runs it: the idle tick, then the start of a redraw.
-// False when the level was lost in the tick (the redraw would restart it).
+// One pass of the game loop: the game's own frame step. False when the level was lost in the
+// tick; the flow step is then held back, since the line ends there and nothing is restarted.
 bool tick(ManualClock& clock, int64_t tickMs) {
     clock.advance(tickMs);
-    idle();
-    if (getCurrentBoard()->hasLost()) return false;
-    runFlowStep();
-    return true;
+    bool lost = false;
+    frameStep([&lost] { return !(lost = getCurrentBoard()->hasLost()); });
+    return !lost;
 }
 
 // Plays ticks until `untilMs`; false if the level is lost on the way. A tick that changes
@@ -323,18 +283,6 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     clock.advance(startMs - clock.now());
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
-}
-
-std::string walkthroughText(const std::vector<Press>& presses) {
-    std::string text;
-    for (size_t i = 0; i < presses.size();) {
-        size_t end = i;
-        std::string keys;
-        while (end < presses.size() && presses[end].waitMs == presses[i].waitMs) keys += presses[end++].key;
-        text += std::to_string(presses[i].waitMs) + " " + keys + "\n";
-        i = end;
-    }
-    return text;
 }
 
 bool loadLevelFile(const std::string& path, std::string& error) {
