@@ -344,6 +344,32 @@ int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRe
     return framesRead;
 }
 
+size_t CIrrKlangAudioStreamMP3::restartFrame(size_t frame) const
+{
+    // Enough for the transforms' overlap and the synthesis history, and for the bit
+    // reservoir of a file at an ordinary bit rate.
+    size_t start = frame > MAX_FRAME_DEPENDENCY ? frame - MAX_FRAME_DEPENDENCY : 0;
+    if (start == 0)
+        return 0;
+    // The target frame's audio is made from its own spectrum and those of the two frames
+    // before it (overlap, synthesis history). The first of them reads its main data up to
+    // 511 bytes back (255 at the lower sample rates) in the main data of the frames decoded
+    // before it, which at a low bit rate can be a dozen frames or more: decoding must start
+    // early enough that all of it has gone through the decoder.
+    const bool lowerRates = Format.SampleRate < 32000;
+    const int64_t reservoir = lowerRates ? 255 : 511;
+    // What a frame holds besides main data, at most: header, checksum, side information.
+    const int64_t overhead = 4 + 2 + (lowerRates ? 17 : 32);
+    const size_t first = std::min(frame >= 2 ? frame - 2 : 0, FramePositionData.size() - 1);
+    auto mainDataBetween = [&](size_t from) {
+        return int64_t(FramePositionData[first].offset) - FramePositionData[from].offset
+               - int64_t(first - from) * overhead;
+    };
+    while (start > 0 && mainDataBetween(start) < reservoir)
+        --start;
+    return start;
+}
+
 bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
 {
     if (!File || !TheMPAuDecContext)
@@ -387,8 +413,7 @@ bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
             break;
         frameStart += FramePositionData[frame].size;
     }
-    // Restart early enough to rebuild the bit reservoir, overlap and synthesis history.
-    const size_t targetFrame = frame > MAX_FRAME_DEPENDENCY ? frame - MAX_FRAME_DEPENDENCY : 0;
+    const size_t targetFrame = restartFrame(frame);
 
     if (!setPosition(0))
         return false;

@@ -65,6 +65,10 @@ private:
     static constexpr int DECODE_BUFFER_SIZE = 4608;   // one MPEG frame: 1152 sample frames x 2 channels x 16 bits
 
     bool decodeFrame();
+    // The seek table's entry from which decoding restarts for audio in entry `frame`:
+    // MAX_FRAME_DEPENDENCY entries before it, or further back where the bit reservoir
+    // reaches further.
+    size_t restartFrame(size_t frame) const;
     void skipID3IfNecessary();
     // The same for a reader that may only go forward: the tag is read past, and bytes that
     // are not a tag stay in InputBuffer for the decoder.
