@@ -1,7 +1,7 @@
 // soundManager.cpp — the sound hooks: each hands its request to the installed output, if any.
 #include "soundManager.h"
 
-#include <unistd.h>
+#include "atomicFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,25 +18,10 @@ std::string settingsPath;   // empty: the volumes are not kept
 
 void saveSettings() {
     if (settingsPath.empty()) return;
-    const std::filesystem::path path(settingsPath);
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    const std::filesystem::path temp = path.string() + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << soundSettingsText(musicStep, effectsStep);
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temp, ec);
-            std::fprintf(stderr, "sound: cannot write %s; the volumes are not kept\n", settingsPath.c_str());
-            return;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        std::fprintf(stderr, "sound: cannot write %s; the volumes are not kept\n", settingsPath.c_str());
-    }
+    std::string why;
+    if (!replaceFileAtomically(settingsPath, soundSettingsText(musicStep, effectsStep), &why))
+        std::fprintf(stderr, "sound: cannot write %s (%s); the volumes are not kept\n", settingsPath.c_str(),
+                     why.c_str());
 }
 
 void changeVolume(int& step, int by) {
