@@ -771,11 +771,12 @@ TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
         int channels;
         const char* lameOptions;
     };
-    // MPEG-1, -2 and -2.5 rates; constant, variable and average bit rates; a protected frame.
+    // MPEG-1, -2 and -2.5 rates; constant, variable and average bit rates; a protected frame;
+    // free format, whose frames' ends are found by reading the next header.
     const Case cases[] = {
         {44100, 2, "--cbr -b 128"}, {48000, 2, "--cbr -b 160 -p"}, {32000, 1, "-V 2 -m m"},
         {22050, 2, "-V 4"},         {8000, 1, "--cbr -b 32 -m m"}, {44100, 2, "--abr 112 --resample 44.1"},
-        {24000, 1, "-V 6 -m m"},
+        {24000, 1, "-V 6 -m m"},    {44100, 2, "--freeformat -b 400"},
     };
     Engine e;
     for (const Case& c : cases) {
