@@ -23,6 +23,12 @@
 //   dog triples, then 999
 //   SG triples, then 999
 //   food, dead body, cloak, fake         0..99 each
+//   optional: 999, then routes, then 999  each route: kind, index, n, x1, y1, ..., xn, yn
+//
+// A route makes enemy `index` (from 0) of kind 1 guard, 2 dog or 3 commander patrol:
+// from its start square to each of the n turning points in turn and back to its start,
+// in straight legs along rows and columns that touch no wall. Nothing after the
+// section's closing 999 is read, nor anything after the fake count that is not 999.
 //
 // Values are checked in reading order; the first bad one stops the program.
 
@@ -115,6 +121,7 @@ Board::Board(const char* filename)
     checkBoundsPower(numCloak);
     numFake = getNum(in, filename, "the fake count");
     checkBoundsPower(numFake);
+    readRoutes(in, filename, *this);
 }
 
 int Board::getWidth() const { return width; }

@@ -111,6 +111,10 @@ int getNum(std::istream& in, const char* filename, const char* expected);
 // Reads one number and asserts that it is DELIMITER.
 void chompDelim(std::istream& in, const char* filename);
 
+// The optional patrol section after the four power counts (format in board.cpp): puts each route's enemy on its route. Stops the program at the
+// first bad route, naming the file, the route (from 1) and what is wrong.
+void readRoutes(std::istream& in, const char* filename, Board& board);
+
 // Helpers of the player's actions (defined in playerMoves.cpp).
 void decClamped(int& v);
 // The square in front of the player, written to (x, y) even when off the board,
