@@ -9,7 +9,7 @@ packages=(g++ make cmake pkg-config libpng-dev zlib1g-dev freeglut3-dev libgl-de
           libsdl2-dev libasound2-dev)
 if [[ "$mode" == test ]]; then
   packages+=(libgtest-dev googletest python3 xvfb xauth xdotool imagemagick x11-utils
-             lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox hyperfine
+             lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox
              clang libclang-rt-14-dev)
   # Building and checking the Debian package (tools/package/).
   packages+=(dpkg-dev file lintian desktop-file-utils)

@@ -228,6 +228,11 @@ void initBoards() {
 
 Board* getCurrentBoard() { return globalBoard.get(); }
 
+Board& requireCurrentBoard() {
+    if (!globalBoard) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
+    return *globalBoard;
+}
+
 int getCurrLevel() { return globalCurrLevel; }
 
 void loadCurrBoard() { setCurrBoard(); }

@@ -129,6 +129,10 @@ char* getLevelFilename();  // static buffer, overwritten by each call
 bool setCurrBoard();       // false (and no current board) when the file is missing
 void initBoards();         // level 0 must exist
 Board* getCurrentBoard();  // null when the last load found no file
+// The current board, for code that cannot go on without one. Every level file existed
+// when it was first loaded; one that has gone since leaves nothing to play, so this
+// stops the program with "missing level file: NAME" (exit status 1).
+Board& requireCurrentBoard();
 int getCurrLevel();
 void loadCurrBoard();
 void loadNextBoard();

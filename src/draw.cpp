@@ -11,8 +11,11 @@
 #include "board.h"
 #include "actor/sight.h"
 #include "check.h"
+#include "gameConstants.h"
 #include "hud.h"
 #include "idle.h"
+#include "pictureFit.h"
+#include "redisplay.h"
 #include "screenFlow.h"
 #include "tileManager.h"
 
@@ -204,27 +207,82 @@ void drawEnding() {
     drawBitmap(getEndingScreen());
 }
 
+namespace {
+int windowW = WINDOW_WIDTH;
+int windowH = WINDOW_HEIGHT;
+std::vector<unsigned char> picture;  // the 1× picture, read back for a scaled window
+
+enum class Shown { TITLE, ENDING, BOARD };
+
+void paintAtOneX(Shown shown) {
+    switch (shown) {
+    case Shown::TITLE: drawTitle(); break;
+    case Shown::ENDING: drawEnding(); break;
+    case Shown::BOARD: drawBoard(); break;
+    }
+}
+
+// Every drawing call places pixels through normalised device coordinates of an
+// 800 × 600 viewport, so moving the viewport moves the whole picture by whole
+// pixels. At 1× it is painted straight into its place. Any other size paints it
+// at 1× (in window-sized pieces when the window is smaller), reads it back and
+// blits it once with the fit's zoom: glPixelZoom scales images but not the
+// HUD's bitmap text, so zooming each blit would leave the text at 1×.
+void showPicture(Shown shown) {
+    const PictureFit fit = fitPicture(windowW, windowH, WINDOW_WIDTH, WINDOW_HEIGHT);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (fit.scale == 1) {
+        glViewport(fit.x, fit.y, WINDOW_WIDTH, WINDOW_HEIGHT);
+        paintAtOneX(shown);
+        return;
+    }
+    if (fit.width == 0) return;
+    picture.resize(static_cast<size_t>(WINDOW_WIDTH) * WINDOW_HEIGHT * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, WINDOW_WIDTH);
+    for (int y = 0; y < WINDOW_HEIGHT; y += windowH)
+        for (int x = 0; x < WINDOW_WIDTH; x += windowW) {
+            glViewport(-x, -y, WINDOW_WIDTH, WINDOW_HEIGHT);
+            glClear(GL_COLOR_BUFFER_BIT);
+            paintAtOneX(shown);
+            glPixelStorei(GL_PACK_SKIP_PIXELS, x);
+            glPixelStorei(GL_PACK_SKIP_ROWS, y);
+            glReadPixels(0, 0, std::min(windowW, WINDOW_WIDTH - x), std::min(windowH, WINDOW_HEIGHT - y),
+                         GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+        }
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    // (-1, -1) of this viewport is exactly the fit's corner, a whole pixel.
+    glViewport(fit.x, fit.y, WINDOW_WIDTH, WINDOW_HEIGHT);
+    glRasterPos2f(-1.0f, -1.0f);
+    glDisable(GL_BLEND);
+    glPixelZoom(fit.zoom, fit.zoom);
+    glDrawPixels(WINDOW_WIDTH, WINDOW_HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+    glPixelZoom(1.0f, 1.0f);
+}
+}  // namespace
+
+void reshape(int width, int height) {
+    windowW = width;
+    windowH = height;
+    requestRedisplay();
+}
+
 void draw() {
-    if (atTitle()) {
-        drawTitle();
-        glutSwapBuffers();
-        notePicturePainted();
-        return;
-    }
-    if (atEnding() || getCurrentBoard() == nullptr) {
-        drawEnding();
-        glutSwapBuffers();
-        notePicturePainted();
-        return;
-    }
+    const Shown shown = atTitle()                                    ? Shown::TITLE
+                        : atEnding() || getCurrentBoard() == nullptr ? Shown::ENDING
+                                                                     : Shown::BOARD;
     // Restart, advance or reach the ending before painting, so this frame
     // already shows the level that will be played next.
-    runFlowStep();
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawBoard();
+    if (shown == Shown::BOARD) runFlowStep();
+    showPicture(shown);
     glutSwapBuffers();
     // After the last level this frame shows level 0 and the ending only the next
     // one: left unrecorded, the ending differs from what was painted, so the
     // next idle pass asks for it.
-    if (!atEnding()) notePicturePainted();
+    if (shown != Shown::BOARD || !atEnding()) notePicturePainted();
 }

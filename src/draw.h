@@ -11,6 +11,10 @@ void initGL();
 // border around the board. Each painted frame is reported to the frame loop.
 void draw();
 
+// The reshape callback: the window's new size in pixels. The picture is shown at
+// the largest whole multiple that fits, centred on black (see pictureFit.h).
+void reshape(int width, int height);
+
 void drawTitle();
 void drawEnding();
 

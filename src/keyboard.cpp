@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "board.h"
-#include "check.h"
 #include "hud.h"
 #include "progress.h"
 #include "redisplay.h"
@@ -39,14 +38,10 @@ void applyKey(Board& board, unsigned char key) {
 void keyboard(unsigned char key, int, int) {
     // Quitting needs no board and prints nothing, on any screen.
     if (key == 'q') std::exit(0);
-    Board* board = getCurrentBoard();
     // The flow step stops the game before a vanished level could leave no board;
     // this only keeps a key from ever acting on nothing.
-    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
-
-    applyKey(*board, key);
-    board = getCurrentBoard();
-    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
+    applyKey(requireCurrentBoard(), key);
+    Board* board = &requireCurrentBoard();
     if (atTitle()) gotoMainGame();
     if (atEnding()) {
         std::fputs("you win!", stdout);

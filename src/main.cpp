@@ -1,5 +1,5 @@
 // main.cpp — program entry: the window, every module's set-up, and the GLUT main loop.
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 
 #include <chrono>
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "draw.h"
 #include "gameConstants.h"
 #include "idle.h"
+#include "input.h"
 #include "keyboard.h"
 #include "progress.h"
 #include "redisplay.h"
@@ -20,6 +21,31 @@ namespace {
 // RGBA colour, double buffering, a depth and a stencil buffer.
 constexpr unsigned int DISPLAY_MODE = GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL;
 static_assert(DISPLAY_MODE == 50);
+
+static_assert(SPECIAL_F11 == GLUT_KEY_F11 && SPECIAL_LEFT == GLUT_KEY_LEFT && SPECIAL_UP == GLUT_KEY_UP &&
+              SPECIAL_RIGHT == GLUT_KEY_RIGHT && SPECIAL_DOWN == GLUT_KEY_DOWN);
+
+// With a window manager that knows full screen, it takes the window; without
+// one freeglut moves the window to its position's negative (it takes it for a
+// frame's offset), so the window first goes to the corner.
+void toggleFullScreen() {
+    if (!glutGet(GLUT_FULL_SCREEN)) glutPositionWindow(0, 0);
+    glutFullScreenToggle();
+}
+
+void act(const InputAction& action) {
+    switch (action.kind) {
+    case InputAction::KEY: keyboard(action.key, 0, 0); break;
+    case InputAction::TOGGLE_FULL_SCREEN: toggleFullScreen(); break;
+    case InputAction::NONE: break;
+    }
+}
+
+void typed(unsigned char key, int, int) {
+    act(actionForCharacter(key, (glutGetModifiers() & GLUT_ACTIVE_ALT) != 0));
+}
+
+void special(int key, int, int) { act(actionForSpecialKey(key)); }
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,7 +71,9 @@ int main(int argc, char** argv) {
     setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);
-    glutKeyboardFunc(keyboard);
+    glutReshapeFunc(reshape);
+    glutKeyboardFunc(typed);
+    glutSpecialFunc(special);
     glutIdleFunc(idle);
     glutMainLoop();
     return 0;

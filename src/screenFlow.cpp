@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "board.h"
-#include "check.h"
 #include "progress.h"
 #include "soundManager.h"
 
@@ -16,14 +15,6 @@ void say(const char* line) {
     std::fputs(line, stdout);
     // Flushed at once so whoever watches the output sees it as it happens.
     std::fflush(stdout);
-}
-
-// Every level file existed when it was first loaded; one that has gone since
-// leaves nothing to play, so stop and say which file is missing.
-Board& requireCurrentBoard() {
-    Board* board = getCurrentBoard();
-    if (!board) fatalExitf(1, "missing level file: %s\n", getLevelFilename());
-    return *board;
 }
 }  // namespace
 

@@ -3,9 +3,10 @@
 // simulated time. The solver wins each level too, and proves that no level can be won
 // without any of the powers its walkthrough says it needs.
 //
-// A walkthrough assets/levels/levelNN.walk holds lines "<wait-ms> <keys>": each key of
-// <keys> is pressed <wait-ms> after the one before. "needs <keys>" names the powers the
-// level teaches: without any one of them it must not be won. '#' starts a comment.
+// A walkthrough assets/levels/levelNN.walk (read by walkthrough.h) holds lines
+// "<wait-ms> <keys>": each key of <keys> is pressed <wait-ms> after the one before.
+// "needs <keys>" names the powers the level teaches: without any one of them it must not be
+// won.
 // Set VW_WALK_TRACE=1 to print the board after every key while designing, under a heading
 // per level; VW_WALK_LEVEL=n limits the trace to level n.
 #include "board.h"
@@ -17,6 +18,7 @@
 #include "screenFlow.h"
 #include "levelChart.h"
 #include "solver.h"
+#include "walkthrough.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +26,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,18 @@ struct KeyPress {
 struct Walk {
     std::vector<KeyPress> presses;
     std::string needs;       // power keys without which the level cannot be won
-    std::string error;       // a malformed line
+    std::string error;       // a missing file or a malformed line
 };
+
+// The presses at their times since the level started.
+std::vector<KeyPress> timeline(const std::vector<Press>& presses)
+{
+    std::vector<KeyPress> timed;
+    int64_t at = 0;
+    for (const Press& p : presses)
+        timed.push_back({at += p.waitMs, p.key});
+    return timed;
+}
 
 std::string levelPath(int n, const char* ext)
 {
@@ -53,35 +64,8 @@ std::string levelPath(int n, const char* ext)
 
 Walk readWalk(const std::string& path)
 {
-    Walk walk;
-    std::ifstream in(path);
-    if (!in) {
-        walk.error = "cannot open " + path;
-        return walk;
-    }
-    std::string line;
-    int64_t t = 0;
-    for (int lineNo = 1; std::getline(in, line); ++lineNo) {
-        line = line.substr(0, line.find('#'));
-        std::istringstream fields(line);
-        std::string first, keys, extra;
-        if (!(fields >> first))
-            continue;
-        fields >> keys >> extra;
-        bool number = first.find_first_not_of("0123456789") == std::string::npos;
-        if (first == "needs" && !keys.empty() && extra.empty()) {
-            walk.needs += keys;
-        } else if (number && !keys.empty() && extra.empty() && keys.find_first_not_of("wasdhjkl") == std::string::npos) {
-            for (char k : keys) {
-                t += std::stoll(first);
-                walk.presses.push_back({t, k});
-            }
-        } else {
-            walk.error = path + ":" + std::to_string(lineNo) + ": expected \"<wait-ms> <keys>\" or \"needs <keys>\"";
-            return walk;
-        }
-    }
-    return walk;
+    const Walkthrough w = readWalkthrough(path);
+    return {timeline(w.presses), w.needs, !w.found ? "cannot open " + path : w.error.empty() ? "" : path + ": " + w.error};
 }
 
 std::string boardPicture(Board& b)
@@ -301,11 +285,7 @@ TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
             SolveResult r = solveCurrentLevel(clock, options);
             ASSERT_TRUE(r.solved) << "no solution: limit " << r.limit;
             chart.back().keys = static_cast<int>(r.presses.size());
-            std::vector<KeyPress> presses;
-            int64_t at = 0;
-            for (const Press& p : r.presses)
-                presses.push_back({at += p.waitMs, p.key});
-            Outcome out = play(presses);
+            Outcome out = play(timeline(r.presses));
             EXPECT_TRUE(out.won) << walkthroughText(r.presses) << out.picture;
         }
         for (char power : walk.needs) {

@@ -91,6 +91,24 @@ TEST_F(Progress, KeepsOnlyTheFurthestLevelAndLeavesNoTemporaryFile) {
     EXPECT_EQ(entries, 1);
 }
 
+// A new level replaces the file whole: whoever still holds the old file (a reader that
+// opened it, or a crash mid-write) sees the old number complete, never a truncated one.
+TEST_F(Progress, ANewLevelReplacesTheFileInsteadOfWritingIntoIt) {
+    keepProgressIn(file);
+    rememberLevelReached(1);
+    const std::filesystem::path old = dir / "old-progress";
+    std::filesystem::create_hard_link(file, old);
+    std::ifstream openBefore(file);
+    rememberLevelReached(2);
+    EXPECT_EQ(savedProgress(), 2);
+    std::string held((std::istreambuf_iterator<char>(openBefore)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(held, "1\n") << "the file open before the write was written into";
+    std::ifstream linked(old);
+    std::string linkedText((std::istreambuf_iterator<char>(linked)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(linkedText, "1\n");
+    EXPECT_FALSE(std::filesystem::equivalent(file, old));
+}
+
 TEST_F(Progress, AnythingButOneLevelNumberReadsAsLevelZero) {
     keepProgressIn(file);
     std::filesystem::create_directories(dir / "data" / "veilwalker");
@@ -137,6 +155,24 @@ TEST_F(Progress, COnTheTitleContinuesAndClampsToTheLastLevel) {
     EXPECT_EQ(typed('a'), "fo: 0, db: 0, cl: 0, fk: 0\n");
     EXPECT_EQ(getCurrLevel(), 0);
     EXPECT_EQ(board().getIll().o, FA_W);
+}
+
+// `c` continues only from the title: in the middle of a level it is a key like any other
+// that does nothing, whatever level the progress file holds.
+TEST_F(Progress, CInTheMiddleOfALevelLeavesThePlayerWhereTheyAre) {
+    keepProgressIn(file);
+    rememberLevelReached(2);
+    gotoTitle();
+    typed('a');   // leaves the title on level 0, facing west
+    typed('d');   // faces east
+    typed('d');   // one step east
+    ASSERT_EQ(getCurrLevel(), 0);
+    ASSERT_TRUE(board().getIll().isAt(1, 0));
+    EXPECT_EQ(typed('c'), "fo: 0, db: 0, cl: 0, fk: 0\n");
+    EXPECT_EQ(getCurrLevel(), 0);
+    EXPECT_FALSE(atTitle());
+    EXPECT_TRUE(board().getIll().isAt(1, 0)) << "the level started again";
+    EXPECT_EQ(board().getIll().o, FA_E);
 }
 
 TEST_F(Progress, CWithoutProgressStartsAtLevelZero) {

@@ -80,6 +80,12 @@ TEST_F(ScreenFlow, AVanishedLevelFileStopsTheGameNamingIt) {
     win();
     EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), runFlowStep()), testing::ExitedWithCode(1),
                 "^missing level file: assets/levels/level00.txt\n$");
+
+    // A key is never acted on without a board: the same stop, the same line.
+    loadInitialBoard();
+    ASSERT_EQ(getCurrentBoard(), nullptr);
+    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), keyboard('w', 0, 0)), testing::ExitedWithCode(1),
+                "^missing level file: assets/levels/level00.txt\n$");
 }
 
 // Two levels played from the title with keys, ticks and redraws, to the end.

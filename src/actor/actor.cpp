@@ -180,3 +180,4 @@ void fleeCallback(Actor* a) {
 void returnOrigLocCallback(Actor* a) { a->returnOrigLoc(); }
 
 void patrolCallback(Actor* a) { a->patrolStep(); }
+void lifetimeOver(Actor* a) { a->kill(); }

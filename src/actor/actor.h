@@ -85,3 +85,6 @@ void approachCallback(Actor* a);
 void fleeCallback(Actor* a);
 void returnOrigLocCallback(Actor* a);
 void patrolCallback(Actor* a);
+
+// The end of a placed object's lifetime (food, a dead body): it goes.
+void lifetimeOver(Actor* a);

@@ -8,5 +8,3 @@ DeadBody::DeadBody(int x, int y, Facing o) : Actor(x, y, o), timer(8) {
 }
 
 TILE_TYPE DeadBody::getTile() const { return DEAD_BODY; }
-
-void deadBodyTimeout(Actor* a) { a->kill(); }

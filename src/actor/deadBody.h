@@ -14,4 +14,5 @@ public:
     int timer;  // kept for the record format; the lifetime is the timed callback's
 };
 
-void deadBodyTimeout(Actor* a);
+// The dead body's lifetime timer action.
+inline constexpr TimerFunc deadBodyTimeout = lifetimeOver;

@@ -8,5 +8,3 @@ Food::Food(int x, int y, Facing o) : Actor(x, y, o) {
 }
 
 TILE_TYPE Food::getTile() const { return FOOD; }
-
-void foodTimeout(Actor* a) { a->kill(); }

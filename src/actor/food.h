@@ -12,4 +12,5 @@ public:
     TILE_TYPE getTile() const;
 };
 
-void foodTimeout(Actor* a);
+// The food's lifetime timer action.
+inline constexpr TimerFunc foodTimeout = lifetimeOver;

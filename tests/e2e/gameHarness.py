@@ -18,7 +18,7 @@ class Failure(Exception):
 class Screen:
     """One screenshot of the 800 x 600 window; at(x, y) counts y from the bottom, as GL does."""
 
-    def __init__(self, ppm):
+    def __init__(self, ppm, size=(WIN_W, WIN_H)):
         parts = ppm[:64].split(maxsplit=4)
         if parts[0] != b"P6":
             raise Failure("screenshot is not a binary PPM")
@@ -28,8 +28,8 @@ class Screen:
         # The pixels are the file's last bytes; a split would eat pixel bytes that
         # happen to look like white space.
         self.pixels = ppm[len(ppm) - 3 * self.w * self.h:]
-        if (self.w, self.h) != (WIN_W, WIN_H):
-            raise Failure(f"window is {self.w} x {self.h}, not {WIN_W} x {WIN_H}")
+        if size is not None and (self.w, self.h) != size:
+            raise Failure(f"window is {self.w} x {self.h}, not {size[0]} x {size[1]}")
 
     def at(self, x, y):
         row = self.h - 1 - y
@@ -72,17 +72,18 @@ class Game:
                 pass
         raise Failure("no window titled Veilwalker appeared")
 
-    def screenshot(self):
-        return Screen(self.run("import", "-window", self.window, "-depth", "8", "ppm:-"))
+    def screenshot(self, size=(WIN_W, WIN_H)):
+        """The window's pixels; a size of None takes the window at whatever size it has."""
+        return Screen(self.run("import", "-window", self.window, "-depth", "8", "ppm:-"), size)
 
-    def wait_for(self, check, what):
+    def wait_for(self, check, what, size=(WIN_W, WIN_H)):
         """Takes screenshots until check(screen) returns no problems; fails with the last ones."""
         deadline = time.monotonic() + WAIT_S
         problems = ["no screenshot taken"]
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
                 raise Failure(f"the game ended (status {self.proc.returncode}) while waiting for {what}")
-            screen = self.screenshot()
+            screen = self.screenshot(size)
             problems = check(screen)
             if not problems:
                 return screen
@@ -130,9 +131,9 @@ class Game:
         self.err.close()
 
 
-def start_xvfb():
+def start_xvfb(screen="1024x768x24"):
     read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", screen,
                              "-nolisten", "tcp", "-noreset"],
                             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_fd)

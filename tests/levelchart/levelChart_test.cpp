@@ -64,12 +64,4 @@ TEST_F(LevelChart, BarsFollowTheKeysAndSquaresTheNeeds) {
     EXPECT_FALSE(writeLevelChart({{1, ""}}, "no-such-dir/chart.png"));
 }
 
-TEST_F(LevelChart, NeedsAreReadFromTheWalkthroughLines) {
-    writeFile("a.walk", "# needs x in a comment\nneeds jh\n250 dd\nneeds k  # and a comment\n");
-    EXPECT_EQ(walkthroughNeeds("a.walk"), "jhk");
-    writeFile("b.walk", "250 dddd\n");
-    EXPECT_EQ(walkthroughNeeds("b.walk"), "");
-    EXPECT_EQ(walkthroughNeeds("missing.walk"), "");
-}
-
 }  // namespace

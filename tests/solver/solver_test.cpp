@@ -190,12 +190,6 @@ TEST_F(Solver, LeavesTheBoardAndTheClockAsTheyWere) {
     EXPECT_FALSE(board().hasWon());
 }
 
-TEST(WalkthroughText, EqualWaitsInARowShareALine) {
-    EXPECT_EQ(walkthroughText({{200, 'd'}, {200, 'd'}, {500, 'h'}, {200, 'w'}, {200, 'w'}}),
-              "200 dd\n500 h\n200 ww\n");
-    EXPECT_EQ(walkthroughText({}), "");
-}
-
 // The program: walkthrough on standard output and status 0, or "no solution" and status 1.
 class SolverProgram : public LevelDirTest {
 protected:

@@ -34,6 +34,7 @@ protected:
     }
     Mixer mixer;
     std::vector<std::unique_ptr<SyntheticStream>> owned;
+    std::vector<int16_t> buffer = std::vector<int16_t>(2 * 4096);
 };
 }  // namespace
 
@@ -196,4 +197,31 @@ TEST_F(MixerTest, AFullRequestQueueRefusesInsteadOfBlocking) {
     EXPECT_FALSE(mixer.stopMusic());
     render(1);
     EXPECT_TRUE(mixer.stopMusic());
+}
+
+// The keeper may answer a request for the next copy only after the copy playing has run
+// out, on any loop: the music waits in silence and goes on with the copy that comes.
+TEST_F(MixerTest, MusicWhoseSpareComesLateOnALaterLoopGoesOnWithIt) {
+    for (int lateLoop = 1; lateLoop <= 3; ++lateLoop) {
+        SCOPED_TRACE("late on loop " + std::to_string(lateLoop + 1));
+        Mixer fresh;
+        fresh.startMusic(MUSIC, stream(2, 100, constant(800)), stream(2, 100, constant(800)));
+        // Loops that find their spare in time.
+        for (int loop = 1; loop < lateLoop; ++loop) {
+            fresh.render(buffer.data(), 150);
+            fresh.offerMusicSpare(MUSIC, stream(2, 100, constant(800)));
+        }
+        // The copy playing and the spare both run out before the next copy is offered.
+        fresh.render(buffer.data(), 300);
+        EXPECT_EQ(buffer[2 * 299], 0) << "silent while it waits";
+        auto* late = stream(2, 10000, constant(1600));
+        fresh.offerMusicSpare(MUSIC, late);
+        fresh.render(buffer.data(), 2048);
+        EXPECT_NE(buffer[2 * 2047], 0) << "the music stopped for good";
+        EXPECT_GT(late->position(), 0);
+        bool handedBackUnplayed = false;
+        for (LentStream s; fresh.takeReturned(s);) handedBackUnplayed |= s.stream == late;
+        EXPECT_FALSE(handedBackUnplayed);
+        fresh.releaseAll();
+    }
 }

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "repositoryRoot.h"
 #include "sound/engineHost.h"
 #include "sound/mixer.h"
@@ -124,6 +126,22 @@ TEST_F(SoundBankTest, AFileAtAnotherRateIsRefusedNamingIt) {
     if (std::system(make.c_str()) != 0) GTEST_SKIP() << "sox and lame make the 32 kHz file";
     SoundBank bank(mixer);
     EXPECT_EQ(bank.load(host, soundOf(SFX_WALKING), dir + "tone32k.mp3", 1), "plays at 32000 Hz, not 44100");
+}
+
+// lame on a WAV with no samples writes the metadata frame alone: it opens as MPEG audio of
+// the right rate but decodes to nothing, and must not load as a sound that plays silence.
+TEST_F(SoundBankTest, AFileWithOnlyTheMetadataFrameIsRefusedAsHoldingNoAudio) {
+    const std::string base = ::testing::TempDir() + "metadata_only_" + std::to_string(getpid());
+    const std::string make = "sox -q -n -r 44100 -c 1 -b 16 " + base + ".wav trim 0 0 && lame --quiet " + base +
+                             ".wav " + base + ".mp3";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "sox and lame make the empty file";
+    SoundBank bank(mixer);
+    EXPECT_EQ(bank.load(host, soundOf(SFX_WALKING), base + ".mp3", 2), "holds no audio that decodes");
+    EXPECT_EQ(bank.frames(soundOf(SFX_WALKING)), 0);
+    EXPECT_EQ(bank.ready(soundOf(SFX_WALKING)), 0);
+    EXPECT_EQ(bank.borrow(soundOf(SFX_WALKING)), nullptr);
+    std::remove((base + ".wav").c_str());
+    std::remove((base + ".mp3").c_str());
 }
 
 // Renders `total` frames on a thread of its own, 1024 at a time, somewhat faster than a device asks.

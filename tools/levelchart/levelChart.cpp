@@ -2,8 +2,6 @@
 #include "levelChart.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "image.h"
 #include "pixelArt.h"
@@ -67,15 +65,4 @@ bool writeLevelChart(const std::vector<LevelSummary>& levels, const std::string&
     }
     font.drawText(img, 8, height - 14, "level number; squares: the powers it needs", 1, dim);
     return writePng(img, path);
-}
-
-std::string walkthroughNeeds(const std::string& walkPath) {
-    std::ifstream in(walkPath);
-    std::string line, needs;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line.substr(0, line.find('#')));
-        std::string first, keys;
-        if (fields >> first >> keys && first == "needs") needs += keys;
-    }
-    return needs;
 }

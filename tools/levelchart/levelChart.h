@@ -13,6 +13,3 @@ struct LevelSummary {
 // Draws the chart and writes it as a PNG; false if the file cannot be written. The same
 // summaries always give the same bytes, so a committed chart can be compared with a fresh one.
 bool writeLevelChart(const std::vector<LevelSummary>& levels, const std::string& path);
-
-// The "needs <keys>" lines of a walkthrough file, joined; "" without any.
-std::string walkthroughNeeds(const std::string& walkPath);

@@ -9,6 +9,7 @@
 #include "levelChart.h"
 #include "screenFlow.h"
 #include "solver.h"
+#include "walkthrough.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "levelchart: %s.txt: no solution (limit %s)\n", name, r.limit.c_str());
             return 1;
         }
-        LevelSummary l{static_cast<int>(r.presses.size()), walkthroughNeeds(std::string(name) + ".walk")};
+        LevelSummary l{static_cast<int>(r.presses.size()), readWalkthrough(std::string(name) + ".walk").needs};
         std::fprintf(stderr, "level %02d: %d keys, needs \"%s\", %zu states, %.2f s\n", n, l.keys, l.needs.c_str(),
                      r.states, r.seconds);
         levels.push_back(l);

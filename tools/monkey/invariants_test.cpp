@@ -122,6 +122,54 @@ TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
     }
 }
 
+// The rules that hold of every list of actors and objects are checked on each of the five
+// lists, each under its own name: breaking one member of any list is reported as that member.
+TEST_F(MonkeyInvariants, EveryListRuleSpeaksUpForEachOfTheFiveLists) {
+    struct List {
+        const char* kind;
+        std::function<Actor&(Board&)> first;
+    };
+    const List lists[] = {
+        {"guard", [](Board& b) -> Actor& { return b.getGuards()[0]; }},
+        {"dog", [](Board& b) -> Actor& { return b.getDogs()[0]; }},
+        {"commander", [](Board& b) -> Actor& { return b.getSgs()[0]; }},
+        {"food", [](Board& b) -> Actor& { return b.getFoods()[0]; }},
+        {"dead body", [](Board& b) -> Actor& { return b.getDeadBodies()[0]; }},
+    };
+    struct Rule {
+        const char* name;
+        std::function<void(Actor&)> breakIt;
+        std::function<std::string(Board&)> check;
+        const char* says;
+    };
+    const Rule rules[] = {
+        {"off the board", [](Actor& a) { a.x = -1; }, everyLiveActorInsideTheBoard, "is off the board"},
+        {"dead and left in its list", [](Actor& a) { a.kill(); }, noDeadActorOutlivesItsTick,
+         "is dead but still on the board"},
+        {"holding a due timer",
+         [this](Actor& a) {
+             a.callback.reset();
+             a.addCallback(std::make_unique<TimedCallback>(foodTimeout, 0.001f, false));
+             clock.advance(10);
+         },
+         noTimerLeftDue, "holds a timer that is due"},
+    };
+    for (const List& list : lists) {
+        for (const Rule& rule : rules) {
+            SCOPED_TRACE(std::string(list.kind) + " " + rule.name);
+            Board& b = room();
+            press("hsj");   // food at (2, 1), a dead body at (1, 2)
+            ASSERT_EQ(b.getFoods().size(), 1u);
+            ASSERT_EQ(b.getDeadBodies().size(), 1u);
+            EXPECT_EQ(rule.check(b), "") << "holds before it is broken";
+            rule.breakIt(list.first(b));
+            const std::string said = rule.check(b);
+            EXPECT_EQ(said.rfind(std::string(list.kind) + " 0 at", 0), 0u) << said;
+            EXPECT_NE(said.find(rule.says), std::string::npos) << said;
+        }
+    }
+}
+
 TEST_F(MonkeyInvariants, SharingIsAllowedWhereTheRulesLeadEnemies) {
     Board& b = room();
     Dog& dog = b.getDogs()[0];

@@ -26,9 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +38,7 @@
 #include "keyboard.h"
 #include "redisplay.h"
 #include "screenFlow.h"
+#include "walkthrough.h"
 
 namespace {
 
@@ -63,10 +62,13 @@ constexpr int RECENT_KEYS = 24;           // how much history a failure report s
 FILE* report = stderr;  // the monkey's own lines; the game's go to /dev/null
 bool finished = false;
 
-struct Press {
-    int64_t waitMs;
-    char key;
-};
+// Progress the game may save must neither touch the user's files nor carry over from
+// one seed to the next: it goes to a scratch folder, removed however the run ends.
+std::filesystem::path dataHome;
+void removeDataHome() {
+    std::error_code ec;
+    if (!dataHome.empty()) std::filesystem::remove_all(dataHome, ec);
+}
 
 struct Level {
     LevelFacts facts;
@@ -79,22 +81,20 @@ std::string levelPath(int n, const char* ext) {
     return name;
 }
 
-// Walkthrough lines are "<wait-ms> <keys>"; '#' starts a comment; other lines are ignored.
-std::vector<Press> readWalk(const std::string& path) {
-    std::vector<Press> walk;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line.substr(0, line.find('#')));
-        long long wait = 0;
-        std::string keys;
-        if (!(fields >> wait >> keys)) continue;
-        for (char k : keys) walk.push_back({wait, k});
-    }
-    return walk;
-}
-
 std::string readingLevel;  // the level file being read before play, for a failure report
+
+[[noreturn]] void fail(int status, std::string what);
+
+// A level without a walkthrough is played at random only; a walkthrough with a bad line
+// stops the monkey before play.
+std::vector<Press> readWalk(const std::string& path) {
+    const Walkthrough walk = readWalkthrough(path);
+    if (!walk.error.empty()) {
+        readingLevel = path;
+        fail(1, walk.error);
+    }
+    return walk.presses;
+}
 
 // The campaign is whatever level files are present, numbered from 00 without a gap.
 std::vector<Level> readCampaign() {
@@ -143,6 +143,7 @@ std::string recentKeys() {
                      what.c_str(), recentKeys().c_str());
     std::fflush(report);
     finished = true;
+    removeDataHome();
     std::_Exit(status);
 }
 
@@ -346,11 +347,8 @@ bool parseSeeds(const std::string& text, uint64_t& first, uint64_t& last) {
     std::exit(64);
 }
 
-// Progress the game may save must neither touch the user's files nor carry over from
-// one seed to the next.
-std::filesystem::path dataHome;
 void freshDataHome() {
-    std::filesystem::remove_all(dataHome);
+    removeDataHome();
     std::filesystem::create_directories(dataHome);
 }
 
@@ -399,13 +397,13 @@ int main(int argc, char** argv) {
         std::perror("monkey");
         return 70;
     }
-    char pattern[] = "/tmp/monkey-dataXXXXXX";
-    if (!mkdtemp(pattern)) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "monkey-dataXXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
         std::perror("monkey");
         return 70;
     }
     dataHome = pattern;
-    setenv("XDG_DATA_HOME", pattern, 1);
+    setenv("XDG_DATA_HOME", pattern.c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::atexit([] {
         if (finished) return;
@@ -413,6 +411,7 @@ int main(int argc, char** argv) {
                      static_cast<unsigned long long>(position.seed), position.press,
                      recentKeys().c_str());
         std::fflush(report);
+        removeDataHome();
         std::_Exit(3);
     });
     setFatalHandler([](int status, const char* message) {
@@ -432,7 +431,7 @@ int main(int argc, char** argv) {
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     loadInitialBoard();
-    std::filesystem::remove_all(dataHome);
+    removeDataHome();
 
     std::fprintf(report,
                  "monkey: seeds %llu..%llu over %zu levels: %lld presses, %lld levels won, %lld deaths, "

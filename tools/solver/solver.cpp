@@ -1,11 +1,15 @@
-// solver.cpp — breadth-first search over key presses on the real game.
+// solver.cpp — best-first (A*) search over key presses on the real game.
 //
-// A state is the whole board (copied, timers and all) at the moment just after a key press,
-// with the game clock at that moment. Expanding one plays the idle ticks of the longest wait
-// once, and at each shorter wait on the way tries every key on a copy. States are told apart
-// by what can still matter: every actor's square, facing, flags and timer measured from now,
-// and the stocks. Copying the board beats replaying each prefix from the level's start: a
-// replay costs every tick of the prefix, a copy a few small allocations.
+// A state is the board just after a key press, with the game clock at that moment. Only the
+// key that reached it is kept, with its wait and its parent; to expand a state, its board is
+// rebuilt by replaying the keys from the level's start (the stretches of ticks that can change
+// nothing are skipped, which keeps a replay cheap). From there the ticks of the longest wait
+// are played once, and at each shorter wait on the way every key is tried on a copy of the
+// board at that moment. States are told apart by what can still matter: every actor's square,
+// facing, flags and timer measured from now, and the stocks. The states still to expand are
+// taken in order of keys so far plus a lower bound on the keys still needed (the steps to the
+// nearest exit, and a turn unless the player faces a square a step nearer), so the first win
+// found has the fewest keys.
 #include "solver.h"
 
 #include <unistd.h>
@@ -325,18 +329,6 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     clock.advance(startMs - clock.now());
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
-}
-
-std::string walkthroughText(const std::vector<Press>& presses) {
-    std::string text;
-    for (size_t i = 0; i < presses.size();) {
-        size_t end = i;
-        std::string keys;
-        while (end < presses.size() && presses[end].waitMs == presses[i].waitMs) keys += presses[end++].key;
-        text += std::to_string(presses[i].waitMs) + " " + keys + "\n";
-        i = end;
-    }
-    return text;
 }
 
 bool loadLevelFile(const std::string& path, std::string& error) {

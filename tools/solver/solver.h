@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gameClock.h"
+#include "walkthrough.h"
 
 struct SolveOptions {
     int maxKeys = 60;                 // the longest sequence tried
@@ -28,11 +29,6 @@ struct SolveOptions {
     std::function<void(int keys, size_t states, size_t open)> progress;
 };
 
-struct Press {
-    int64_t waitMs;  // since the key before (or the level's start)
-    char key;
-};
-
 struct SolveResult {
     bool solved = false;
     std::vector<Press> presses;   // the winning sequence, when solved
@@ -47,14 +43,12 @@ struct SolveResult {
 // The keys the solver may press: turns and steps, then the four powers.
 inline constexpr const char* SOLVER_KEYS = "wasdhjkl";
 
-// Searches from the current board as it stands (the game screen must be showing), breadth
-// first over key presses, so the first win found has the fewest keys. `clock` must be the
+// Searches from the current board as it stands (the game screen must be showing), best first
+// on keys pressed plus a lower bound on the keys still needed, so the first win found has the
+// fewest keys. `clock` must be the
 // installed game clock; the board and the clock are put back as they were before returning.
 // The game's stock lines go to /dev/null meanwhile.
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options);
-
-// The walkthrough text: "<wait-ms> <keys>" lines, equal waits in a row sharing a line.
-std::string walkthroughText(const std::vector<Press>& presses);
 
 // Makes the level file at `path` the current board and shows the game screen. The level
 // sequence reads numbered files relative to the working directory, so the file is copied as

@@ -15,15 +15,23 @@ struct FrameKind {
     unsigned char header[4];
     int sideInfo;        // bytes of side information after the header
     int samplesPerFrame;
+    int xingAt;          // where the Xing fields start after the side information: 0, or 2 past
+                         // a frame checksum
 };
 
 const FrameKind KINDS[] = {
-    {"MPEG-1 stereo", {0xFF, 0xFB, 0x90, 0x64}, 32, 1152},
-    {"MPEG-1 mono", {0xFF, 0xFB, 0x90, 0xC4}, 17, 1152},
-    {"MPEG-2 stereo", {0xFF, 0xF3, 0x80, 0x44}, 17, 576},
-    {"MPEG-2.5 mono", {0xFF, 0xE3, 0x48, 0xC4}, 9, 576},
-    // Protected: the Xing fields still start where an unprotected frame's would.
-    {"MPEG-1 stereo protected", {0xFF, 0xFA, 0x90, 0x64}, 32, 1152},
+    {"MPEG-1 stereo", {0xFF, 0xFB, 0x90, 0x64}, 32, 1152, 0},
+    {"MPEG-1 mono", {0xFF, 0xFB, 0x90, 0xC4}, 17, 1152, 0},
+    {"MPEG-2 stereo", {0xFF, 0xF3, 0x80, 0x44}, 17, 576, 0},
+    {"MPEG-2.5 mono", {0xFF, 0xE3, 0x48, 0xC4}, 9, 576, 0},
+    // Protected: the Xing fields most often start where an unprotected frame's would, but
+    // some encoders put them after the checksum and a full side information.
+    {"MPEG-1 stereo protected", {0xFF, 0xFA, 0x90, 0x64}, 32, 1152, 0},
+    {"MPEG-1 stereo protected, fields after the checksum", {0xFF, 0xFA, 0x90, 0x64}, 32, 1152, 2},
+    {"MPEG-1 mono protected, fields after the checksum", {0xFF, 0xFA, 0x90, 0xC4}, 17, 1152, 2},
+    {"MPEG-2 stereo protected, fields after the checksum", {0xFF, 0xF2, 0x80, 0x44}, 17, 576, 2},
+    {"MPEG-2.5 mono protected", {0xFF, 0xE2, 0x48, 0xC4}, 9, 576, 0},
+    {"MPEG-2.5 mono protected, fields after the checksum", {0xFF, 0xE2, 0x48, 0xC4}, 9, 576, 2},
 };
 
 void put32(Bytes& b, size_t at, uint32_t v)
@@ -41,7 +49,7 @@ Bytes tagFrame(const FrameKind& kind, uint32_t flags, int frames, int delay, int
         f[4] = 0x12;   // the frame's own checksum, which is not side information
         f[5] = 0x34;
     }
-    size_t at = size_t(4 + kind.sideInfo);
+    size_t at = size_t(4 + kind.xingAt + kind.sideInfo);
     std::memcpy(&f[at], "Info", 4);
     put32(f, at + 4, flags);
     at += 8;
