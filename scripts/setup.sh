@@ -12,7 +12,7 @@ if [[ "$mode" == test ]]; then
              lame twolame mpg123 libmpg123-dev madplay libmad0-dev sox
              clang libclang-rt-14-dev)
   # Building and checking the Debian package (tools/package/).
-  packages+=(dpkg-dev file lintian desktop-file-utils)
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
 fi
 
 missing=()

@@ -2,9 +2,12 @@
 // the level file loader, and the numbered sequence of levels.
 #include "board.h"
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "check.h"
 
@@ -30,7 +33,9 @@
 // in straight legs along rows and columns that touch no wall. Nothing after the
 // section's closing 999 is read, nor anything after the fake count that is not 999.
 //
-// Values are checked in reading order; the first bad one stops the program.
+// Values are checked in reading order; the first bad one stops the program. The stop
+// names the file, the line and column of the offending value and what was expected
+// there, before the condition's own text.
 
 int getNum(std::istream& in, const char* filename, const char* expected) {
     // Only white space left means the file ends early. A failed read that merely
@@ -65,63 +70,170 @@ void checkBoundsPower(int n) {
 }
 
 namespace {
+// The level file's text and where in it the value being read starts, so that whatever
+// stops the load can say where it stopped and what was expected there.
+class LevelReader {
+public:
+    LevelReader(const char* filename, std::string content)
+        : filename(filename), text(std::move(content)), in(text) {}
+
+    std::istream& stream() { return in; }
+
+    // Notes where the next value starts and what it must be; `accepted` says which values
+    // the loader takes ("" when `expected` says it all).
+    void expect(const std::string& expected, const std::string& accepted) {
+        in >> std::ws;  // as getNum does: the value starts after the white space
+        at = offset();
+        what = accepted.empty() ? expected : expected + ", " + accepted;
+    }
+
+    int number(const char* expected, const std::string& accepted) {
+        expect(expected, accepted);
+        return getNum(in, filename, expected);
+    }
+
+    size_t valueStart() const { return at; }
+
+    // "FILE:LINE:COLUMN: expected WHAT; found FOUND" for the value starting at `start`.
+    std::string where(size_t start, const std::string& expected, const std::string& found) const {
+        int line = 1;
+        size_t lineStart = 0;
+        for (size_t i = 0; i < start && i < text.size(); ++i)
+            if (text[i] == '\n') ++line, lineStart = i + 1;
+        return std::string(filename) + ":" + std::to_string(line) + ":" + std::to_string(start - lineStart + 1) +
+               ": expected " + expected + "; found " + found;
+    }
+
+    // The same for the value noted last, showing what stands there in the file.
+    std::string whereLastValue() const { return where(at, what, textAt(at)); }
+
+private:
+    size_t offset() {
+        // Asked of the buffer, which answers even when the stream has met the end.
+        const auto pos = in.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in);
+        return pos < 0 ? text.size() : static_cast<size_t>(pos);
+    }
+
+    // The word at `start`: up to white space or a separator after it, at most 20 characters.
+    std::string textAt(size_t start) const {
+        if (start >= text.size()) return "the end of the file";
+        size_t end = start + 1;
+        while (end < text.size() && end - start < 20 && !std::isspace(static_cast<unsigned char>(text[end])) &&
+               text[end] != ',' && text[end] != ';')
+            ++end;
+        return "\"" + text.substr(start, end - start) + "\"";
+    }
+
+    const char* filename;
+    std::string text;
+    std::istringstream in;
+    size_t at = 0;
+    std::string what = "a number";
+};
+
+std::string range(int lo, int hi) { return std::to_string(lo) + " to " + std::to_string(hi); }
+
+const std::string FACINGS = "0 to 3 (N, S, E, W)";
+
+// The terrain at (x, y) as a designer names it, in brackets; "" outside the grid.
+std::string terrainAt(Board* board, int x, int y) {
+    static const char* const names[] = {"sand", "water", "inner floor", "wall", "stairs"};
+    return board->inBounds(x, y) ? std::string(" (") + names[board->getTile(x, y)] + ")" : " (outside the grid)";
+}
+
+// Reads a character's x, y and facing (the x already read when `x` is given) and checks its
+// start; a bad start is reported at the triple's first number.
+struct Start {
+    int x, y;
+    Facing o;
+};
+Start readCharacter(LevelReader& r, Board* board, const char* who, const char* yName, const char* oName,
+                    int x, size_t xAt) {
+    const int y = r.number(yName, range(0, board->getHeight() - 1));
+    const Facing o = static_cast<Facing>(r.number(oName, FACINGS));
+    StopContext here([&] {
+        return r.where(xAt,
+                       std::string(who) + " on sand or inner floor inside the " + std::to_string(board->getWidth()) +
+                           " x " + std::to_string(board->getHeight()) + " grid, facing " + FACINGS,
+                       "x " + std::to_string(x) + ", y " + std::to_string(y) + terrainAt(board, x, y) +
+                           ", facing " + std::to_string(o));
+    });
+    checkBounds(x, y, o, board);
+    return {x, y, o};
+}
+
 // Reads enemy triples until the list's closing 999 and appends each as it is read.
 template <typename Kind>
-void readEnemies(std::istream& in, const char* filename, const char* what, Board* board,
-                 std::vector<Kind>& list) {
+void readEnemies(LevelReader& r, const char* who, const char* what, Board* board, std::vector<Kind>& list) {
     for (;;) {
-        int x = getNum(in, filename, what);
+        int x = r.number(what, range(0, board->getWidth() - 1) + ", or 999 to end the list");
         if (x == DELIMITER) return;
-        int y = getNum(in, filename, "an enemy's y");
-        Facing o = static_cast<Facing>(getNum(in, filename, "an enemy's facing"));
-        checkBounds(x, y, o, board);
-        list.emplace_back(x, y, o);
+        Start s = readCharacter(r, board, who, "an enemy's y", "an enemy's facing", x, r.valueStart());
+        list.emplace_back(s.x, s.y, s.o);
     }
+}
+
+std::string readWhole(std::ifstream& in) {
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 }  // namespace
 
 Board::Board(const char* filename)
     : width(0), height(0), ill(0, 0, FA_N), numFood(0), numDeadBody(0), numCloak(0),
       numFake(0), winBit(false), loseBit(false) {
-    std::ifstream in(filename);
-    if (!in) fatalExitf(1, "%s: the level file cannot be opened\n", filename);
+    std::ifstream file(filename);
+    if (!file) fatalExitf(1, "%s: the level file cannot be opened\n", filename);
+    LevelReader r(filename, readWhole(file));
+    StopContext where([&r] { return r.whereLastValue(); });
 
-    width = getNum(in, filename, "the width");
+    const std::string size = range(1, MAX_BOARD_WIDTH);
+    width = r.number("the width", size);
     VW_ASSERT(width > 0 && width <= MAX_BOARD_WIDTH);
-    height = getNum(in, filename, "the height");
+    height = r.number("the height", range(1, MAX_BOARD_HEIGHT));
     VW_ASSERT(height > 0 && height <= MAX_BOARD_HEIGHT);
 
     tiles.resize(static_cast<size_t>(width) * height);
+    const std::string terrain = range(FLOOR, EXIT) + " (sand, water, inner floor, wall, stairs)";
     for (int j = 0; j < height; j++) {
         for (int i = 0; i < width; i++) {
-            int input_i = getNum(in, filename, "a terrain code");
+            int input_i = r.number("a terrain code", terrain);
             VW_ASSERT(input_i >= FLOOR && input_i <= EXIT);
             tiles[j * width + i] = static_cast<TILE_TYPE>(input_i);
         }
     }
-    chompDelim(in, filename);
+    r.expect("the section end 999 after " + std::to_string(width * height) + " terrain codes", "");
+    chompDelim(r.stream(), filename);
 
     // The grid is complete here, so checkBounds can read the terrain under the player.
-    int x = getNum(in, filename, "the player's x");
-    int y = getNum(in, filename, "the player's y");
-    Facing o = static_cast<Facing>(getNum(in, filename, "the player's facing"));
-    checkBounds(x, y, o, this);
-    ill = Ill(x, y, o);
-    chompDelim(in, filename);
+    int x = r.number("the player's x", range(0, width - 1));
+    Start player = readCharacter(r, this, "the player", "the player's y", "the player's facing", x, r.valueStart());
+    ill = Ill(player.x, player.y, player.o);
+    r.expect("the section end 999 after the player's x, y and facing", "");
+    chompDelim(r.stream(), filename);
 
-    readEnemies(in, filename, "a guard's x or 999", this, guards);
-    readEnemies(in, filename, "a dog's x or 999", this, dogs);
-    readEnemies(in, filename, "an SG's x or 999", this, sgs);
+    readEnemies(r, "a guard", "a guard's x or 999", this, guards);
+    readEnemies(r, "a dog", "a dog's x or 999", this, dogs);
+    readEnemies(r, "an SG", "an SG's x or 999", this, sgs);
 
-    numFood = getNum(in, filename, "the food count");
+    const std::string count = range(0, MAX_NUM_POWER_USE);
+    numFood = r.number("the food count", count);
     checkBoundsPower(numFood);
-    numDeadBody = getNum(in, filename, "the dead body count");
+    numDeadBody = r.number("the dead body count", count);
     checkBoundsPower(numDeadBody);
-    numCloak = getNum(in, filename, "the cloak count");
+    numCloak = r.number("the cloak count", count);
     checkBoundsPower(numCloak);
-    numFake = getNum(in, filename, "the fake count");
+    numFake = r.number("the fake count", count);
     checkBoundsPower(numFake);
-    readRoutes(in, filename, *this);
+    // Only a 999 opens the patrol section: whatever else follows the fake count was never
+    // read, and is still not read.
+    int opening = 0;
+    if (r.stream() >> opening && opening == DELIMITER) {
+        char separator;
+        r.stream() >> separator;
+        readRoutes(filename, *this, [&r](const char* what) { return r.number(what, ""); });
+    }
 }
 
 int Board::getWidth() const { return width; }

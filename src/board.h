@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <vector>
 
@@ -77,6 +78,8 @@ public:
     void resetWinLoss();
     bool hasWon() const;
     bool hasLost() const;
+    // The win bit itself, which hasWon() hides under a loss.
+    bool winBitSet() const { return winBit; }
 
 private:
     void move(int dx, int dy);
@@ -111,9 +114,10 @@ int getNum(std::istream& in, const char* filename, const char* expected);
 // Reads one number and asserts that it is DELIMITER.
 void chompDelim(std::istream& in, const char* filename);
 
-// The optional patrol section after the four power counts (format in board.cpp): puts each route's enemy on its route. Stops the program at the
-// first bad route, naming the file, the route (from 1) and what is wrong.
-void readRoutes(std::istream& in, const char* filename, Board& board);
+// The patrol section after its opening 999 (format in board.cpp), each value read by
+// `next` (given what is expected there): puts each route's enemy on its route. Stops the
+// program at the first bad route, naming the file, the route (from 1) and what is wrong.
+void readRoutes(const char* filename, Board& board, const std::function<int(const char*)>& next);
 
 // Helpers of the player's actions (defined in playerMoves.cpp).
 void decClamped(int& v);

@@ -8,8 +8,10 @@
 
 namespace {
 FatalHandler fatalHandler;
+StopContext* innermostContext = nullptr;
 
-[[noreturn]] void stop(int status, const std::string& message, FILE* stream) {
+[[noreturn]] void stop(int status, const std::string& line, FILE* stream) {
+    const std::string message = stopContextLine() + line;
     if (fatalHandler) {
         fatalHandler(status, message.c_str());
         // A handler that returns would let the caller go on with bad data.
@@ -22,10 +24,29 @@ FatalHandler fatalHandler;
 }
 }  // namespace
 
+StopContext::StopContext(std::function<std::string()> describe)
+    : describe(std::move(describe)), outer(innermostContext) {
+    innermostContext = this;
+}
+
+StopContext::~StopContext() { innermostContext = outer; }
+
+std::string stopContextLine() {
+    StopContext* context = innermostContext;
+    if (!context) return "";
+    // A stop while describing must not describe again.
+    innermostContext = nullptr;
+    std::string line = context->describe();
+    innermostContext = context;
+    if (!line.empty() && line.back() != '\n') line += '\n';
+    return line;
+}
+
 void failAssertion(const char* condition, const char* file, int line) {
-    std::string message = std::string(file) + ":" + std::to_string(line) +
-                          ": Assertion `" + condition + "' failed.\n";
-    if (fatalHandler) stop(134, message, stderr);
+    std::string failed = std::string(file) + ":" + std::to_string(line) +
+                         ": Assertion `" + condition + "' failed.\n";
+    if (fatalHandler) stop(134, failed, stderr);
+    const std::string message = stopContextLine() + failed;
     std::fputs(message.c_str(), stderr);
     std::fflush(stderr);
     std::abort();

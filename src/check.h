@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 // Stops the program when `cond` is false, printing the condition text exactly as
 // written. Active in every build type; the game's rules rely on it.
@@ -21,6 +22,25 @@
 [[noreturn]] void fatalExitStderr(int status, const char* line);
 [[noreturn]] void fatalExitStderrf(int status, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
+
+// While a StopContext lives, a stop (a failed assertion or a fatal error) first prints the
+// line its `describe` returns, on the same stream and as part of the same message, e.g. the
+// file being read and the position in it. Contexts nest; the innermost one speaks.
+class StopContext {
+public:
+    explicit StopContext(std::function<std::string()> describe);
+    ~StopContext();
+    StopContext(const StopContext&) = delete;
+    StopContext& operator=(const StopContext&) = delete;
+
+private:
+    friend std::string stopContextLine();
+    std::function<std::string()> describe;
+    StopContext* outer;
+};
+
+// The innermost context's line, ending in a line break; "" without a context.
+std::string stopContextLine();
 
 // Where a fatal error or failed assertion ends up. The default prints and exits;
 // a fuzzer or test may install a handler that throws instead, so one process can

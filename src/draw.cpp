@@ -13,7 +13,8 @@
 #include "check.h"
 #include "gameConstants.h"
 #include "hud.h"
-#include "idle.h"
+#include "frameStep.h"
+#include "levelSelect.h"
 #include "pictureFit.h"
 #include "redisplay.h"
 #include "screenFlow.h"
@@ -207,6 +208,24 @@ void drawEnding() {
     drawBitmap(getEndingScreen());
 }
 
+// Every level in rows, each with its number and best keys against par, or locked; the
+// cursor's level in yellow.
+void drawLevelSelect() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    hudText(300, 560, "Choose a level", 0.95f, 0.92f, 0.75f);
+    const int count = std::max(getLevelCount(), 1);
+    for (int n = 0; n < count; ++n) {
+        const int col = n % LEVEL_SELECT_COLUMNS, row = n / LEVEL_SELECT_COLUMNS;
+        const bool here = n == levelSelectCursor();
+        const std::string label = (here ? "> " : "  ") + levelSelectLabel(n);
+        const bool locked = label.find("locked") != std::string::npos;
+        hudText(24 + col * 128, 500 - row * 40, label, here ? 1.0f : locked ? 0.45f : 0.85f,
+                here ? 0.9f : locked ? 0.45f : 0.85f, here ? 0.2f : locked ? 0.5f : 0.85f);
+    }
+    hudText(120, 40, "a d w s or arrows move   Return or space plays   Escape back to the title", 0.6f,
+            0.6f, 0.7f);
+}
+
 namespace {
 int windowW = WINDOW_WIDTH;
 int windowH = WINDOW_HEIGHT;
@@ -216,7 +235,12 @@ enum class Shown { TITLE, ENDING, BOARD };
 
 void paintAtOneX(Shown shown) {
     switch (shown) {
-    case Shown::TITLE: drawTitle(); break;
+    case Shown::TITLE:
+        if (atLevelSelect())
+            drawLevelSelect();
+        else
+            drawTitle();
+        break;
     case Shown::ENDING: drawEnding(); break;
     case Shown::BOARD: drawBoard(); break;
     }
@@ -273,16 +297,10 @@ void reshape(int width, int height) {
 }
 
 void draw() {
-    const Shown shown = atTitle()                                    ? Shown::TITLE
-                        : atEnding() || getCurrentBoard() == nullptr ? Shown::ENDING
-                                                                     : Shown::BOARD;
-    // Restart, advance or reach the ending before painting, so this frame
-    // already shows the level that will be played next.
-    if (shown == Shown::BOARD) runFlowStep();
-    showPicture(shown);
-    glutSwapBuffers();
-    // After the last level this frame shows level 0 and the ending only the next
-    // one: left unrecorded, the ending differs from what was painted, so the
-    // next idle pass asks for it.
-    if (shown != Shown::BOARD || !atEnding()) notePicturePainted();
+    displayFrame([](Picture::Screen screen) {
+        showPicture(screen == Picture::TITLE    ? Shown::TITLE
+                    : screen == Picture::ENDING ? Shown::ENDING
+                                                : Shown::BOARD);
+        glutSwapBuffers();
+    });
 }

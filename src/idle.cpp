@@ -3,22 +3,14 @@
 
 #include <algorithm>
 
-#include "actor/sight.h"
 #include "board.h"
+#include "frameStep.h"
 #include "gameClock.h"
-#include "redisplay.h"
 #include "screenFlow.h"
 
 namespace {
 
-Picture painted;
-Picture requested;
 std::function<void(int)> idleWait;
-
-template <typename T>
-void addActors(std::vector<int>& out, const std::vector<T>& actors) {
-    for (const T& a : actors) out.insert(out.end(), {static_cast<int>(a.getTile()), a.x, a.y});
-}
 
 template <typename T>
 void earliestDue(const std::vector<T>& actors, int64_t& due) {
@@ -66,35 +58,6 @@ void runRemoveDeadPhase() {
     removeDead(board->getDeadBodies());
 }
 
-Picture currentPicture() {
-    Picture p;
-    if (atTitle()) {
-        p.screen = Picture::TITLE;
-        return p;
-    }
-    Board* board = getCurrentBoard();
-    if (atEnding() || !board) {
-        p.screen = Picture::ENDING;
-        return p;
-    }
-    p.screen = Picture::GAME;
-    p.level = getCurrLevel();
-    addActors(p.actors, board->getFoods());
-    addActors(p.actors, board->getDeadBodies());
-    addActors(p.actors, board->getGuards());
-    addActors(p.actors, board->getDogs());
-    addActors(p.actors, board->getSgs());
-    const Ill& ill = board->getIll();
-    p.actors.insert(p.actors.end(), {static_cast<int>(ill.getTile()), ill.x, ill.y});
-    p.lost = board->hasLost();
-    p.won = board->hasWon();
-    p.hud = hudState(*board);
-    if (sightOverlayShown()) p.sight = squaresInEnemySight(*board);
-    return p;
-}
-
-void notePicturePainted() { painted = currentPicture(); }
-
 int64_t nextTimerDueMs(Board& board) {
     int64_t due = INT64_MAX;
     const Ill& ill = board.getIll();
@@ -118,24 +81,9 @@ int msUntilNextTimer() {
 void setIdleWait(std::function<void(int ms)> wait) { idleWait = std::move(wait); }
 
 void idle() {
-    if (!atTitle() && !atEnding()) {
-        if (getCurrentBoard()) {
-            runCallbackPhase();
-            runEnemyPhase();
-            runRemoveDeadPhase();
-        } else {
-            // Nothing to play and nothing to paint: the flow step has stopped the game.
-            if (idleWait) idleWait(MAX_IDLE_WAIT_MS);
-            return;
-        }
-    }
-    Picture now = currentPicture();
-    // A frame asked for but not painted yet (a hidden window) is not asked for again.
-    if (!(now == painted) && !(now == requested)) {
-        requested = std::move(now);
-        requestRedisplay();
-        return;
-    }
+    // A frame asked for is painted before the next pass; otherwise sleep until there is
+    // something to do (with no board to play, the flow step has stopped the game).
+    if (frameStep().redraw) return;
     const int wait = msUntilNextTimer();
     if (idleWait && wait > 0) idleWait(wait);
 }

@@ -3,10 +3,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "board.h"
 #include "hud.h"
+#include "levelSelect.h"
 #include "progress.h"
+#include "rewind.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
@@ -26,12 +29,28 @@ void applyKey(Board& board, unsigned char key) {
     // `r` and `c` replace the board: nothing may touch `board` after them.
     case 'r': loadCurrBoard(); break;
     case 'c':
-        if (atTitle()) loadBoardAt(savedProgress());
+        if (atTitle()) {
+            loadBoardAt(savedProgress());
+            beginTry();
+        }
         break;
     case 'v': toggleSightOverlay(); break;
     case 'm': toggleMute(); break;
     default: break;
     }
+}
+
+// The keys a rewind can take back: the ones that change the board.
+bool canBeTakenBack(unsigned char key) {
+    for (const char* k = "wasdhjklr"; *k; ++k)
+        if (key == static_cast<unsigned char>(*k)) return true;
+    return false;
+}
+
+void printStocks(const Board& board) {
+    std::printf("fo: %d, db: %d, cl: %d, fk: %d\n", board.getFoodUse(), board.getDeadBodyUse(),
+                board.getCloakUse(), board.getFakeUse());
+    std::fflush(stdout);
 }
 }  // namespace
 
@@ -40,16 +59,36 @@ void keyboard(unsigned char key, int, int) {
     if (key == 'q') std::exit(0);
     // The flow step stops the game before a vanished level could leave no board;
     // this only keeps a key from ever acting on nothing.
-    applyKey(requireCurrentBoard(), key);
+    if (atLevelSelect()) {
+        levelSelectKey(key);
+        requestRedisplay();
+        return;
+    }
+    // Escape opens the level select, from the title or from a level.
+    if (key == 27 && !atEnding()) {
+        openLevelSelect();
+        requestRedisplay();
+        return;
+    }
+    Board& before = requireCurrentBoard();
+    if (atTitle()) beginTry();
+    if (isRewindKey(key) && !atTitle() && !atEnding()) {
+        rewindLastKey();
+        printStocks(requireCurrentBoard());
+        requestRedisplay();
+        return;
+    }
+    std::optional<KeyRecord> record;
+    if (!atEnding() && canBeTakenBack(key)) record.emplace(before);
+    applyKey(before, key);
     Board* board = &requireCurrentBoard();
     if (atTitle()) gotoMainGame();
     if (atEnding()) {
         std::fputs("you win!", stdout);
         std::exit(0);
     }
-    std::printf("fo: %d, db: %d, cl: %d, fk: %d\n", board->getFoodUse(), board->getDeadBodyUse(),
-                board->getCloakUse(), board->getFakeUse());
-    std::fflush(stdout);
+    printStocks(*board);
     board->checkForWin();
+    if (record) record->keyDone(key == 'r');
     requestRedisplay();
 }

@@ -7,14 +7,17 @@
 
 #include "board.h"
 #include "draw.h"
+#include "gamepad.h"
 #include "gameConstants.h"
 #include "idle.h"
 #include "input.h"
 #include "keyboard.h"
 #include "progress.h"
+#include "records.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 #include "soundManager.h"
+#include "stopSignals.h"
 #include "tileManager.h"
 
 namespace {
@@ -46,12 +49,23 @@ void typed(unsigned char key, int, int) {
 }
 
 void special(int key, int, int) { act(actionForSpecialKey(key)); }
+
+// Controllers are polled as often as the frame loop runs, so a press waits no
+// longer than a key does. A stop signal is acted on between two ticks: within a few
+// milliseconds, never mid-step.
+void idleWithGamepads() {
+    endIfStopSignalled();
+    pollGamepads(act);
+    idle();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     // Status lines should reach a pipe or log as they happen, not when the
     // process ends.
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Before the sound starts, so SDL's audio finds them taken (it is told to leave them).
+    catchStopSignals();
 
     glutInit(&argc, argv);
     glutInitDisplayMode(DISPLAY_MODE);
@@ -62,19 +76,21 @@ int main(int argc, char** argv) {
     initGL();   // needs the window's context
     initTiles();
     initSounds();
+    initGamepads();
     initBoards();
     gotoTitle();
 
     // Only the game itself keeps a player's progress and lets the idle loop sleep;
     // tests and tools driving the same logic do neither.
     keepProgressIn(defaultProgressPath());
+    keepRecordsIn(defaultRecordsPath());
     setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);
     glutDisplayFunc(draw);
     glutReshapeFunc(reshape);
     glutKeyboardFunc(typed);
     glutSpecialFunc(special);
-    glutIdleFunc(idle);
+    glutIdleFunc(idleWithGamepads);
     glutMainLoop();
     return 0;
 }

@@ -1,7 +1,7 @@
 // progress.cpp — reading and atomically replacing the progress file.
 #include "progress.h"
 
-#include <unistd.h>
+#include "atomicFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,14 @@
 
 namespace {
 std::string progressPath;  // empty: progress is not kept
+
+// Progress is a convenience: a file that cannot be written does not stop the game, but the
+// player is told, in one line, that the level reached was not kept.
+void cannotSave(int level, const std::string& why) {
+    std::fprintf(stderr, "veilwalker: level %d reached but not saved: %s: %s\n", level, progressPath.c_str(),
+                 why.c_str());
+    std::fflush(stderr);
+}
 }  // namespace
 
 std::string defaultProgressPath() {
@@ -47,20 +55,6 @@ int savedProgress() {
 
 void rememberLevelReached(int level) {
     if (progressPath.empty() || level <= savedProgress()) return;
-    const std::filesystem::path path(progressPath);
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) return;
-    const std::filesystem::path temp = path.string() + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << level << '\n';
-        out.flush();
-        if (!out) {
-            std::filesystem::remove(temp, ec);
-            return;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
+    std::string why;
+    if (!replaceFileAtomically(progressPath, std::to_string(level) + "\n", &why)) cannotSave(level, why);
 }

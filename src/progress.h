@@ -19,5 +19,6 @@ int savedProgress();
 
 // Stores `level` if it is further than the level stored. Written to a temporary
 // file that then replaces the old one, so a crash never leaves half a file.
-// A file that cannot be written is left as it is: progress is a convenience.
+// A file that cannot be written is left as it is (progress is a convenience) and one line
+// on standard error says so: "veilwalker: level N reached but not saved: PATH: REASON".
 void rememberLevelReached(int level);

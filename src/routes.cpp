@@ -47,20 +47,14 @@ void checkLeg(const char* filename, int route, Board& board, RoutePoint a, Route
 
 }  // namespace
 
-void readRoutes(std::istream& in, const char* filename, Board& board) {
-    // Only a 999 opens the section: whatever else follows the fake count was never
-    // read, and is still not read.
-    int opening = 0;
-    if (!(in >> opening) || opening != DELIMITER) return;
-    char separator;
-    in >> separator;
+void readRoutes(const char* filename, Board& board, const std::function<int(const char*)>& getNum) {
     for (int route = 1;; ++route) {
-        const int kind = getNum(in, filename, "a route's enemy kind or the closing 999");
+        const int kind = getNum("a route's enemy kind or the closing 999");
         if (kind == DELIMITER) return;
         if (kind < OB_GUARD || kind > OB_SG)
             fatalExitf(1, "%s: route %d: the enemy kind is %d, not 1 (guard), 2 (dog) or 3 (commander)\n",
                        filename, route, kind);
-        const int index = getNum(in, filename, "a route's enemy index");
+        const int index = getNum("a route's enemy index");
         std::vector<Actor*> enemies = enemiesOfKind(board, kind);
         if (index < 0 || index >= static_cast<int>(enemies.size()))
             fatalExitf(1, "%s: route %d: there is no %s %d (the level has %zu)\n", filename, route,
@@ -69,15 +63,15 @@ void readRoutes(std::istream& in, const char* filename, Board& board) {
         if (enemy.patrols())
             fatalExitf(1, "%s: route %d: %s %d has a route already\n", filename, route,
                        kindName(kind), index);
-        const int n = getNum(in, filename, "a route's number of turning points");
+        const int n = getNum("a route's number of turning points");
         if (n < 1 || n > MAX_ROUTE_POINTS)
             fatalExitf(1, "%s: route %d: %d turning points; a route has 1 to %d\n", filename, route,
                        n, MAX_ROUTE_POINTS);
         auto points = std::make_shared<std::vector<RoutePoint>>();
         points->push_back({enemy.x, enemy.y});
         for (int i = 0; i < n; ++i) {
-            const int x = getNum(in, filename, "a turning point's x");
-            const int y = getNum(in, filename, "a turning point's y");
+            const int x = getNum("a turning point's x");
+            const int y = getNum("a turning point's y");
             if (!board.inBounds(x, y))
                 fatalExitf(1, "%s: route %d: turning point %d, (%d, %d), is off the board\n",
                            filename, route, i + 1, x, y);

@@ -4,7 +4,10 @@
 #include <cstdio>
 
 #include "board.h"
+#include "levelSelect.h"
 #include "progress.h"
+#include "records.h"
+#include "rewind.h"
 #include "soundManager.h"
 
 namespace {
@@ -23,6 +26,7 @@ void gotoTitle() {
     playBgm(BGM_NONE);
     showTitle = true;
     showEnding = false;
+    closeLevelSelect();  // the title itself; Escape opens the select over it
 }
 
 void gotoMainGame() {
@@ -49,9 +53,11 @@ void runFlowStep() {
     if (board->hasLost()) {
         say("sorry, you lose a life\n");
         loadCurrBoard();
+        noteLevelRestarted();
         board = &requireCurrentBoard();
     }
     if (board->hasWon()) {
+        noteLevelWon();
         playSfx(SFX_LEVEL_VICTORY);
         loadNextBoard();
         if (getCurrentBoard()) rememberLevelReached(getCurrLevel());

@@ -31,6 +31,8 @@ public:
     int64_t dueMs() const;
     // Game-clock milliseconds of creation or of the last firing.
     int64_t getStartMs() const { return start; }
+    // Moves the deadline `ms` later (a saved state restored later keeps its time left).
+    void delay(int64_t ms) { start += ms; }
 
 private:
     float secondsSinceStart(int64_t now) const;

@@ -10,6 +10,7 @@
 // Set VW_WALK_TRACE=1 to print the board after every key while designing, under a heading
 // per level; VW_WALK_LEVEL=n limits the trace to level n.
 #include "board.h"
+#include "frameStep.h"
 #include "gameClock.h"
 #include "idle.h"
 #include "keyboard.h"
@@ -115,12 +116,11 @@ protected:
         return n;
     }
 
-    // One pass of the game loop: what idle and the start of a redraw do.
+    // One pass of the game loop: the game's own frame step.
     void tick()
     {
         clock.advance(tickMs);
-        idle();
-        runFlowStep();
+        frameStep();
     }
 
     struct Outcome {
@@ -163,10 +163,10 @@ protected:
         for (const KeyPress& p : presses) {
             while (clock.now() - start < p.atMs) {
                 clock.advance(tickMs);
-                idle();
-                if (decided(clock.now() - start))
+                // A loss is looked at before the flow step would restart the level.
+                frameStep([&] { return !decided(clock.now() - start); });
+                if (out.lost)
                     return out;
-                runFlowStep();
             }
             keyboard(static_cast<unsigned char>(p.key), 0, 0);
             if (tracing())
@@ -184,8 +184,8 @@ protected:
         // No win: give the enemies time to catch a player left standing in sight.
         for (int64_t t = 0; t < SETTLE_MS; t += tickMs) {
             clock.advance(tickMs);
-            idle();
-            if (decided(clock.now() - start))
+            frameStep([&] { return !decided(clock.now() - start); });
+            if (out.lost)
                 return out;
         }
         out.picture = boardPicture(*getCurrentBoard());

@@ -7,8 +7,7 @@ protected:
     void paintOnRequest() {
         setRedisplayHandler([this] {
             ++redraws;
-            frame();
-            notePicturePainted();
+            displayFrame([](Picture::Screen) {});
         });
     }
 };

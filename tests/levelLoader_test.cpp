@@ -1,6 +1,7 @@
 // Tests of the level file loader: lexical rules, sections, and every way a file is refused.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 
 #include "board.h"
@@ -44,6 +45,11 @@ protected:
 };
 
 using LevelLoaderDeathTest = LevelLoader;
+
+// The whole report of a load that stops: the line that locates the value, then `message`.
+std::string located(const std::string& message) {
+    return "^assets/levels/level00.txt:[0-9]+:[0-9]+: expected [^\n]+; found [^\n]+\n" + message + "\n$";
+}
 
 TEST_F(LevelLoader, ReadsTheExampleRoom) {
     Board* b = load(EXAMPLE_LEVEL);
@@ -190,17 +196,17 @@ TEST_F(LevelLoaderDeathTest, CharacterOffTheGridFailsTheTileAssertion) {
 TEST_F(LevelLoaderDeathTest, CharacterOnABadTileOrFacingExitsWithStatus1) {
     const auto status1 = testing::ExitedWithCode(1);
     EXPECT_EXIT(loadReporting(GRID + "2,0,1,999,999,999,999,0,0,0,0"), status1,
-                "^character not standing on an OK tile: \\(2, 0\\)\n$");
+                located("character not standing on an OK tile: \\(2, 0\\)"));
     EXPECT_EXIT(loadReporting(GRID + "0,0,4,999,999,999,999,0,0,0,0"), status1,
-                "^character not standing on an OK tile: \\(0, 0\\)\n$");
+                located("character not standing on an OK tile: \\(0, 0\\)"));
     EXPECT_EXIT(loadReporting(GRID + "3,2,-1,999,999,999,999,0,0,0,0"), status1,
-                "^character not standing on an OK tile: \\(3, 2\\)\n$");
+                located("character not standing on an OK tile: \\(3, 2\\)"));
     EXPECT_EXIT(loadReporting(withPlayer("2,1,0,999,999,999,0,0,0,0")), status1,
-                "^character not standing on an OK tile: \\(2, 1\\)\n$");
+                located("character not standing on an OK tile: \\(2, 1\\)"));
     EXPECT_EXIT(loadReporting(withPlayer("999,1,2,0,999,999,0,0,0,0")), status1,
-                "^character not standing on an OK tile: \\(1, 2\\)\n$");
+                located("character not standing on an OK tile: \\(1, 2\\)"));
     EXPECT_EXIT(loadReporting(withPlayer("999,999,3,0,4,999,0,0,0,0")), status1,
-                "^character not standing on an OK tile: \\(3, 0\\)\n$");
+                located("character not standing on an OK tile: \\(3, 0\\)"));
 }
 
 TEST_F(LevelLoaderDeathTest, PowerCountOutOfRangeExitsWithStatus1WhereverItIs) {
@@ -208,11 +214,11 @@ TEST_F(LevelLoaderDeathTest, PowerCountOutOfRangeExitsWithStatus1WhereverItIs) {
     for (const char* c : counts) {
         std::string text = withPlayer(std::string("999,999,999,") + c);
         EXPECT_EXIT(loadReporting(text), testing::ExitedWithCode(1),
-                    "^power usage out of bounds: 100\n$")
+                    located("power usage out of bounds: 100"))
             << c;
     }
     EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,-1,0,0")),
-                testing::ExitedWithCode(1), "^power usage out of bounds: -1\n$");
+                testing::ExitedWithCode(1), located("power usage out of bounds: -1"));
 }
 
 TEST_F(LevelLoaderDeathTest, FirstOffendingValueInReadingOrderDecides) {
@@ -221,13 +227,13 @@ TEST_F(LevelLoaderDeathTest, FirstOffendingValueInReadingOrderDecides) {
                 testing::ExitedWithCode(1), "character not standing");
     // A bad count before a bad one later in the same section.
     EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,200,100")),
-                testing::ExitedWithCode(1), "^power usage out of bounds: 200\n$");
+                testing::ExitedWithCode(1), located("power usage out of bounds: 200"));
 }
 
 TEST_F(LevelLoaderDeathTest, TruncatedFileNamesTheFileAndTheMissingValue) {
     const auto status1 = testing::ExitedWithCode(1);
     EXPECT_EXIT(loadReporting(""), status1,
-                "^assets/levels/level00.txt: the file ends where the width was expected\n$");
+                located("assets/levels/level00.txt: the file ends where the width was expected"));
     EXPECT_EXIT(loadReporting("4,3,0,2,1,0,0"), status1,
                 "level00.txt: the file ends where a terrain code was expected");
     EXPECT_EXIT(loadReporting(withPlayer("1,2")), status1,
@@ -241,7 +247,7 @@ TEST_F(LevelLoaderDeathTest, TruncatedFileNamesTheFileAndTheMissingValue) {
 TEST_F(LevelLoaderDeathTest, SomethingNotANumberNamesTheFileAndTheValue) {
     const auto status1 = testing::ExitedWithCode(1);
     EXPECT_EXIT(loadReporting("five,4"), status1,
-                "^assets/levels/level00.txt: not a number where the width was expected\n$");
+                located("assets/levels/level00.txt: not a number where the width was expected"));
     // Two separators in a row: the second stands where the number is due.
     EXPECT_EXIT(loadReporting("1,,1"), status1,
                 "level00.txt: not a number where the height was expected");
@@ -256,6 +262,67 @@ TEST_F(LevelLoaderDeathTest, SomethingNotANumberNamesTheFileAndTheValue) {
                 "level00.txt: not a number where the fake count was expected");
     EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,-")), status1,
                 "level00.txt: not a number where the fake count was expected");
+}
+
+// The value as a regular expression that matches only itself.
+std::string literally(const std::string& text) {
+    std::string re;
+    for (char c : text) {
+        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) re += '\\';
+        re += c;
+    }
+    return re;
+}
+
+// A designer's view: each stop first names the file, the line and the column where the bad
+// value starts, what was expected there and what stands there; then the condition as ever.
+TEST_F(LevelLoaderDeathTest, ABadValueOnLine5IsNamedByFileLineAndColumn) {
+    const std::string grid4 = "4,4,\n0,2,1,0,\n0,0,3,0,\n0,4,0,0,\n";
+    const std::string rest = "999,\n0,0,1,\n999,\n999,\n999,\n999,\n0,0,0,0\n";
+    struct Case {
+        std::string text;
+        const char* where;      // the first line of the report, after "assets/levels/level00.txt:"
+        const char* condition;  // the second
+        bool assertion;         // stopped by an assertion (abort) rather than with status 1
+    };
+    const Case cases[] = {
+        {grid4 + "0,0,7,0,\n" + rest,
+         "5:5: expected a terrain code, 0 to 4 (sand, water, inner floor, wall, stairs); found \"7\"",
+         "Assertion `input_i >= FLOOR && input_i <= EXIT' failed.", true},
+        {grid4 + "0,0,x3,0,\n" + rest,
+         "5:5: expected a terrain code, 0 to 4 (sand, water, inner floor, wall, stairs); found \"x3\"",
+         "assets/levels/level00.txt: not a number where a terrain code was expected", false},
+        {GRID.substr(0, GRID.size() - 5) + "998,\n0,0,1,\n999,\n999,\n999,\n999,\n0,0,0,0",
+         "5:1: expected the section end 999 after 12 terrain codes; found \"998\"", "Assertion `i == DELIMITER' failed.",
+         true},
+        {GRID.substr(0, GRID.size() - 1) + "  2,0,1,\n999,\n999,\n999,\n999,\n0,0,0,0",
+         "5:7: expected the player on sand or inner floor inside the 4 x 3 grid, facing 0 to 3 (N, S, E, W); "
+         "found x 2, y 0 (water), facing 1",
+         "character not standing on an OK tile: (2, 0)", false},
+        {withPlayer("999,\n\t0,1,4,\n999,999,0,0,0,0"),
+         "9:2: expected a dog on sand or inner floor inside the 4 x 3 grid, facing 0 to 3 (N, S, E, W); "
+         "found x 0, y 1 (sand), facing 4",
+         "character not standing on an OK tile: (0, 1)", false},
+        {"4,3,0,2,1,0,0,0,3,0,0,4,0,0,999,0,0,1,999,\n999,\n999,\n999,\n0,\t100,0,0",
+         "5:4: expected the dead body count, 0 to 99; found \"100\"", "power usage out of bounds: 100", false},
+        {GRID.substr(0, GRID.size() - 1),
+         "5:5: expected the player's x, 0 to 3; found the end of the file",
+         "assets/levels/level00.txt: the file ends where the player's x was expected", false},
+        {"\n\n\n\n  13,3,", "5:3: expected the width, 1 to 12; found \"13\"",
+         "Assertion `width > 0 && width <= MAX_BOARD_WIDTH' failed.", true},
+        {"4,3,0,2,1,0,0,0,3,0,0,4,0,0,999,0,0,1,999,\n\n\n\n9,0,0,999,999,999,0,0,0,0",
+         "5:1: expected a guard on sand or inner floor inside the 4 x 3 grid, facing 0 to 3 (N, S, E, W); "
+         "found x 9, y 0 (outside the grid), facing 0",
+         "Assertion `i >= 0 && i < width && j >= 0 && j < height' failed.", true},
+    };
+    for (const Case& c : cases) {
+        const std::string report = "^" + literally(std::string("assets/levels/level00.txt:") + c.where) + "\n" +
+                                   (c.assertion ? "[^\n]*board.cpp:[0-9]+: " : "") + literally(c.condition) + "\n$";
+        if (c.assertion)
+            EXPECT_EXIT(loadReporting(c.text), testing::KilledBySignal(SIGABRT), report) << c.where;
+        else
+            EXPECT_EXIT(loadReporting(c.text), testing::ExitedWithCode(1), report) << c.where;
+    }
 }
 
 TEST_F(LevelLoaderDeathTest, UnreadableFileIsReportedNotReadAsGarbage) {

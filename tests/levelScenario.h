@@ -12,6 +12,7 @@
 
 #include "board.h"
 #include "gameClock.h"
+#include "frameStep.h"
 #include "idle.h"
 #include "keyboard.h"
 #include "levelFiles.h"
@@ -90,27 +91,25 @@ protected:
         return *b;
     }
 
-    // Idle ticks every `stepMs` of simulated time until `ms` have passed.
+    // Frames every `stepMs` of simulated time until `ms` have passed, the flow step held
+    // back: a decided level stays as the tick left it, for the test to look at.
     void runFor(int ms, int stepMs = 10) {
         for (int t = 0; t < ms; t += stepMs) {
             clock.advance(stepMs);
-            idle();
+            frameStep([] { return false; });
         }
     }
 
-    // The same with a redraw after every tick, so losses and wins take effect.
+    // The game's own idle passes, flow step and all, so losses and wins take effect.
     void runFramesFor(int ms, int stepMs = 10) {
         for (int t = 0; t < ms; t += stepMs) {
             clock.advance(stepMs);
             idle();
-            frame();
         }
     }
 
     // What a redraw does before painting anything: the flow step, game screen only.
-    void frame() {
-        if (!atTitle() && !atEnding() && getCurrentBoard()) runFlowStep();
-    }
+    FlowReport frame() { return flowStep(); }
 
     // Types the keys one at a time, each followed by a redraw, as the window would.
     void press(const char* keys) {
@@ -133,7 +132,7 @@ protected:
         const int64_t start = clock.now();
         for (int t = 0; t < ms; t += 10) {
             clock.advance(10);
-            idle();
+            frameStep([] { return false; });
             std::string now = state();
             if (now != last) changes.push_back(std::to_string(clock.now() - start) + ":" + now);
             last = now;

@@ -3,7 +3,9 @@
 
 #include "levelScenario.h"
 
+using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
 namespace {
@@ -128,8 +130,48 @@ TEST_F(Progress, AnythingButOneLevelNumberReadsAsLevelZero) {
     std::filesystem::remove(file);
     std::filesystem::create_directories(file + "/x");
     EXPECT_EQ(savedProgress(), 0);
+    CaptureStderr();
     rememberLevelReached(1);
+    EXPECT_NE(GetCapturedStderr(), "");
     EXPECT_TRUE(std::filesystem::is_directory(file));
+}
+
+// Progress that cannot be kept does not stop the game, but the player hears of it: one line
+// on standard error per level reached and lost, naming the file and the reason. A save that
+// works, or a level not beyond the one kept, says nothing.
+TEST_F(Progress, AFileThatCannotBeWrittenSaysSoInOneLine) {
+    const std::filesystem::path blocker = dir / "blocker";
+    writeFile(blocker.string(), "a file where a folder is due");
+    const std::string folderWhereTheFileIs = (dir / "data" / "veilwalker" / "progress").string();
+    std::filesystem::create_directories(folderWhereTheFileIs + "/x");
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {(blocker / "veilwalker" / "progress").string(), "cannot make its folder: "},
+        {folderWhereTheFileIs, "cannot replace it: "},
+    };
+    for (const auto& c : cases) {
+        keepProgressIn(c.path);
+        CaptureStderr();
+        rememberLevelReached(2);
+        const std::string said = GetCapturedStderr();
+        const std::string start = "veilwalker: level 2 reached but not saved: " + c.path + ": " + c.reason;
+        EXPECT_EQ(said.rfind(start, 0), 0u) << said;
+        EXPECT_EQ(said.find('\n'), said.size() - 1) << "not one line: " << said;
+        EXPECT_EQ(savedProgress(), 0);
+    }
+    // Nothing half-written is left beside the file that could not be replaced.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "data" / "veilwalker")) entries += !e.is_directory();
+    EXPECT_EQ(entries, 0);
+
+    keepProgressIn(file + "-elsewhere");
+    CaptureStderr();
+    rememberLevelReached(2);
+    rememberLevelReached(1);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(savedProgress(), 2);
 }
 
 TEST_F(Progress, COnTheTitleContinuesAndClampsToTheLastLevel) {

@@ -47,7 +47,7 @@ TEST_F(ScreenFlow, AWinAdvancesAndALossInTheSameTickRestartsInstead) {
     win();
     CaptureStdout();
     runFlowStep();
-    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(GetCapturedStdout(), "won in 0 keys\n");
     EXPECT_EQ(getCurrLevel(), 1);
     EXPECT_FALSE(atEnding());
 }
@@ -57,7 +57,7 @@ TEST_F(ScreenFlow, WinningTheLastLevelLoadsLevelZeroAndFlagsTheEnding) {
     win();
     CaptureStdout();
     runFlowStep();
-    EXPECT_EQ(GetCapturedStdout(), "setting the ending flag\n");
+    EXPECT_EQ(GetCapturedStdout(), "won in 0 keys\nsetting the ending flag\n");
     EXPECT_TRUE(atEnding());
     EXPECT_EQ(getCurrLevel(), 0);
     EXPECT_FALSE(board().hasWon());  // a fresh level 0 behind the ending
@@ -79,7 +79,7 @@ TEST_F(ScreenFlow, AVanishedLevelFileStopsTheGameNamingIt) {
     removeLevel(0);
     win();
     EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), runFlowStep()), testing::ExitedWithCode(1),
-                "^missing level file: assets/levels/level00.txt\n$");
+                "^won in 0 keys\nmissing level file: assets/levels/level00.txt\n$");
 
     // A key is never acted on without a board: the same stop, the same line.
     loadInitialBoard();
@@ -102,8 +102,8 @@ TEST_F(ScreenFlow, AWalkThroughFromTitleToEnding) {
     runFramesFor(100);  // cloaked, out of the guard's row
     press("a");
     std::string stock = "fo: 0, db: 0, cl: 0, fk: 0\n";
-    EXPECT_EQ(GetCapturedStdout(), stock + "sorry, you lose a life\n" + stock + stock + stock +
-                                       stock + stock + stock + "setting the ending flag\n");
+    EXPECT_EQ(GetCapturedStdout(), stock + "won in 1 keys\nsorry, you lose a life\n" + stock + stock + stock +
+                                       stock + stock + stock + "won in 6 keys\nsetting the ending flag\n");
     EXPECT_TRUE(atEnding());
     EXPECT_EQ(getCurrLevel(), 0);
 }

@@ -35,6 +35,9 @@ public:
     // False, with one line on standard error, when no device opens.
     bool open() {
         snd_lib_error_set_handler(quietAlsa);
+        // SDL would otherwise take SIGINT and SIGTERM for a quit event that a GLUT program never
+        // reads, and the game could not be stopped; the game handles them itself.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             std::fprintf(stderr, "sound: no audio device (%s); playing without sound\n", SDL_GetError());
             SDL_Quit();

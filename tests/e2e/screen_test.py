@@ -15,15 +15,11 @@ Exit status 77 means "skipped" (no Xvfb on this machine).
 """
 
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 
-from gameHarness import WIN_H, WIN_W, Failure, Game, start_xvfb, stop_xvfb
+from gameHarness import WIN_H, WIN_W, Failure
 import window_test as wt
 
-SKIP = 77
 
 
 def noise(x, y):
@@ -133,43 +129,14 @@ def main():
     if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
         print(__doc__)
         return 2
-    binary = os.path.abspath(sys.argv[1])
     scenario, screen_size = SCENARIOS[sys.argv[2]]
-    if shutil.which("Xvfb") is None:
-        print("skipped: Xvfb is not installed")
-        return SKIP
-    for tool in ("xdotool", "import"):
-        if shutil.which(tool) is None:
-            print(f"FAILED: {tool} is not installed (scripts/setup.sh test installs it)")
-            return 1
-    workdir = tempfile.mkdtemp(prefix="veilwalker-screen-")
-    keep = os.environ.get("VW_E2E_KEEP")
-    xvfb = game = None
-    snapshots = {}
-    try:
+
+    def prepare(workdir):
         wt.make_assets(workdir)
         wt.write_bmp24(os.path.join(workdir, "assets", "screens", "title.bmp"), WIN_W, WIN_H, noise)
         wt.write_levels(workdir, [wt.LEVEL0, wt.LEVEL1])
-        xvfb, display = start_xvfb(screen_size)
-        game = Game(binary, workdir, display)
-        scenario(game, snapshots)
-        print(f"{sys.argv[2]}: passed")
-        return 0
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
-        print(f"FAILED: {e}")
-        if game is not None:
-            print(f"standard output: {game.stdout()!r}\nstandard error: {game.stderr()!r}")
-        return 1
-    finally:
-        if game is not None:
-            game.stop()
-        if keep:
-            os.makedirs(keep, exist_ok=True)
-            for name, screen in snapshots.items():
-                with open(os.path.join(keep, f"{sys.argv[2]}-{name}.ppm"), "wb") as f:
-                    f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
-        stop_xvfb(xvfb)
-        shutil.rmtree(workdir, ignore_errors=True)
+
+    return wt.run_scenario(os.path.abspath(sys.argv[1]), sys.argv[2], scenario, prepare, screen_size)
 
 
 if __name__ == "__main__":

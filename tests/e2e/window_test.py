@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
 
-Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue}
+Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture}
 
 The game runs in a temporary working directory holding images and levels made
 here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
@@ -183,8 +183,26 @@ LEVEL1 = {
 }
 
 
+# A 12 x 12 hall with walls across rows 4 and 6 but for a gap at x = 3, the exit at
+# (1, 1), the player at (3, 7) facing north and a guard at (10, 5) looking west along
+# row 5: two steps north into the gap and the guard sees the player.
+HALL_GRID = [[0] * 12 for _ in range(12)]
+for wall_row in (4, 6):
+    HALL_GRID[wall_row] = [3] * 12
+    HALL_GRID[wall_row][3] = 0
+HALL_GRID[1][1] = 4
+HALL = {
+    "grid": HALL_GRID,
+    "player": (3, 7, 0),
+    "guards": [(10, 5, 3)],
+    "dogs": [],
+    "sgs": [],
+    "powers": (0, 0, 0, 0),
+}
+
+
 def level_text(level):
-    out = [f"{BOARD_W},{BOARD_H},"]
+    out = [f"{len(level['grid'][0])},{len(level['grid'])},"]
     out += [",".join(str(c) for c in row) + "," for row in level["grid"]]
     out.append("999,")
     out.append(",".join(str(v) for v in level["player"]) + ",")
@@ -315,8 +333,9 @@ def play(game, snapshots):
     status = game.wait_for_exit()
     if status != 0:
         raise Failure(f"the game ended with status {status} after the last key")
-    expected = (stock_line(LEVEL0) * 10 + stock_line(LEVEL1) * 2 + "sorry, you lose a life\n"
-                + stock_line(LEVEL1) * 2 + "setting the ending flag\n" + "you win!")
+    expected = (stock_line(LEVEL0) * 10 + "won in 10 keys\n" + stock_line(LEVEL1) * 2
+                + "sorry, you lose a life\n" + stock_line(LEVEL1) * 2 + "won in 2 keys\n"
+                + "setting the ending flag\n" + "you win!")
     if game.stdout() != expected:
         raise Failure(f"standard output differs:\n got      {game.stdout()!r}\n expected {expected!r}")
     with open(progress_file(game.workdir)) as f:
@@ -332,6 +351,36 @@ def quit_at_title(game, snapshots):
         raise Failure(f"q ended the game with status {status}")
     if game.stdout() != "":
         raise Failure(f"q printed {game.stdout()!r}")
+
+
+def hall_player_at(screen, j):
+    """Whether the player's tile, facing north, is drawn on square (3, j) of the hall.
+    The test tiles are 96 pixels square and the hall's squares 64 x 48, so tiles overlap
+    their neighbours; the player is drawn last, and its body's pixel shows it."""
+    x0, y0 = 16 + 3 * 64, 12 + (11 - j) * 48
+    got = screen.at(x0 + 48, y0 + SQ_H - 36)
+    return [] if got == actor_colour(ILL_N) else [f"square (3, {j}) shows {got}, not the player facing north"]
+
+
+def recapture(game, snapshots):
+    """Caught at the same square again and again: the level starts again each time,
+    without another key."""
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    game.keys("space")
+    game.wait_for(lambda s: hall_player_at(s, 7), "the hall")
+    for attempt in range(1, 4):
+        game.keys("w", "w")
+        deadline = time.monotonic() + 10
+        while game.stdout().count("sorry, you lose a life\n") < attempt:
+            if time.monotonic() > deadline:
+                raise Failure(f"caught for the {attempt}. time at (3, 5), the level did not start again")
+            time.sleep(0.1)
+        snapshots[f"restart{attempt}"] = game.wait_for(lambda s: hall_player_at(s, 7),
+                                                       f"the player back at the start after capture {attempt}")
+    line = "fo: 0, db: 0, cl: 0, fk: 0\n"
+    expected = line + (line * 2 + "sorry, you lose a life\n") * 3
+    if game.stdout() != expected:
+        raise Failure(f"standard output differs:\n got      {game.stdout()!r}\n expected {expected!r}")
 
 
 def border_rows(screen, rows):
@@ -455,14 +504,13 @@ def continue_saved(game, snapshots):
 
 # Set-up of the working folder before the game starts, for the scenarios that need one.
 PREPARE = {"continue": damage_progress}
-SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved}
+SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture}
+LEVELS = {"recapture": [HALL]}
 
 
-def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
-        print(__doc__)
-        return 2
-    binary, scenario = os.path.abspath(sys.argv[1]), SCENARIOS[sys.argv[2]]
+def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):
+    """Runs one scenario on a fresh working folder that prepare(workdir) fills, under an Xvfb
+    screen of the given size; returns the exit status the test reports."""
     if shutil.which("Xvfb") is None:
         print("skipped: Xvfb is not installed")
         return SKIP
@@ -476,13 +524,11 @@ def main():
     xvfb = game = None
     snapshots = {}
     try:
-        make_assets(workdir)
-        write_levels(workdir, [LEVEL0, LEVEL1])
-        PREPARE.get(sys.argv[2], lambda _: None)(workdir)
-        xvfb, display = start_xvfb()
+        prepare(workdir)
+        xvfb, display = start_xvfb(screen)
         game = Game(binary, workdir, display)
         scenario(game, snapshots)
-        print(f"{sys.argv[2]}: passed")
+        print(f"{name}: passed")
         return 0
     except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
         print(f"FAILED: {e}")
@@ -494,11 +540,25 @@ def main():
             game.stop()
         if keep:
             os.makedirs(keep, exist_ok=True)
-            for name, screen in snapshots.items():
-                with open(os.path.join(keep, f"{sys.argv[2]}-{name}.ppm"), "wb") as f:
+            for shot, screen in snapshots.items():
+                with open(os.path.join(keep, f"{name}-{shot}.ppm"), "wb") as f:
                     f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
         stop_xvfb(xvfb)
         shutil.rmtree(workdir, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
+        print(__doc__)
+        return 2
+    name = sys.argv[2]
+
+    def prepare(workdir):
+        make_assets(workdir)
+        write_levels(workdir, LEVELS.get(name, [LEVEL0, LEVEL1]))
+        PREPARE.get(name, lambda _: None)(workdir)
+
+    return run_scenario(os.path.abspath(sys.argv[1]), name, SCENARIOS[name], prepare)
 
 
 if __name__ == "__main__":

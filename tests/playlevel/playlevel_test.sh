@@ -15,6 +15,9 @@ pwd > "$RECORD.dir"
 ls assets/levels > "$RECORD.levels"
 cat assets/levels/level00.txt > "$RECORD.level"
 [[ -f assets/tiles/wall.bmp && -f assets/screens/title.bmp ]] && echo yes > "$RECORD.images"
+[[ -f assets/sounds/stage.mp3 && -f assets/sounds/walking.mp3 ]] && echo yes > "$RECORD.sounds"
+echo "assets/levels/level00.txt:5:3: on standard output"
+echo "missing level file: assets/levels/level00.txt" >&2
 exit 7
 GAME
 chmod +x "$work/game"
@@ -22,11 +25,15 @@ export VEILWALKER=$work/game RECORD=$work/record
 
 level=$root/assets/levels/level05.txt
 status=0
-(cd "$work" && "$tool" "$level") || status=$?
+(cd "$work" && "$tool" "$level" > "$work/out" 2> "$work/err") || status=$?
 [[ $status -eq 7 ]] || fail "the game's exit status 7 came back as $status"
 [[ "$(cat "$work/record.levels")" == level00.txt ]] || fail "levels seen: $(cat "$work/record.levels")"
 cmp -s "$level" "$work/record.level" || fail "level00.txt is not the level named"
 [[ -f "$work/record.images" ]] || fail "tiles or screens missing"
+[[ -f "$work/record.sounds" ]] || fail "sounds missing"
+# The game's words about its level name the user's file, on both streams.
+[[ "$(cat "$work/out")" == "$level:5:3: on standard output" ]] || fail "standard output: $(cat "$work/out")"
+[[ "$(cat "$work/err")" == "missing level file: $level" ]] || fail "standard error: $(cat "$work/err")"
 [[ ! -e "$(cat "$work/record.dir")" ]] || fail "scratch folder left behind"
 
 status=0

@@ -44,7 +44,7 @@ protected:
     }
 
     // Plays the presses on a fresh copy of the level through the game loop, as the campaign
-    // replays walkthroughs: idle ticks with a redraw's flow step, every key at its moment.
+    // replays walkthroughs: the game's frame step, every key at its moment.
     bool replayWins(const std::vector<Press>& presses, int64_t tickMs = 4) {
         loadInitialBoard();
         int64_t due = clock.now();
@@ -52,9 +52,9 @@ protected:
             due += p.waitMs;
             while (clock.now() < due) {
                 clock.advance(tickMs);
-                idle();
-                if (board().hasLost()) return false;
-                frame();
+                bool lost = false;
+                frameStep([&] { return !(lost = board().hasLost()); });
+                if (lost) return false;
             }
             keyboard(static_cast<unsigned char>(p.key), 0, 0);
             if (board().hasLost()) return false;

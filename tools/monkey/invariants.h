@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "board.h"
+#include "frameStep.h"
 
 // What a level file gives, read once from a fresh load: the yardstick for stocks.
 struct LevelFacts {
@@ -67,12 +68,6 @@ std::string enemiesAwayFromHomeAreOnTheirWay(Board& board);
 // There is a current board and its number is one of the campaign's levels.
 std::string levelWithinTheCampaign(int levelCount);
 
-// What the flow step saw and did, for the rule that a loss is acted on before a win and
-// a lost level restarts even when it was also won.
-struct FlowStep {
-    bool lost, won;        // the bits before the step
-    int levelBefore;
-    int levelAfter;
-    bool endingAfter;      // the ending screen shows after the step
-};
+// A loss is acted on before a win, and a lost level restarts even when it was also won.
+using FlowStep = FlowReport;
 std::string winAndLoseNeverBothActedOn(const FlowStep& step, int levelCount);

@@ -1,6 +1,6 @@
 // monkey.cpp — plays the real campaign with random keys at random moments in simulated time,
-// through the game's own keyboard handler, idle tick and flow step, and checks the game's
-// invariants after every key and every tick.
+// through the game's own keyboard handler and frame step, and checks the game's invariants
+// after every key and every tick.
 //
 //   monkey [--seed N | --seeds A..B] [--presses M] [--guided PERCENT] [--root DIR]
 //
@@ -31,6 +31,9 @@
 #include <vector>
 
 #include "board.h"
+#include "boardState.h"
+#include "levelSelect.h"
+#include "rewind.h"
 #include "check.h"
 #include "gameClock.h"
 #include "idle.h"
@@ -51,7 +54,7 @@ struct KeyGroup {
 const KeyGroup KEY_GROUPS[] = {
     {50, "wasd"},                // turn or step
     {20, "hjkl"},                // the four powers
-    {15, "rvmc"},                // restart, sight overlay, mute, continue on the title
+    {15, "rvmcu\b"},             // restart, sight overlay, mute, continue on the title, rewind
     {15, "xzW1 .\t\r\x1b"},  // nothing
 };
 constexpr int64_t LONGEST_WAIT_MS = 3000;
@@ -230,15 +233,19 @@ private:
         }
     }
 
+    // The game's own frame step; the tick's board is checked before the flow step acts.
     void tick() {
         ++figures.ticks;
-        idle();
-        checkState(true);
-        if (!atTitle()) {
-            HOLDS(noTimerLeftDue, *getCurrentBoard());
-            HOLDS(noDeadActorOutlivesItsTick, *getCurrentBoard());
-        }
-        frame();
+        FrameReport r = frameStep([this] {
+            checkState(true);
+            if (!atTitle()) {
+                HOLDS(noTimerLeftDue, *getCurrentBoard());
+                HOLDS(noDeadActorOutlivesItsTick, *getCurrentBoard());
+            }
+            return true;
+        });
+        if (!r.played) checkState(true);  // the title: nothing ran, nothing may have changed
+        settle(r.flow);
     }
 
     void press(char key) {
@@ -250,13 +257,34 @@ private:
         int levelBefore = getCurrLevel();
         bool wasAtStart = atItsStart(*getCurrentBoard(), levels[levelBefore].facts);
         bool wasTitle = atTitle();
+        const bool wasSelect = atLevelSelect();
+        const size_t keptBefore = keysToTakeBack();
+        // More states than keys to take back: a try began since (a win moved on).
+        if (rewindStates.size() > keptBefore) rewindStates.clear();
+        const std::string stateBefore = boardStateKey(*getCurrentBoard(), clock.now());
         keyboard(static_cast<unsigned char>(key), 0, 0);
-        // Restarting ('r') or continuing from the title ('c') may put a new board in place.
-        bool newBoard = key == 'r' || key == 'c' || getCurrLevel() != levelBefore;
+        const bool rewound = isRewindKey(key) && keysToTakeBack() + 1 == keptBefore;
+        // The newest states sit at the top; a new try (the title, the level select, a win)
+        // changes the count some other way and empties the list.
+        const bool newTry = wasTitle || wasSelect || getCurrLevel() != levelBefore;
+        if (newTry) rewindStates.clear();
+        if (keysToTakeBack() == (newTry ? 0 : keptBefore) + 1)
+            rewindStates.push_back(stateBefore);
+        else if (!rewound && keysToTakeBack() != keptBefore)
+            rewindStates.clear();
+        if (rewound && !rewindStates.empty()) {
+            // A rewind puts back exactly the state just before the key it takes back.
+            if (boardStateKey(*getCurrentBoard(), clock.now()) != rewindStates.back())
+                fail(1, "broken invariant: a rewind did not restore the state before its key");
+            rewindStates.pop_back();
+        }
+        // Restarting ('r'), continuing from the title ('c'), a rewind or the level select
+        // may put another board in place.
+        bool newBoard = key == 'r' || key == 'c' || rewound || wasSelect || getCurrLevel() != levelBefore;
         if (newBoard) recordPlaces(*getCurrentBoard(), places);
         checkState(false);
         if (getCurrLevel() != levelBefore) freshLevel();
-        bool decided = frame();
+        bool decided = settle(flowStep());  // the redraw the key asks for
         // A restart shows as a played board back at its start, whether the key itself or
         // the next frame replaced it.
         if (key == 'r' && !wasTitle && !wasAtStart && !decided && getCurrLevel() == levelBefore &&
@@ -285,27 +313,14 @@ private:
         recordPlaces(board, places);
     }
 
-    // What a redraw does before painting: the flow step, on the game screen only. Whether
-    // it acted on a loss or a win.
-    bool frame() {
-        if (atTitle() || atEnding() || !getCurrentBoard()) return false;
-        Board& board = *getCurrentBoard();
-        const Ill& ill = board.getIll();
-        FlowStep step{};
-        step.lost = board.hasLost();
-        // hasWon() hides the win bit under a loss; the bit is set exactly when a key has
-        // left the player on the exit, and only keys move the player.
-        step.won = board.hasWon() ||
-                   (board.inBounds(ill.x, ill.y) && board.getTile(ill.x, ill.y) == EXIT);
-        step.levelBefore = getCurrLevel();
-        runFlowStep();
-        step.levelAfter = getCurrLevel();
-        step.endingAfter = atEnding();
+    // After a flow step (a frame's, or the redraw's after a key): whether it acted on a
+    // loss or a win.
+    bool settle(const FlowReport& step) {
         HOLDS(winAndLoseNeverBothActedOn, step, static_cast<int>(levels.size()));
         // Enemies walk only in ticks; whatever board the step leaves is where the next
         // tick's walking is measured from.
         recordPlaces(*getCurrentBoard(), places);
-        if (step.lost || step.won) {
+        if (step.acted()) {
             if (step.lost)
                 ++figures.deaths;
             else
@@ -317,7 +332,7 @@ private:
             ++figures.campaigns;
             gotoTitle();
         }
-        return step.lost || step.won;
+        return step.acted();
     }
 
     std::mt19937_64 rng;
@@ -326,6 +341,7 @@ private:
     Figures& figures;
     ManualClock clock{1000};
     Places places;
+    std::vector<std::string> rewindStates;  // the state before each key a rewind can take back
     std::vector<Press> guide;  // the walkthrough's keys still to type, last first
     int randomPresses = 0;
 };

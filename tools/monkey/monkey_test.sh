@@ -27,7 +27,9 @@ status=0
 out=$("$monkey" --seed 7 --presses 50 --guided 100 --root "$work" 2>&1) || status=$?
 echo "$out"
 (( status == 2 )) || { echo "FAIL: exit status $status, 2 expected"; exit 1; }
-[[ "$out" == "monkey: reading assets/levels/level01.txt: the game stopped with status 1: power usage out of bounds: 100" ]] ||
+expected='monkey: reading assets/levels/level01.txt: the game stopped with status 1: assets/levels/level01.txt:9:1: expected the food count, 0 to 99; found "100"
+power usage out of bounds: 100'
+[[ "$out" == "$expected" ]] ||
   { echo "FAIL: the report does not name the level file and the game's message"; exit 1; }
 # A walkthrough with a bad line stops it before play, naming the file and the line.
 rm "$work/assets/levels/level01.txt"

@@ -17,7 +17,7 @@ fail() {
 }
 pass() { echo "check.sh: ok: $*"; }
 
-for tool in lintian desktop-file-validate dpkg-deb Xvfb xdotool import compare python3; do
+for tool in lintian desktop-file-validate appstreamcli dpkg-deb Xvfb xdotool import compare python3; do
   command -v "$tool" > /dev/null ||
     { echo "check.sh: $tool is missing (scripts/setup.sh test installs it)" >&2; exit 1; }
 done
@@ -74,6 +74,43 @@ else
 fi
 grep -qx 'Categories=Game;LogicGame;' "$root/usr/share/applications/veilwalker.desktop" ||
   fail "the menu entry is not in Game and LogicGame"
+# The software centres' entry: valid without the network (no warning allowed), launching the
+# menu entry above, its newest release the package's version.
+metainfo=$root/usr/share/metainfo/example.veilwalker.Veilwalker.metainfo.xml
+if appstreamcli validate --no-net "$metainfo"; then
+  pass "appstreamcli validate"
+else
+  fail "appstreamcli validate"
+fi
+grep -q '<launchable type="desktop-id">veilwalker.desktop</launchable>' "$metainfo" ||
+  fail "the AppStream entry does not launch veilwalker.desktop"
+version=$(dpkg-deb -f "$deb" Version)
+newest=$(grep -o '<release version="[^"]*"' "$metainfo" | head -1 | cut -d'"' -f2)
+[[ "$newest" == "$version" ]] ||
+  fail "the AppStream entry's newest release is $newest, the package is $version"
+
+# The manual page: every key of the README's key table, full screen, the progress file and
+# each exit status the game has.
+manpage=$scratch/veilwalker.6.txt
+MANWIDTH=200 man -l "$root/usr/share/man/man6/veilwalker.6.gz" 2> /dev/null | col -b > "$manpage"
+if python3 - "$repo/README.md" "$manpage" <<'PY'
+import re, sys
+readme, page = (open(p, encoding="utf-8").read() for p in sys.argv[1:3])
+table = readme.split("| key | action |", 1)[1].split("\n\n", 1)[0]
+keys = {k for row in table.splitlines()[2:] for k in re.findall(r"`([^`]+)`", row.split("|")[1])}
+keys |= {"F11", "Alt+Return", "130", "143", "134"}
+words = set(re.findall(r"[^\s,()]+", page))
+missing = sorted(k for k in keys if k not in words)
+missing += [] if "$XDG_DATA_HOME/veilwalker/progress" in page else ["the progress file"]
+if missing:
+    sys.exit("the manual page does not name: " + " ".join(missing))
+print(f"check.sh: the manual page names all {len(keys)} keys and words")
+PY
+then
+  pass "the manual page lists every key"
+else
+  fail "the manual page lacks keys of the README"
+fi
 
 # --- the unpacked game, started from another folder through a link ------------------------
 start_xvfb check.sh

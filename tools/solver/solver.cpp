@@ -25,6 +25,8 @@
 #include <unordered_map>
 
 #include "board.h"
+#include "boardState.h"
+#include "frameStep.h"
 #include "idle.h"
 #include "keyboard.h"
 #include "screenFlow.h"
@@ -59,54 +61,7 @@ private:
     FILE* saved = nullptr;
 };
 
-// Compact bytes of everything about a state that can change what happens next.
-class StateKey {
-public:
-    explicit StateKey(int64_t now) : now(now) {}
-
-    void add(int64_t v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
-    void add(int v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
-
-    void actor(const Actor& a) {
-        int packed = a.x | a.y << 4 | a.o << 8 | a.homeX << 10 | a.homeY << 14 | a.homeO << 18 |
-                     a.alive << 20 | a.mirror << 21 | a.approachFlag << 22 | a.fleeFlag << 23 |
-                     a.returnOrigLocFlag << 24;
-        add(packed);
-        // Where on its route a patrol is; the route itself never changes.
-        if (a.patrols()) add(a.routeNext);
-        if (!a.callback) {
-            add(-1);
-            return;
-        }
-        const TimedCallback& t = *a.callback;
-        add(reinterpret_cast<int64_t>(t.getFunc()));
-        add(static_cast<int>(t.getStartMs() - now) * 2 + t.isDead());
-    }
-
-    template <typename Kind>
-    void list(const std::vector<Kind>& actors) {
-        add(static_cast<int>(actors.size()));
-        for (const Kind& a : actors) actor(a);
-    }
-
-    std::string bytes;
-
-private:
-    int64_t now;
-};
-
-std::string stateKey(Board& b, int64_t now) {
-    StateKey key(now);
-    key.actor(b.getIll());
-    key.add(static_cast<int>(b.getIll().isCloaked));
-    key.list(b.getGuards());
-    key.list(b.getDogs());
-    key.list(b.getSgs());
-    key.list(b.getFoods());
-    key.list(b.getDeadBodies());
-    key.add(b.getFoodUse() | b.getDeadBodyUse() << 8 | b.getCloakUse() << 16 | b.getFakeUse() << 24);
-    return std::move(key.bytes);
-}
+std::string stateKey(Board& b, int64_t now) { return boardStateKey(b, now); }
 
 // Two independent 64-bit hashes: a collision would have to hit both.
 struct KeyHash {
@@ -180,14 +135,13 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
     return here + (facesNearer ? 0 : 1);
 }
 
-// One pass of the game loop as the window runs it: the idle tick, then the start of a redraw.
-// False when the level was lost in the tick (the redraw would restart it).
+// One pass of the game loop: the game's own frame step. False when the level was lost in the
+// tick; the flow step is then held back, since the line ends there and nothing is restarted.
 bool tick(ManualClock& clock, int64_t tickMs) {
     clock.advance(tickMs);
-    idle();
-    if (getCurrentBoard()->hasLost()) return false;
-    runFlowStep();
-    return true;
+    bool lost = false;
+    frameStep([&lost] { return !(lost = getCurrentBoard()->hasLost()); });
+    return !lost;
 }
 
 // Plays ticks until `untilMs`; false if the level is lost on the way. A tick that changes
