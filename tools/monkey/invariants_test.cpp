@@ -99,6 +99,9 @@ TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
         {"commander holding a timer",
          [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
          timersMatchTheirOwners, "commander 0 at (4, 1) home (4, 1) holds a timer"},
+        {"commander without a route holding a timer",
+         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
+         commandersNeverMove, "commander 0 at (4, 1) home (4, 1) holds a timer"},
         {"timer left unpolled",
          [this](Board& b) {
              b.getIll().activateCloak();
