@@ -37,11 +37,8 @@ echo "arm64: decoder kernels chosen: $(tools/cross/qemu-aarch64.sh \
 # - the seek table's growth under a small address-space limit: qemu reserves the guest's memory
 #   up front, so the limit stops the emulator instead;
 # - the solver's search of every level (15-80 s natively, over five minutes emulated).
-# - the idle loop's redraw count with food on the board: emulated it counts 69 redraws for 9,
-#   a difference not explained yet.
 # None of these has CPU-dependent code.
 skipped=(
-  'Tick\.AFrameIsAskedForOnlyWhenThePictureChanges'
   'Keyboard\.QuitEndsAtOnceOnEveryScreenPrintingNothing'
   'LevelLoaderDeathTest\.ABadValueOnLine5IsNamedByFileLineAndColumn'
   'PngLoaderTest\.(MissingFileStopsTheProcess|MissingFileWithALongPathIsNamedInFull)'
