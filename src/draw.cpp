@@ -62,22 +62,14 @@ void drawBoardBackground(Board& board) {
             drawTile(board.getTile(i, j), width, height, i, j);
 }
 
-template <typename T>
-void drawEach(const std::vector<T>& actors, int width, int height) {
-    for (const T& actor : actors)
-        drawTile(actor.getTile(), width, height, actor.x, actor.y);
-}
-
 // Later tiles blend over earlier ones: enemies cover placed objects, and the
 // player is drawn last so nothing ever hides it.
 void drawActors(Board& board) {
     const int width = board.getWidth();
     const int height = board.getHeight();
-    drawEach(board.getFoods(), width, height);
-    drawEach(board.getDeadBodies(), width, height);
-    drawEach(board.getGuards(), width, height);
-    drawEach(board.getDogs(), width, height);
-    drawEach(board.getSgs(), width, height);
+    board.forEachListInPaintOrder([&](ObjectType, const auto& list) {
+        for (const auto& actor : list) drawTile(actor.getTile(), width, height, actor.x, actor.y);
+    });
     const Ill& ill = board.getIll();
     drawTile(ill.getTile(), width, height, ill.x, ill.y);
 }

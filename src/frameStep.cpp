@@ -12,11 +12,6 @@ RedrawRule redraws;
 Picture now;  // kept between frames so that taking a picture allocates nothing
 
 bool onGameScreen() { return !atTitle() && !atEnding(); }
-
-template <typename T>
-void addActors(std::vector<int>& out, const std::vector<T>& actors) {
-    for (const T& a : actors) out.insert(out.end(), {static_cast<int>(a.getTile()), a.x, a.y});
-}
 }  // namespace
 
 void takePicture(Picture& p) {
@@ -36,13 +31,13 @@ void takePicture(Picture& p) {
     }
     p.screen = Picture::GAME;
     p.level = getCurrLevel();
-    addActors(p.actors, board->getFoods());
-    addActors(p.actors, board->getDeadBodies());
-    addActors(p.actors, board->getGuards());
-    addActors(p.actors, board->getDogs());
-    addActors(p.actors, board->getSgs());
-    const Ill& ill = board->getIll();
-    p.actors.insert(p.actors.end(), {static_cast<int>(ill.getTile()), ill.x, ill.y});
+    auto add = [&p](const auto& a) {
+        p.actors.insert(p.actors.end(), {static_cast<int>(a.getTile()), a.x, a.y});
+    };
+    board->forEachListInPaintOrder([&](ObjectType, const auto& list) {
+        for (const auto& a : list) add(a);
+    });
+    add(board->getIll());
     p.lost = board->hasLost();
     p.won = board->hasWon();
     p.hud = hudState(*board);
