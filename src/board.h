@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <type_traits>
 #include <vector>
@@ -156,6 +157,11 @@ void checkBoundsPower(int n);
 int getNum(std::istream& in, const char* filename, const char* expected);
 // Reads one number and asserts that it is DELIMITER.
 void chompDelim(std::istream& in, const char* filename);
+
+// The patrol section after its opening 999 (format in board.cpp), each value read by
+// `next` (given what is expected there): puts each route's enemy on its route. Stops the
+// program at the first bad route, naming the file, the route (from 1) and what is wrong.
+void readRoutes(const char* filename, Board& board, const std::function<int(const char*)>& next);
 
 // Helpers of the player's actions (defined in playerMoves.cpp).
 void decClamped(int& v);

@@ -161,9 +161,9 @@ void drawHud(Board& board) {
         x = hudText(x + HUD_ICON_W + 2, HUD_BOTTOM_BASELINE, std::to_string(p.stock),
                     some ? 1.0f : 0.5f, some ? 1.0f : 0.5f, some ? 1.0f : 0.5f) + 14;
     }
-    hudText(WINDOW_WIDTH - 16 - glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(
-                                                          "v sight   r restart   m sound   q quit")),
-            HUD_BOTTOM_BASELINE, "v sight   r restart   m sound   q quit", 0.6f, 0.6f, 0.7f);
+    const char* const keys = "v sight   r restart   m sound   -= music   [] effects   q quit";
+    hudText(WINDOW_WIDTH - 16 - glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(keys)),
+            HUD_BOTTOM_BASELINE, keys, 0.6f, 0.6f, 0.7f);
 }
 
 void drawBoard() {
