@@ -308,6 +308,7 @@ constexpr int BUF_LEN = 512;
 std::unique_ptr<Board> globalBoard;  // null before the first load and after a missing file
 int globalCurrLevel = 0;
 int globalLevelCount = 0;
+unsigned globalBoardLoads = 0;
 
 bool levelFileExists(int level) {
     char name[BUF_LEN];
@@ -344,6 +345,7 @@ bool setCurrBoard() {
     if (!probe) return false;
     std::fclose(probe);
     globalBoard = std::make_unique<Board>(filename);
+    ++globalBoardLoads;
     return true;
 }
 
@@ -380,3 +382,5 @@ void loadBoardAt(int level) {
 }
 
 int getLevelCount() { return globalLevelCount; }
+
+unsigned getBoardLoadCount() { return globalBoardLoads; }

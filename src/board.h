@@ -190,3 +190,5 @@ void loadBoardAt(int level);
 // How many levels are present: level00.txt, level01.txt, ... up to the first
 // missing number, as counted at the last load.
 int getLevelCount();
+// How many boards have been loaded so far (a restart loads one too); 0 before the first.
+unsigned getBoardLoadCount();
