@@ -29,14 +29,17 @@ int main(int argc, char** argv) {
         loadInitialBoard();
         for (int i = 0; i < n; ++i) loadNextBoard();
         gotoMainGame();
-        SolveResult r = solveCurrentLevel(clock, SolveOptions{});
-        if (!r.solved) {
-            std::fprintf(stderr, "levelchart: %s.txt: no solution (limit %s)\n", name, r.limit.c_str());
+        const Walkthrough walk = readWalkthrough(std::string(name) + ".walk");
+        ParResult par = findPar(clock, walk.presses, SolveOptions{});
+        const SolveResult& r = par.search;
+        if (par.par == 0) {
+            std::fprintf(stderr, "levelchart: %s.txt: no humane win (limit %s)\n", name, r.limit.c_str());
             return 1;
         }
-        LevelSummary l{static_cast<int>(r.presses.size()), readWalkthrough(std::string(name) + ".walk").needs};
-        std::fprintf(stderr, "level %02d: %d keys (par file: %d), needs \"%s\", %zu states, %.2f s\n", n, l.keys,
-                     levelPar(n), l.needs.c_str(), r.states, r.seconds);
+        LevelSummary l{par.par, walk.needs};
+        std::fprintf(stderr, "level %02d: %d keys%s (par file: %d), needs \"%s\", %zu states, %.2f s\n", n, l.keys,
+                     par.fromWalkthrough ? " (the walkthrough's)" : "", levelPar(n), l.needs.c_str(), r.states,
+                     r.seconds);
         levels.push_back(l);
     }
     if (levels.empty()) {

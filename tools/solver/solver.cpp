@@ -146,17 +146,19 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     // Best first on keys so far plus keys still needed (A*); the bound never overestimates and
     // drops by at most one per key, so the first win found has the fewest keys. Among equals,
     // the state furthest from the start goes first: it is nearest to a win.
+    // With greed above 1 the keys still needed weigh more: a win is found sooner, not always
+    // the shortest.
     struct Open {
-        int bound, keys, id;
+        int priority, bound, keys, id;
         bool operator<(const Open& o) const {
-            return bound != o.bound ? bound > o.bound : keys != o.keys ? keys < o.keys : id > o.id;
+            return priority != o.priority ? priority > o.priority : keys != o.keys ? keys < o.keys : id > o.id;
         }
     };
     std::priority_queue<Open> open;
     std::unordered_map<KeyHash, int, KeyHashHasher> fewestKeys;
     fewestKeys[hashKey(stateKey(*getCurrentBoard(), startMs))] = 0;
     int startBound = keysStillNeeded(*getCurrentBoard(), dist);
-    if (startBound != INT_MAX) open.push({startBound, 0, 0});
+    if (startBound != INT_MAX) open.push({startBound * options.greed, startBound, 0, 0});
     bool cutByKeys = false;
     int bound = 0;
 
@@ -169,6 +171,11 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         }
         if (fewestKeys.size() >= options.maxStates) {
             result.limit = std::to_string(options.maxStates) + " states";
+            break;
+        }
+        if (options.maxSeconds > 0 &&
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > options.maxSeconds) {
+            result.limit = std::to_string(options.maxSeconds) + " s";
             break;
         }
         replay(top.id);
@@ -185,7 +192,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             return playUntil(clock, keyAt + options.waits.front() - tickMs, tickMs, options.skipQuietTicks);
         };
         std::string lastKey, lastEarlyKey;
-        for (int64_t wait : options.waits) {
+        const std::vector<int64_t>& waits = top.id == 0 && !options.firstWaits.empty() ? options.firstWaits : options.waits;
+        for (int64_t wait : waits) {
             const int64_t at = pressedAt + wait;
             // A humane line's key still works a tick early or late: the boards of those moments
             // are kept to try each key on them too.
@@ -267,7 +275,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     }
                     it->second = top.keys + 1;
                 }
-                open.push({childBound, top.keys + 1, id});
+                open.push({top.keys + 1 + options.greed * needed, childBound, top.keys + 1, id});
             }
             if (result.solved) break;
             goOn();

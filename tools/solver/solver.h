@@ -30,6 +30,14 @@ struct SolveOptions {
     // win found must still win in every humane variant of its line. Off, the exact timing of
     // a single tick may be what wins.
     bool humane = true;
+    // The waits before the first key, when they differ from `waits` (a hint asks from a moment
+    // that is not just after a key).
+    std::vector<int64_t> firstWaits;
+    // How much more the keys still needed weigh than the keys pressed: 1 finds the fewest
+    // keys; more finds some win sooner.
+    int greed = 1;
+    // Seconds of searching before giving up (0: no limit); reported as the limit "N s".
+    double maxSeconds = 0;
     // Called after each round of the search with the keys searched so far, the states met
     // and the states whose next key is still to be tried.
     std::function<void(int keys, size_t states, size_t open)> progress;
