@@ -26,6 +26,12 @@
 //   dog triples, then 999
 //   SG triples, then 999
 //   food, dead body, cloak, fake         0..99 each
+//   optional: 999, then routes, then 999  each route: kind, index, n, x1, y1, ..., xn, yn
+//
+// A route makes enemy `index` (from 0) of kind 1 guard, 2 dog or 3 commander patrol:
+// from its start square to each of the n turning points in turn and back to its start,
+// in straight legs along rows and columns that touch no wall. Nothing after the
+// section's closing 999 is read, nor anything after the fake count that is not 999.
 //
 // Values are checked in reading order; the first bad one stops the program. The stop
 // names the file, the line and column of the offending value and what was expected
@@ -220,6 +226,14 @@ Board::Board(const char* filename)
     checkBoundsPower(numCloak);
     numFake = r.number("the fake count", count);
     checkBoundsPower(numFake);
+    // Only a 999 opens the patrol section: whatever else follows the fake count was never
+    // read, and is still not read.
+    int opening = 0;
+    if (r.stream() >> opening && opening == DELIMITER) {
+        char separator;
+        r.stream() >> separator;
+        readRoutes(filename, *this, [&r](const char* what) { return r.number(what, ""); });
+    }
 }
 
 int Board::getWidth() const { return width; }
@@ -280,6 +294,7 @@ constexpr int BUF_LEN = 512;
 std::unique_ptr<Board> globalBoard;  // null before the first load and after a missing file
 int globalCurrLevel = 0;
 int globalLevelCount = 0;
+unsigned globalBoardLoads = 0;
 
 bool levelFileExists(int level) {
     char name[BUF_LEN];
@@ -316,6 +331,7 @@ bool setCurrBoard() {
     if (!probe) return false;
     std::fclose(probe);
     globalBoard = std::make_unique<Board>(filename);
+    ++globalBoardLoads;
     return true;
 }
 
@@ -352,3 +368,5 @@ void loadBoardAt(int level) {
 }
 
 int getLevelCount() { return globalLevelCount; }
+
+unsigned getBoardLoadCount() { return globalBoardLoads; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <vector>
 
@@ -113,6 +114,11 @@ int getNum(std::istream& in, const char* filename, const char* expected);
 // Reads one number and asserts that it is DELIMITER.
 void chompDelim(std::istream& in, const char* filename);
 
+// The patrol section after its opening 999 (format in board.cpp), each value read by
+// `next` (given what is expected there): puts each route's enemy on its route. Stops the
+// program at the first bad route, naming the file, the route (from 1) and what is wrong.
+void readRoutes(const char* filename, Board& board, const std::function<int(const char*)>& next);
+
 // Helpers of the player's actions (defined in playerMoves.cpp).
 void decClamped(int& v);
 // The square in front of the player, written to (x, y) even when off the board,
@@ -140,3 +146,5 @@ void loadBoardAt(int level);
 // How many levels are present: level00.txt, level01.txt, ... up to the first
 // missing number, as counted at the last load.
 int getLevelCount();
+// How many boards have been loaded so far (a restart loads one too); 0 before the first.
+unsigned getBoardLoadCount();

@@ -17,6 +17,8 @@ public:
                      a.alive << 20 | a.mirror << 21 | a.approachFlag << 22 | a.fleeFlag << 23 |
                      a.returnOrigLocFlag << 24;
         add(packed);
+        // Where on its route a patrol is; the route itself never changes.
+        if (a.patrols()) add(a.routeNext);
         if (!a.callback) {
             add(-1);
             return;

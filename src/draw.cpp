@@ -14,6 +14,7 @@
 #include "gameConstants.h"
 #include "hud.h"
 #include "frameStep.h"
+#include "glide.h"
 #include "levelSelect.h"
 #include "pictureFit.h"
 #include "redisplay.h"
@@ -34,11 +35,12 @@ void drawBitmap(const Bitmap* image) {
 
 bool isTerrain(TILE_TYPE tile) { return tile >= FLOOR && tile <= EXIT; }
 
-void drawTile(TILE_TYPE tile, int board_w, int board_h, int i, int j) {
+// (shiftX, shiftY): whole window pixels right and up of the square, for a glide.
+void drawTile(TILE_TYPE tile, int board_w, int board_h, int i, int j, int shiftX = 0, int shiftY = 0) {
     float screen_x = 0.0f;
     float screen_y = 0.0f;
     tileRasterPos(board_w, board_h, i, j, screen_x, screen_y);
-    glRasterPos2f(screen_x, screen_y);
+    glRasterPos2f(screen_x + 2.0f * shiftX / WINDOW_WIDTH, screen_y + 2.0f * shiftY / WINDOW_HEIGHT);
 
     if (isTerrain(tile)) {
         const Bitmap* bmp = getTileBmp(tile);
@@ -62,29 +64,28 @@ void drawBoardBackground(Board& board) {
             drawTile(board.getTile(i, j), width, height, i, j);
 }
 
-template <typename T>
-void drawEach(const std::vector<T>& actors, int width, int height) {
-    for (const T& actor : actors)
-        drawTile(actor.getTile(), width, height, actor.x, actor.y);
+// Window pixels right and up from an actor's square to where its glide has it drawn.
+void glidePixels(const GlideShift& g, int board_w, int board_h, int& x, int& y) {
+    x = g.dx * (768 / board_w) * g.msLeft / GLIDE_MS;
+    y = -g.dy * (576 / board_h) * g.msLeft / GLIDE_MS;
 }
 
-// Later tiles blend over earlier ones: enemies cover placed objects, and the
-// player is drawn last so nothing ever hides it.
-void drawActors(Board& board) {
+// The picture's actors in its order: later tiles blend over earlier ones, so enemies
+// cover placed objects, and the player, listed last, is never hidden.
+void drawActors(Board& board, const Picture& picture, const std::vector<GlideShift>& shifts) {
     const int width = board.getWidth();
     const int height = board.getHeight();
-    drawEach(board.getFoods(), width, height);
-    drawEach(board.getDeadBodies(), width, height);
-    drawEach(board.getGuards(), width, height);
-    drawEach(board.getDogs(), width, height);
-    drawEach(board.getSgs(), width, height);
-    const Ill& ill = board.getIll();
-    drawTile(ill.getTile(), width, height, ill.x, ill.y);
+    for (size_t k = 0; k * 3 + 2 < picture.actors.size(); ++k) {
+        int x = 0, y = 0;
+        if (k < shifts.size()) glidePixels(shifts[k], width, height, x, y);
+        drawTile(static_cast<TILE_TYPE>(picture.actors[k * 3]), width, height, picture.actors[k * 3 + 1],
+                 picture.actors[k * 3 + 2], x, y);
+    }
 }
 
 // The sight overlay: a translucent tint over every square an enemy sees, laid
 // over the terrain and under the actors so that they stay clear.
-void drawSightOverlay(Board& board) {
+void drawSightOverlay(Board& board, const std::vector<bool>& seen) {
     const int width = board.getWidth();
     const int height = board.getHeight();
     const int squareW = 768 / width;
@@ -100,7 +101,6 @@ void drawSightOverlay(Board& board) {
             tint[k + 3] = 96;
         }
     }
-    const std::vector<bool> seen = squaresInEnemySight(board);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (int j = 0; j < height; ++j)
@@ -148,8 +148,7 @@ void hudIcon(TILE_TYPE tile, int x) {
     glPixelZoom(1.0f, 1.0f);
 }
 
-void drawHud(Board& board) {
-    const HudState hud = hudState(board);
+void drawHud(const HudState& hud) {
     // Above the board: the level on the left, the cloak's time on the right.
     hudText(16, HUD_TOP_BASELINE, hudLevelText(hud), 0.95f, 0.92f, 0.75f);
     const std::string cloak = hudCloakText(hud);
@@ -169,19 +168,21 @@ void drawHud(Board& board) {
         x = hudText(x + HUD_ICON_W + 2, HUD_BOTTOM_BASELINE, std::to_string(p.stock),
                     some ? 1.0f : 0.5f, some ? 1.0f : 0.5f, some ? 1.0f : 0.5f) + 14;
     }
-    hudText(WINDOW_WIDTH - 16 - glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(
-                                                          "v sight   r restart   m sound   q quit")),
-            HUD_BOTTOM_BASELINE, "v sight   r restart   m sound   q quit", 0.6f, 0.6f, 0.7f);
+    const char* const keys = "v sight   r restart   m sound   -= music   [] effects   q quit";
+    hudText(WINDOW_WIDTH - 16 - glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(keys)),
+            HUD_BOTTOM_BASELINE, keys, 0.6f, 0.6f, 0.7f);
 }
 
-void drawBoard() {
+// Everything but the terrain comes from the picture the frame loop compares, so what
+// is painted is exactly what it decided to paint.
+void drawBoard(const Picture& picture, const std::vector<GlideShift>& shifts) {
     Board* board = getCurrentBoard();
     if (board == nullptr)
         return;
     drawBoardBackground(*board);
-    if (sightOverlayShown()) drawSightOverlay(*board);
-    drawActors(*board);
-    drawHud(*board);
+    if (!picture.sight.empty()) drawSightOverlay(*board, picture.sight);
+    drawActors(*board, picture, shifts);
+    drawHud(picture.hud);
 }
 
 }  // namespace
@@ -231,18 +232,17 @@ int windowW = WINDOW_WIDTH;
 int windowH = WINDOW_HEIGHT;
 std::vector<unsigned char> picture;  // the 1× picture, read back for a scaled window
 
-enum class Shown { TITLE, ENDING, BOARD };
-
-void paintAtOneX(Shown shown) {
-    switch (shown) {
-    case Shown::TITLE:
+void paintAtOneX(const Picture& picture, const std::vector<GlideShift>& shifts) {
+    switch (picture.screen) {
+    case Picture::TITLE:
         if (atLevelSelect())
             drawLevelSelect();
         else
             drawTitle();
         break;
-    case Shown::ENDING: drawEnding(); break;
-    case Shown::BOARD: drawBoard(); break;
+    case Picture::NOTHING:
+    case Picture::ENDING: drawEnding(); break;
+    case Picture::GAME: drawBoard(picture, shifts); break;
     }
 }
 
@@ -252,12 +252,12 @@ void paintAtOneX(Shown shown) {
 // at 1× (in window-sized pieces when the window is smaller), reads it back and
 // blits it once with the fit's zoom: glPixelZoom scales images but not the
 // HUD's bitmap text, so zooming each blit would leave the text at 1×.
-void showPicture(Shown shown) {
+void showPicture(const Picture& shown, const std::vector<GlideShift>& shifts) {
     const PictureFit fit = fitPicture(windowW, windowH, WINDOW_WIDTH, WINDOW_HEIGHT);
     glClear(GL_COLOR_BUFFER_BIT);
     if (fit.scale == 1) {
         glViewport(fit.x, fit.y, WINDOW_WIDTH, WINDOW_HEIGHT);
-        paintAtOneX(shown);
+        paintAtOneX(shown, shifts);
         return;
     }
     if (fit.width == 0) return;
@@ -268,7 +268,7 @@ void showPicture(Shown shown) {
         for (int x = 0; x < WINDOW_WIDTH; x += windowW) {
             glViewport(-x, -y, WINDOW_WIDTH, WINDOW_HEIGHT);
             glClear(GL_COLOR_BUFFER_BIT);
-            paintAtOneX(shown);
+            paintAtOneX(shown, shifts);
             glPixelStorei(GL_PACK_SKIP_PIXELS, x);
             glPixelStorei(GL_PACK_SKIP_ROWS, y);
             glReadPixels(0, 0, std::min(windowW, WINDOW_WIDTH - x), std::min(windowH, WINDOW_HEIGHT - y),
@@ -297,10 +297,8 @@ void reshape(int width, int height) {
 }
 
 void draw() {
-    displayFrame([](Picture::Screen screen) {
-        showPicture(screen == Picture::TITLE    ? Shown::TITLE
-                    : screen == Picture::ENDING ? Shown::ENDING
-                                                : Shown::BOARD);
+    displayFrame([](const Picture& picture, const std::vector<GlideShift>& shifts) {
+        showPicture(picture, shifts);
         glutSwapBuffers();
     });
 }

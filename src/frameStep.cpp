@@ -3,6 +3,8 @@
 
 #include "actor/sight.h"
 #include "board.h"
+#include "gameClock.h"
+#include "glide.h"
 #include "idle.h"
 #include "redisplay.h"
 #include "screenFlow.h"
@@ -10,6 +12,9 @@
 namespace {
 RedrawRule redraws;
 Picture now;  // kept between frames so that taking a picture allocates nothing
+Picture shown;
+std::vector<GlideShift> shownShifts;
+Glides glides;
 
 bool onGameScreen() { return !atTitle() && !atEnding(); }
 
@@ -17,36 +22,47 @@ template <typename T>
 void addActors(std::vector<int>& out, const std::vector<T>& actors) {
     for (const T& a : actors) out.insert(out.end(), {static_cast<int>(a.getTile()), a.x, a.y});
 }
-}  // namespace
 
-void takePicture(Picture& p) {
+void clearPicture(Picture& p, Picture::Screen screen) {
+    p.screen = screen;
     p.actors.clear();
     p.sight.clear();
     p.level = 0;
     p.lost = p.won = false;
     p.hud = {};
-    Board* board = getCurrentBoard();
-    if (atTitle()) {
-        p.screen = Picture::TITLE;
-        return;
-    }
-    if (atEnding() || !board) {
-        p.screen = Picture::ENDING;
-        return;
-    }
-    p.screen = Picture::GAME;
+}
+
+// The board's picture, whatever screen shows.
+void takeBoardPicture(Picture& p, Board& board) {
+    clearPicture(p, Picture::GAME);
     p.level = getCurrLevel();
-    addActors(p.actors, board->getFoods());
-    addActors(p.actors, board->getDeadBodies());
-    addActors(p.actors, board->getGuards());
-    addActors(p.actors, board->getDogs());
-    addActors(p.actors, board->getSgs());
-    const Ill& ill = board->getIll();
+    addActors(p.actors, board.getFoods());
+    addActors(p.actors, board.getDeadBodies());
+    addActors(p.actors, board.getGuards());
+    addActors(p.actors, board.getDogs());
+    addActors(p.actors, board.getSgs());
+    const Ill& ill = board.getIll();
     p.actors.insert(p.actors.end(), {static_cast<int>(ill.getTile()), ill.x, ill.y});
-    p.lost = board->hasLost();
-    p.won = board->hasWon();
-    p.hud = hudState(*board);
-    if (sightOverlayShown()) p.sight = squaresInEnemySight(*board);
+    p.lost = board.hasLost();
+    p.won = board.hasWon();
+    p.hud = hudState(board);
+    if (sightOverlayShown()) p.sight = squaresInEnemySight(board);
+}
+
+// Every picture taken in play moves the glides on; another screen ends them.
+void followGlides(const Picture& p) {
+    glides.follow(p.actors, p.screen == Picture::GAME ? getBoardLoadCount() : 0, currentTimeMs());
+}
+}  // namespace
+
+void takePicture(Picture& p) {
+    Board* board = getCurrentBoard();
+    if (atTitle())
+        clearPicture(p, Picture::TITLE);
+    else if (atEnding() || !board)
+        clearPicture(p, Picture::ENDING);
+    else
+        takeBoardPicture(p, *board);
 }
 
 Picture currentPicture() {
@@ -55,14 +71,18 @@ Picture currentPicture() {
     return p;
 }
 
-bool RedrawRule::ask(const Picture& picture) {
-    if (picture == onScreen || (unanswered && picture == *unanswered)) return false;
+bool RedrawRule::ask(const Picture& picture, int64_t glidePhase) {
+    if ((picture == onScreen && glidePhase == onScreenGlide) ||
+        (unanswered && picture == *unanswered && glidePhase == unansweredGlide))
+        return false;
     unanswered = picture;
+    unansweredGlide = glidePhase;
     return true;
 }
 
-void RedrawRule::painted(const Picture& shown) {
+void RedrawRule::painted(const Picture& shown, int64_t glidePhase) {
     onScreen = shown;
+    onScreenGlide = glidePhase;
     unanswered.reset();
 }
 
@@ -90,23 +110,33 @@ FrameReport frameStep(const TickWatcher& watcher) {
         if (!watcher || watcher()) r.flow = flowStep();
     }
     takePicture(now);
-    r.redraw = redraws.ask(now);
+    followGlides(now);
+    r.redraw = redraws.ask(now, glides.phase(currentTimeMs()));
     if (r.redraw) requestRedisplay();
     return r;
 }
 
-void notePicturePainted() { redraws.painted(currentPicture()); }
+void notePicturePainted() {
+    takePicture(shown);
+    followGlides(shown);
+    redraws.painted(shown, glides.phase(currentTimeMs()));
+}
 
-void displayFrame(const std::function<void(Picture::Screen)>& paint) {
-    if (atTitle() || atEnding() || !getCurrentBoard()) {
-        paint(atTitle() ? Picture::TITLE : Picture::ENDING);
-        notePicturePainted();
-        return;
-    }
-    flowStep();
-    paint(Picture::GAME);
+void displayFrame(const PaintFrame& paint) {
+    const bool game = !atTitle() && !atEnding() && getCurrentBoard();
+    if (game) flowStep();
+    Board* board = getCurrentBoard();
     // After the last level this frame shows level 0 and the ending only the next
     // one: left unrecorded, the ending differs from what was painted, so the next
     // frame step asks for it.
-    if (!atEnding()) notePicturePainted();
+    if (game && board)
+        takeBoardPicture(shown, *board);
+    else
+        takePicture(shown);
+    followGlides(shown);
+    const int64_t t = currentTimeMs();
+    shownShifts.resize(shown.actors.size() / 3);
+    for (size_t k = 0; k < shownShifts.size(); ++k) shownShifts[k] = glides.shift(k, t);
+    paint(shown, shownShifts);
+    if (!atEnding() || !game) redraws.painted(shown, glides.phase(t));
 }

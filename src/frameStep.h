@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "glide.h"
 #include "hud.h"
 
 // What one frame shows. Two equal pictures paint the same pixels, so a frame is
@@ -32,12 +33,16 @@ Picture currentPicture();
 class RedrawRule {
 public:
     // True when a frame should be asked for now; the request is then remembered.
-    bool ask(const Picture& now);
-    void painted(const Picture& shown);
+    // `glidePhase` is the glides' phase (glide.h) at that moment, so that a frame is also
+    // asked for while something glides.
+    bool ask(const Picture& now, int64_t glidePhase = 0);
+    void painted(const Picture& shown, int64_t glidePhase = 0);
 
 private:
     Picture onScreen;
+    int64_t onScreenGlide = 0;
     std::optional<Picture> unanswered;
+    int64_t unansweredGlide = 0;
 };
 
 // What a flow step found and did.
@@ -76,5 +81,8 @@ void notePicturePainted();
 
 // What the display callback does: on the game screen the flow step first (a key may have
 // decided the level), so the frame already shows the level played next; then `paint`
-// for the screen to show; then the frame is noted as painted.
-void displayFrame(const std::function<void(Picture::Screen)>& paint);
+// with the picture to show and, for each of its actors in order, where its glide has it
+// drawn (see glide.h); then the frame is noted as painted. The picture of the game screen
+// is the board's, also in the frame whose flow step has just flagged the ending.
+using PaintFrame = std::function<void(const Picture&, const std::vector<GlideShift>&)>;
+void displayFrame(const PaintFrame& paint);

@@ -15,7 +15,7 @@
 #include "soundManager.h"
 
 namespace {
-// Lower-case letters only: capitals and every other character do nothing.
+// Lower-case letters and the four volume keys only: capitals and every other character do nothing.
 void applyKey(Board& board, unsigned char key) {
     switch (key) {
     case 'w': board.moveUp(); break;
@@ -36,6 +36,10 @@ void applyKey(Board& board, unsigned char key) {
         break;
     case 'v': toggleSightOverlay(); break;
     case 'm': toggleMute(); break;
+    case '-': musicQuieter(); break;
+    case '=': musicLouder(); break;
+    case '[': effectsQuieter(); break;
+    case ']': effectsLouder(); break;
     default: break;
     }
 }

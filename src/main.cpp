@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     // Only the game itself keeps a player's progress and lets the idle loop sleep;
     // tests and tools driving the same logic do neither.
     keepProgressIn(defaultProgressPath());
+    keepSoundSettingsIn(settingsPathBeside(defaultProgressPath()));
     keepRecordsIn(defaultRecordsPath());
     setIdleWait([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     setRedisplayHandler(glutPostRedisplay);

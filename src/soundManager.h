@@ -1,6 +1,8 @@
 // soundManager.h — named music and sound events, and the places game code asks for them.
 #pragma once
 
+#include <string>
+
 enum SoundBgm {
     BGM_NONE = 0,
     BGM_STAGE = 1,
@@ -29,6 +31,8 @@ public:
     virtual void playBgm(SoundBgm bgm) = 0;
     virtual void playSfx(SoundSfx sfx) = 0;
     virtual void setMuted(bool muted) = 0;
+    // Each a step from 0 (silent) to SOUND_VOLUME_STEPS (full).
+    virtual void setVolumes(int musicStep, int effectsStep) = 0;
     virtual void soundTest() = 0;
     // Stops playing and releases what the output holds; the hooks are silent after it.
     virtual void shutdown() = 0;
@@ -50,5 +54,28 @@ void shutdownSounds();
 void toggleMute();
 bool isMuted();
 
-// Not owned; null makes the game silent again. The mute state carries over.
+// The two volumes, in ten steps each from silent to full: `-` and `=` for the music,
+// `[` and `]` for the effects. Each change is stored in the settings file, if one is kept.
+constexpr int SOUND_VOLUME_STEPS = 10;
+void musicQuieter();
+void musicLouder();
+void effectsQuieter();
+void effectsLouder();
+int musicVolume();
+int effectsVolume();
+
+// The settings file beside the progress file ("settings" in the same folder); empty
+// when the progress path is empty.
+std::string settingsPathBeside(const std::string& progressPath);
+// Reads the volumes from `path` and keeps every later change there, written to a temporary
+// file that then replaces the old one. A missing or damaged file means full volume for
+// both; an empty path keeps nothing (the tests and tools). The file is two lines:
+//   music 7
+//   effects 10
+void keepSoundSettingsIn(const std::string& path);
+// The volumes in that form, and back; false (leaving both untouched) for anything else.
+std::string soundSettingsText(int musicStep, int effectsStep);
+bool parseSoundSettings(const std::string& text, int& musicStep, int& effectsStep);
+
+// Not owned; null makes the game silent again. The mute state and the volumes carry over.
 void setSoundOutput(SoundOutput* output);

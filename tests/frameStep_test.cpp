@@ -26,7 +26,7 @@ protected:
     void paintOnRequest() {
         setRedisplayHandler([this] {
             ++redraws;
-            displayFrame([](Picture::Screen) {});
+            displayFrame([](const Picture&, const std::vector<GlideShift>&) {});
         });
     }
     int losses() { return static_cast<int>(countOf(GetCapturedStdout(), "sorry, you lose a life\n")); }

@@ -7,7 +7,7 @@ protected:
     void paintOnRequest() {
         setRedisplayHandler([this] {
             ++redraws;
-            displayFrame([](Picture::Screen) {});
+            displayFrame([](const Picture&, const std::vector<GlideShift>&) {});
         });
     }
 };

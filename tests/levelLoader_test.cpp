@@ -332,3 +332,62 @@ TEST_F(LevelLoaderDeathTest, UnreadableFileIsReportedNotReadAsGarbage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The grid, the player, guards at (0, 1) and (3, 0), a dog at (3, 2), no commander, no
+// powers, and then `section` (a patrol section, or anything else) after the fake count.
+std::string withPatrols(const std::string& section) {
+    return withPlayer("0,1,0,3,0,1,999,3,2,3,999,999,0,0,0,0," + section);
+}
+
+}  // namespace
+
+TEST_F(LevelLoader, RoutesPutTheirEnemiesOnPatrolAndTheOthersStandStill) {
+    Board* b = load(withPatrols("999,\n1,1,1,3,2,\n2,0,1, 2,2,\n999"));
+    EXPECT_FALSE(b->getGuards()[0].patrols());
+    ASSERT_TRUE(b->getGuards()[1].patrols());
+    EXPECT_EQ(*b->getGuards()[1].route, (std::vector<RoutePoint>{{3, 0}, {3, 2}}));
+    EXPECT_EQ(b->getGuards()[1].o, FA_S);  // it faces its first leg
+    ASSERT_TRUE(b->getDogs()[0].patrols());
+    EXPECT_EQ(*b->getDogs()[0].route, (std::vector<RoutePoint>{{3, 2}, {2, 2}}));
+    EXPECT_EQ(b->getDogs()[0].o, FA_W);
+    // No section, or anything but 999 after the fake count: nothing is read, nothing patrols.
+    for (const char* rest : {"", "\n", "5,1,0,1,3,2,999", "this is not a level"}) {
+        b = load(withPatrols(rest));
+        EXPECT_FALSE(b->getGuards()[1].patrols()) << rest;
+        EXPECT_FALSE(b->getDogs()[0].patrols()) << rest;
+    }
+    // After the closing 999 nothing is read either.
+    EXPECT_TRUE(load(withPatrols("999,1,1,1,3,2,999, and then some"))->getGuards()[1].patrols());
+}
+
+TEST_F(LevelLoaderDeathTest, BadRoutesNameTheFileTheRouteAndWhatIsWrong) {
+    const auto status1 = testing::ExitedWithCode(1);
+    const struct {
+        const char* section;
+        const char* message;
+    } cases[] = {
+        {"999,1,1,1,2,2,999", "level00.txt: route 1: the leg from \\(3, 0\\) to \\(2, 2\\) is not along a row or a column"},
+        // The closing leg back to the start must be straight too.
+        {"999,1,1,2,3,2,2,2,999", "level00.txt: route 1: the leg from \\(2, 2\\) to \\(3, 0\\) is not along a row or a column"},
+        {"999,1,1,1,3,0,999", "level00.txt: route 1: the leg from \\(3, 0\\) to \\(3, 0\\) goes nowhere"},
+        {"999,1,1,1,3,3,999", "level00.txt: route 1: turning point 1, \\(3, 3\\), is off the board"},
+        {"999,1,1,2,3,2,-1,2,999", "level00.txt: route 1: turning point 2, \\(-1, 2\\), is off the board"},
+        // Guard 0 at (0, 1) east along row 1 meets the wall at (2, 1).
+        {"999,2,0,1,3,1,1,0,1,3,1,999", "level00.txt: route 2: the leg from \\(0, 1\\) to \\(3, 1\\) runs into the wall at \\(2, 1\\)"},
+        {"999,1,2,1,3,2,999", "level00.txt: route 1: there is no guard 2 \\(the level has 2\\)"},
+        {"999,2,1,1,3,1,999", "level00.txt: route 1: there is no dog 1 \\(the level has 1\\)"},
+        {"999,3,0,1,0,0,999", "level00.txt: route 1: there is no commander 0 \\(the level has 0\\)"},
+        {"999,2,-1,1,3,1,999", "level00.txt: route 1: there is no dog -1"},
+        {"999,4,0,1,3,1,999", "level00.txt: route 1: the enemy kind is 4, not 1 \\(guard\\), 2 \\(dog\\) or 3 \\(commander\\)"},
+        {"999,0,0,1,3,1,999", "level00.txt: route 1: the enemy kind is 0"},
+        {"999,1,1,1,3,2,1,1,1,3,1,999", "level00.txt: route 2: guard 1 has a route already"},
+        {"999,1,1,0,999", "level00.txt: route 1: 0 turning points; a route has 1 to 144"},
+        {"999,1,1,1,3,2,", "level00.txt: the file ends where a route's enemy kind or the closing 999 was expected"},
+        {"999,1,1,2,3,2,3", "level00.txt: the file ends where a turning point's y was expected"},
+        {"999,1,1,x", "level00.txt: not a number where a route's number of turning points was expected"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EXIT(loadReporting(withPatrols(c.section)), status1, c.message) << c.section;
+}

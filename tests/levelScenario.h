@@ -55,6 +55,13 @@ inline std::string levelText(std::initializer_list<const char*> rows, Placed ill
     return text;
 }
 
+// The level `text` (as levelText writes it) with a patrol section holding `routes`,
+// each "kind, index, n, x1, y1, ..., xn, yn," as a level file spells it.
+inline std::string withRoutes(std::string text, const std::string& routes) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text + ",\n999,\n" + routes + "\n999\n";
+}
+
 // Level files in a fresh working directory (see levelFiles.h), played in simulated
 // time with redraw requests counted.
 class LevelScenario : public LevelDirTest {

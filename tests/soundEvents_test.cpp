@@ -20,6 +20,9 @@ public:
     void playBgm(SoundBgm bgm) override { heard.push_back(BGM_NAMES[bgm]); }
     void playSfx(SoundSfx sfx) override { heard.push_back(SFX_NAMES[sfx]); }
     void setMuted(bool m) override { heard.push_back(m ? "mute" : "unmute"); }
+    void setVolumes(int music, int effects) override {
+        heard.push_back("volumes " + std::to_string(music) + " " + std::to_string(effects));
+    }
     void soundTest() override { heard.push_back("test"); }
     void shutdown() override { heard.push_back("shutdown"); }
 
@@ -170,11 +173,11 @@ TEST_F(SoundEvents, MTogglesMuteAndTheStateReachesANewOutput) {
     EXPECT_EQ(recorder.take(), Heard{"mute"});
     SoundRecorder other;
     setSoundOutput(&other);
-    EXPECT_EQ(other.take(), Heard{"mute"});
+    EXPECT_EQ(other.take(), (Heard{"mute", "volumes 10 10"}));
     setSoundOutput(&recorder);
     quietly("m");
     EXPECT_FALSE(isMuted());
-    EXPECT_EQ(recorder.take(), (Heard{"mute", "unmute"}));
+    EXPECT_EQ(recorder.take(), (Heard{"mute", "volumes 10 10", "unmute"}));
     EXPECT_TRUE(board().getIll().isAt(0, 0));
 }
 
@@ -186,4 +189,25 @@ TEST_F(SoundEvents, ShutdownReachesTheOutputOnceAndSilencesTheHooks) {
     playBgm(BGM_STAGE);
     soundTest();
     EXPECT_EQ(recorder.take(), (Heard{"test", "shutdown"}));
+}
+
+TEST_F(SoundEvents, VolumeKeysStepEachVolumeAndStopAtTheEnds) {
+    play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {}));
+    ASSERT_EQ(musicVolume(), SOUND_VOLUME_STEPS);
+    quietly("-");
+    EXPECT_EQ(recorder.take(), Heard{"volumes 9 10"});
+    quietly("[[[");
+    EXPECT_EQ(recorder.take(), (Heard{"volumes 9 9", "volumes 9 8", "volumes 9 7"}));
+    quietly("==");   // the second is past full: nothing to say
+    EXPECT_EQ(recorder.take(), Heard{"volumes 10 7"});
+    quietly("------------");
+    EXPECT_EQ(musicVolume(), 0);
+    EXPECT_EQ(recorder.take().size(), 10u);
+    quietly("]]]]");
+    EXPECT_EQ(effectsVolume(), SOUND_VOLUME_STEPS);
+    EXPECT_EQ(recorder.take().back(), "volumes 0 10");
+    quietly("==========");
+    EXPECT_EQ(musicVolume(), SOUND_VOLUME_STEPS);
+    EXPECT_TRUE(board().getIll().isAt(0, 0)) << "volume keys move nobody";
+    recorder.take();
 }

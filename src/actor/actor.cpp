@@ -14,7 +14,8 @@ Actor::Actor(const Actor& other)
       homeO(other.homeO), alive(other.alive), mirror(other.mirror),
       approachFlag(other.approachFlag), fleeFlag(other.fleeFlag),
       returnOrigLocFlag(other.returnOrigLocFlag),
-      callback(other.callback ? std::make_unique<TimedCallback>(*other.callback) : nullptr) {}
+      callback(other.callback ? std::make_unique<TimedCallback>(*other.callback) : nullptr),
+      route(other.route), routeNext(other.routeNext) {}
 
 Actor& Actor::operator=(const Actor& other) {
     if (this == &other) return *this;
@@ -38,6 +39,8 @@ Actor& Actor::operator=(const Actor& other) {
     fleeFlag = other.fleeFlag;
     returnOrigLocFlag = other.returnOrigLocFlag;
     callback = std::move(timer);
+    route = other.route;
+    routeNext = other.routeNext;
     return *this;
 }
 
@@ -93,6 +96,49 @@ void Actor::returnOrigLoc() {
     }
 }
 
+namespace {
+int sign(int v) { return (v > 0) - (v < 0); }
+
+// The facing of a step of (dx, dy), one of them zero.
+Facing facingOfStep(int dx, int dy) {
+    if (dx > 0) return FA_E;
+    if (dx < 0) return FA_W;
+    return dy > 0 ? FA_S : FA_N;
+}
+
+Facing facingTowards(const Actor& a, const RoutePoint& p) {
+    return facingOfStep(sign(p.x - a.x), sign(p.y - a.y));
+}
+}  // namespace
+
+void Actor::setRoute(Route r) {
+    VW_ASSERT(r && r->size() >= 2 && (*r)[0].x == x && (*r)[0].y == y);
+    route = std::move(r);
+    routeNext = 1;
+    o = homeO = facingTowards(*this, (*route)[routeNext]);
+    homeX = x;
+    homeY = y;
+}
+
+bool Actor::patrols() const { return route != nullptr; }
+
+void Actor::patrolStep() {
+    VW_ASSERT(patrols());
+    const std::vector<RoutePoint>& points = *route;
+    const RoutePoint& target = points[routeNext];
+    const int dx = sign(target.x - x), dy = sign(target.y - y);
+    x += dx;
+    y += dy;
+    o = facingOfStep(dx, dy);
+    if (x == target.x && y == target.y) {
+        routeNext = (routeNext + 1) % static_cast<int>(points.size());
+        o = facingTowards(*this, points[routeNext]);
+    }
+    homeX = x;
+    homeY = y;
+    homeO = o;
+}
+
 bool Actor::isAt(int x, int y) const { return this->x == x && this->y == y; }
 
 int Actor::getManhattanDist(int x, int y) const { return absi(x - this->x) + absi(y - this->y); }
@@ -133,4 +179,5 @@ void fleeCallback(Actor* a) {
 
 void returnOrigLocCallback(Actor* a) { a->returnOrigLoc(); }
 
+void patrolCallback(Actor* a) { a->patrolStep(); }
 void lifetimeOver(Actor* a) { a->kill(); }

@@ -2,9 +2,20 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "actor/facing.h"
 #include "timedCallback.h"
+
+// A square an enemy's patrol turns at.
+struct RoutePoint {
+    int x, y;
+    bool operator==(const RoutePoint&) const = default;
+};
+// The turning points of a patrol, its start first. The enemy walks them in a cycle,
+// start, first point, ..., last point, start again, every leg straight along a row or
+// a column. Never changed once loaded, so copies of a board share it.
+using Route = std::shared_ptr<const std::vector<RoutePoint>>;
 
 // A plain record, no virtual operations: the board stores each kind by value and
 // always calls the concrete kind. Each actor owns its timer exclusively, so a copy
@@ -30,6 +41,15 @@ public:
     // facing. On arrival the held (walk-home) timer is killed and the flag cleared.
     void returnOrigLoc();
 
+    // Puts the actor on `route` (its start must be the actor's square): it faces the
+    // first leg, and that is its home facing.
+    void setRoute(Route route);
+    bool patrols() const;
+    // One square along the route; home follows, so that the patrol's walk home after a
+    // lure ends where it left the route, facing the way it was walking. On reaching a
+    // turning point it faces the next leg at once.
+    void patrolStep();
+
     bool isAt(int x, int y) const;
     int getManhattanDist(int x, int y) const;
     bool atOrigLoc() const;
@@ -53,6 +73,8 @@ public:
     bool fleeFlag;
     bool returnOrigLocFlag;
     std::unique_ptr<TimedCallback> callback;
+    Route route;        // null for an enemy that stands still
+    int routeNext = 0;  // the index in *route of the turning point it walks towards
 
 private:
     static int absi(int v);
@@ -62,6 +84,7 @@ private:
 void approachCallback(Actor* a);
 void fleeCallback(Actor* a);
 void returnOrigLocCallback(Actor* a);
+void patrolCallback(Actor* a);
 
 // The end of a placed object's lifetime (food, a dead body): it goes.
 void lifetimeOver(Actor* a);

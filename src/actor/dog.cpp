@@ -40,4 +40,5 @@ void Dog::look() {
         return SightNext::GoOn;
     });
     startWalkHomeIfIdle(*this, DOG_WALK_PACE);
+    startPatrolIfIdle(*this, DOG_WALK_PACE);
 }

@@ -37,4 +37,5 @@ void Guard::look() {
         return SightNext::GoOn;
     });
     startWalkHomeIfIdle(*this, GUARD_WALK_PACE);
+    startPatrolIfIdle(*this, GUARD_WALK_PACE);
 }

@@ -4,6 +4,7 @@
 #include "actor/enemySounds.h"
 #include "actor/sight.h"
 #include "board.h"
+#include "gameConstants.h"
 #include "soundManager.h"
 
 SG::SG(int x, int y, Facing o) : Actor(x, y, o) {}
@@ -20,4 +21,6 @@ void SG::look() {
         if (seen == OB_ILL) return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
         return sightAfter(seen, board);
     });
+    // A patrolling commander walks at a guard's pace; nothing ever takes it off its route.
+    startPatrolIfIdle(*this, GUARD_WALK_PACE);
 }

@@ -1,4 +1,5 @@
-// sg.h — the commander: never moves, kills the player on sight and ignores everything else.
+// sg.h — the commander: kills the player on sight and ignores everything else; it never
+// moves unless it walks a patrol route.
 #pragma once
 
 #include "actor/actor.h"

@@ -85,3 +85,10 @@ void startWalkHomeIfIdle(Actor& self, float pace) {
     replaceTimer(self, returnOrigLocCallback, pace, true);
     self.returnOrigLocFlag = true;
 }
+
+void startPatrolIfIdle(Actor& self, float pace) {
+    if (!self.patrols() || !self.atOrigLoc() || self.inManipulateMode() || self.returnOrigLocFlag)
+        return;
+    if (self.callback && !self.callback->isDead()) return;
+    replaceTimer(self, patrolCallback, pace, true);
+}

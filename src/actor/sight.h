@@ -61,3 +61,6 @@ void armFlight(Actor& self, float pace);
 // After a look: an enemy away from home with nothing pending starts walking home,
 // one move per `pace` seconds.
 void startWalkHomeIfIdle(Actor& self, float pace);
+// After a look: a patrolling enemy on its route with nothing pending walks on, one
+// square per `pace` seconds. An enemy without a route is never touched.
+void startPatrolIfIdle(Actor& self, float pace);

@@ -2,12 +2,35 @@
 #include "sound/mixer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
-int16_t saturate(int32_t v) {
-    return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+// Unchanged up to the knee; above it x/(1+x) bends the rest of the way towards the ceiling,
+// meeting the straight part with the same slope, so the bend adds no corner of its own.
+float softKnee(float v) {
+    constexpr float knee = float(Mixer::KNEE), room = float(Mixer::CEILING - Mixer::KNEE);
+    const float size = std::fabs(v);
+    if (size <= knee) return v;
+    const float over = (size - knee) / room;
+    return std::copysign(knee + room * over / (1 + over), v);
 }
 }  // namespace
+
+float Mixer::volumeGain(int step) {
+    const float share = float(std::clamp(step, 0, VOLUME_STEPS)) / VOLUME_STEPS;
+    return share * share;
+}
+
+void Mixer::Ramp::to(float goal, int frames) {
+    if (goal == target) return;
+    target = goal;
+    if (frames <= 0 || goal == now) {
+        now = goal;
+        step = 0;
+        return;
+    }
+    step = (goal - now) / float(frames);
+}
 
 bool Mixer::post(const Command& command) {
     std::lock_guard<std::mutex> hold(ProducerLock);
@@ -24,8 +47,8 @@ bool Mixer::offerMusicSpare(int sound, irrklang::IAudioStream* stream) {
     return post({Kind::MusicSpare, sound, stream, nullptr});
 }
 
-bool Mixer::startEffect(int sound, irrklang::IAudioStream* stream) {
-    return post({Kind::StartEffect, sound, stream, nullptr});
+bool Mixer::startEffect(int sound, irrklang::IAudioStream* stream, bool ducksMusic) {
+    return post({Kind::StartEffect, sound, stream, nullptr, ducksMusic});
 }
 
 void Mixer::giveBack(irrklang::IAudioStream* stream, int sound) {
@@ -51,14 +74,21 @@ void Mixer::apply(const Command& c) {
     };
     switch (c.kind) {
     case Kind::StartMusic:
-    case Kind::StopMusic:
-        giveBack(Music.stream, Music.sound);
-        giveBack(MusicSpareVoice.stream, MusicSpareVoice.sound);
+    case Kind::StopMusic: {
+        // Music that was playing fades out; new music fades in over it, unless it starts from silence.
+        const bool over = Music.stream != nullptr;
+        fadeOutMusic(c.kind == Kind::StartMusic ? CROSSFADE_FRAMES : RAMP_FRAMES);
         Music = voiceFor(c.stream);
         MusicSpareVoice = voiceFor(c.spare);
         SpareAsked = false;
+        MusicFade = Ramp{};
+        if (over) {
+            MusicFade.now = MusicFade.target = 0;
+            MusicFade.to(1, CROSSFADE_FRAMES);
+        }
         if (c.kind == Kind::StartMusic && !MusicSpareVoice.stream) askForSpare(c.sound);
         break;
+    }
     case Kind::MusicSpare:
         if (c.sound != Music.sound || MusicSpareVoice.stream) {
             giveBack(c.stream, c.sound);   // asked for by music that has stopped since
@@ -87,6 +117,7 @@ void Mixer::apply(const Command& c) {
         }
         *slot = voiceFor(c.stream);
         slot->started = ++EffectsStarted;
+        slot->ducks = c.ducks;
         break;
     }
     }
@@ -112,6 +143,33 @@ int Mixer::mixVoice(Voice& voice, int32_t* sum, int frames, bool music) {
     return got;
 }
 
+void Mixer::dropFading() {
+    giveBack(Fading.stream, Fading.sound);
+    giveBack(FadingSpare.stream, FadingSpare.sound);
+    Fading = FadingSpare = Voice{};
+}
+
+// A second change while one piece still fades out cuts that one short: two at once at most.
+void Mixer::fadeOutMusic(int frames) {
+    dropFading();
+    if (!Music.stream) {
+        giveBack(MusicSpareVoice.stream, MusicSpareVoice.sound);
+        MusicSpareVoice = Voice{};
+        return;
+    }
+    Fading = Music;
+    FadingSpare = MusicSpareVoice;
+    FadingGain = Ramp{};
+    FadingGain.now = FadingGain.target = MusicFade.now;
+    FadingGain.to(0, std::max(1, int(float(frames) * MusicFade.now)));
+    Music = MusicSpareVoice = Voice{};
+}
+
+void Mixer::mixFading(int32_t* sum, int frames) {
+    if (!Fading.stream) return;
+    if (mixVoice(Fading, sum, frames, true) < frames) dropFading();
+}
+
 void Mixer::mixMusic(int32_t* sum, int frames) {
     int done = 0;
     // Each pass either fills the rest or uses up one stream, so this ends.
@@ -132,21 +190,63 @@ void Mixer::render(int16_t* out, int frames) {
     Command c;
     while (Requests.pop(c)) apply(c);
     const bool muted = Muted.load(std::memory_order_relaxed);
+    const float musicVolume = muted ? 0 : volumeGain(MusicVolume.load(std::memory_order_relaxed));
+    const float effectsVolume = muted ? 0 : volumeGain(EffectsVolume.load(std::memory_order_relaxed));
     while (frames > 0) {
         const int n = std::min(frames, CHUNK_FRAMES);
         std::fill(Sum, Sum + OUTPUT_CHANNELS * n, 0);
+        std::fill(FadingSum, FadingSum + OUTPUT_CHANNELS * n, 0);
+        std::fill(EffectSum, EffectSum + OUTPUT_CHANNELS * n, 0);
         mixMusic(Sum, n);
+        mixFading(FadingSum, n);
+        bool ducked = false;
         for (Voice& v : Effects) {
             if (!v.stream) continue;
-            if (mixVoice(v, Sum, n, false) < n) {
+            ducked = ducked || v.ducks;
+            if (mixVoice(v, EffectSum, n, false) < n) {
                 giveBack(v.stream, v.sound);
                 v = Voice{};
             }
         }
-        for (int i = 0; i < OUTPUT_CHANNELS * n; ++i) out[i] = muted ? 0 : saturate(Sum[i]);
+        MusicGain.to(musicVolume * (ducked ? DUCKED : 1.0f), RAMP_FRAMES);
+        EffectsGain.to(effectsVolume, RAMP_FRAMES);
+        finish(out, n);
         out += OUTPUT_CHANNELS * n;
         frames -= n;
     }
+}
+
+void Mixer::finish(int16_t* out, int frames) {
+    // The gains first, in place; then the limiter over the whole buffer.
+    float* mix = Mix;
+    float peak = 0;
+    for (int f = 0; f < frames; ++f) {
+        const float music = MusicGain.next(), fade = MusicFade.next(), fading = FadingGain.next();
+        const float effects = EffectsGain.next();
+        for (int c = 0; c < OUTPUT_CHANNELS; ++c) {
+            const int i = OUTPUT_CHANNELS * f + c;
+            const float v = music * (fade * float(Sum[i]) + fading * float(FadingSum[i])) +
+                            effects * float(EffectSum[i]);
+            mix[i] = v;
+            peak = std::max(peak, std::fabs(v));
+        }
+    }
+    if (Fading.stream && FadingGain.now == 0) dropFading();
+    // A buffer louder than the knee lowers the gain to fit it, over the buffer, at once;
+    // a quieter one lets it climb back slowly. What the fall misses, the knee takes.
+    const float fits = peak > float(KNEE) ? float(KNEE) / peak : 1.0f;
+    const float goal = std::min(fits, LimiterGain + LIMITER_RECOVERY * float(frames));
+    const int over = goal < LimiterGain ? std::min(frames, LIMITER_ATTACK_FRAMES) : frames;
+    const float start = LimiterGain, step = (goal - start) / float(over);
+    for (int f = 0; f < frames; ++f) {
+        const float g = f < over ? start + step * float(f + 1) : goal;
+        for (int c = 0; c < OUTPUT_CHANNELS; ++c) {
+            const int i = OUTPUT_CHANNELS * f + c;
+            const float v = g == 1.0f ? mix[i] : mix[i] * g;
+            out[i] = static_cast<int16_t>(std::lrint(softKnee(v)));
+        }
+    }
+    LimiterGain = goal;
 }
 
 void Mixer::releaseAll() {
@@ -158,6 +258,7 @@ void Mixer::releaseAll() {
     giveBack(Music.stream, Music.sound);
     giveBack(MusicSpareVoice.stream, MusicSpareVoice.sound);
     Music = MusicSpareVoice = Voice{};
+    dropFading();
     for (Voice& v : Effects) {
         giveBack(v.stream, v.sound);
         v = Voice{};

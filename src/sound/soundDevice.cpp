@@ -94,12 +94,17 @@ public:
     void playSfx(SoundSfx sfx) override {
         const int sound = soundOf(sfx);
         irrklang::IAudioStream* stream = Bank.borrow(sound);
-        if (stream && !TheMixer.startEffect(sound, stream)) Bank.putBack(sound, stream);
+        // The fanfare ducks the music under it.
+        if (stream && !TheMixer.startEffect(sound, stream, sfx == SFX_LEVEL_VICTORY)) Bank.putBack(sound, stream);
     }
 
     bool isOpen() const { return Device != 0; }
 
     void setMuted(bool muted) override { TheMixer.setMuted(muted); }
+    void setVolumes(int musicStep, int effectsStep) override {
+        TheMixer.setMusicVolume(musicStep);
+        TheMixer.setEffectsVolume(effectsStep);
+    }
 
     void soundTest() override {
         for (int sfx = 0; sfx < NUM_SOUND_SFX; ++sfx) {

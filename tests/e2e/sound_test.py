@@ -5,7 +5,8 @@ Usage: sound_test.py VEILWALKER_BINARY MP3DECODE_BINARY REPOSITORY {music|nodevi
 
 music:    the title is silent; after the first key the file the driver writes holds the
           stage music as the plug-in decodes it (by correlation, aligned at its onset);
-          `m` silences it and a second `m` brings it back where it has got to; `q` exits 0.
+          `m` fades it out along a 10 ms ramp to silence and a second `m` fades it back in
+          where it has got to, each ramp within one LSB of the straight line; `q` exits 0.
 nodevice: SDL_AUDIODRIVER names no driver: one line on standard error, the game plays
           on (keys still work) and `q` exits 0.
 The game runs in a temporary folder with the repository's tiles, screens and sounds and
@@ -27,6 +28,8 @@ SKIP = 77
 RATE = 44100
 # The mixer plays the music at 5/8 of its level, rounding down.
 MUSIC_GAIN_NUM, MUSIC_GAIN_SHIFT = 5, 3
+# Mute and unmute move the gain in equal steps over this many frames (10 ms).
+RAMP_FRAMES = 441
 
 # Three by three floor squares and an exit; the player in the middle, nobody else.
 LEVEL = "3,3,\n0,0,0,\n0,0,0,\n0,0,4,\n999,\n1,1,0,\n999,\n999,\n999,\n999,\n0,0,0,0\n"
@@ -127,6 +130,27 @@ def music(binary, mp3decode, repo, workdir, display):
     if end - after < RATE:
         raise Failure(f"the music came back for only {(end - after) / RATE:.2f} s after the second m")
 
+    def fit_ramp(around, falling, what):
+        """The first frame of the ramp near `around` whose frames follow the music times a
+        gain moving in equal steps, to within one LSB; fails if no start fits."""
+        best = None
+        for start in range(around - RAMP_FRAMES - 64, around + 64):
+            worst = 0
+            for i in range(RAMP_FRAMES):
+                gain = 1 - (i + 1) / RAMP_FRAMES if falling else (i + 1) / RAMP_FRAMES
+                k = start + i
+                for c in (0, 1):
+                    worst = max(worst, abs(got[2 * k + c] - scaled[2 * (k - shift) + c] * gain))
+                if worst > 1.5:
+                    break
+            if best is None or worst < best[1]:
+                best = (start, worst)
+        start, worst = best
+        print(f"{what}: a {RAMP_FRAMES}-frame ramp from frame {start}, at most {worst:.2f} LSB off the line")
+        if worst > 1.5:
+            raise Failure(f"{what}: no {RAMP_FRAMES}-frame ramp fits the output (best {worst:.1f} LSB off)")
+        return start
+
     def check(first, count, what):
         a = got[2 * first:2 * (first + count)]
         b = scaled[2 * (first - shift):2 * (first - shift + count)]
@@ -136,8 +160,12 @@ def music(binary, mp3decode, repo, workdir, display):
         if r < 0.999:
             raise Failure(f"{what}: correlation with the decoded stage music is only {r:.4f}")
 
-    check(ref_onset + shift, mute_at - onset, "before the mute")
-    check(after + RATE // 10, end - after - RATE // 5, "after the mute (the music ran on)")
+    # The silence starts where the falling ramp has reached zero (its last frames may
+    # already round to zero); the music comes back along the rising one.
+    fall = fit_ramp(mute_at, True, "the mute")
+    rise = fit_ramp(after + RAMP_FRAMES, False, "the unmute")
+    check(ref_onset + shift, fall - onset, "before the mute")
+    check(rise + RAMP_FRAMES, end - rise - RAMP_FRAMES - RATE // 10, "after the mute (the music ran on)")
 
 
 def nodevice(binary, repo, workdir, display):

@@ -109,6 +109,35 @@ TEST_F(Solver, LuresAWalkingGuardAwayAndFollowsItHome) {
     EXPECT_EQ(without.limit, "");
 }
 
+// A hall the player must cross at x = 3 to reach the stairs north of it, watched by a guard
+// at its west end that faces east along it.
+const std::initializer_list<const char*> PATROLLED = {
+    "#######",
+    "###E###",
+    "#.....#",
+    "###.###",
+    "###.###",
+    "#######",
+};
+
+TEST_F(Solver, CrossesAPatrolledHallBehindTheGuardsBackAndNotPastAGuardStandingStill) {
+    const std::string still = levelText(PATROLLED, {3, 4, FA_N}, {{1, 2, FA_E}});
+    const std::string patrolled = withRoutes(still, "1,0,1,5,2,");
+    SolveResult r = solve(patrolled);
+    ASSERT_TRUE(r.solved);
+    const std::string walk = walkthroughText(r.presses);
+    EXPECT_TRUE(replayWins(r.presses)) << walk;
+    EXPECT_EQ(r.presses.size(), 3u) << walk;  // three steps north, no power to use
+    // The window is the guard's back: the same keys at the first moment lose.
+    std::vector<Press> rushed = r.presses;
+    for (Press& p : rushed) p.waitMs = 200;
+    EXPECT_FALSE(replayWins(rushed)) << walk;
+
+    SolveResult stands = solve(still);
+    EXPECT_FALSE(stands.solved);
+    EXPECT_EQ(stands.limit, "") << "the search must have run out of states, not hit a limit";
+}
+
 // Skipping the ticks in which nothing can happen is only a short cut: playing every tick finds
 // the same states and the same win, on a level where a guard walks and food expires.
 TEST_F(Solver, SkippingQuietTicksChangesNothingFound) {

@@ -1,9 +1,13 @@
 // mixer_test.cpp — the mixer on synthetic streams: mono on both channels, the music under the effects,
-// saturation, mute, the ninth effect, the music loop and every stream handed back.
+// the limiter and its knee, ramps for mute, volumes, ducking and music changes, the ninth effect, the music
+// loop and every stream handed back.
 #include "sound/mixer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -14,6 +18,14 @@ constexpr int MUSIC = 1;
 constexpr int EFFECT = 5;
 
 int16_t musicLevel(int16_t s) { return int16_t((s * Mixer::MUSIC_GAIN_NUM) >> Mixer::MUSIC_GAIN_SHIFT); }
+
+// The largest change between neighbouring frames of the left channel, from frame `from` on.
+int largestStep(const std::vector<int16_t>& out, size_t from = 0) {
+    int largest = 0;
+    for (size_t k = from + 1; 2 * k < out.size(); ++k)
+        largest = std::max(largest, std::abs(out[2 * k] - out[2 * k - 2]));
+    return largest;
+}
 
 class MixerTest : public ::testing::Test {
 protected:
@@ -70,27 +82,152 @@ TEST_F(MixerTest, StereoMusicKeepsItsChannelsUnderTheEffects) {
     }
 }
 
-TEST_F(MixerTest, SumsAreTakenWideAndSaturateOnlyAtTheEnd) {
-    // 30000 + 30000 - 20000 - 32768 - 32768: no partial sum is cut, the total fits.
+TEST_F(MixerTest, SumsAreTakenWideAndPassUnchangedBelowTheKnee) {
+    // 30000 + 30000 - 20000 - 32000 + 10000: no partial sum is cut, the total passes as it is.
     for (int16_t v : {30000, 30000, -20000}) mixer.startEffect(EFFECT, stream(1, 10, constant(v)));
-    mixer.startEffect(EFFECT, stream(1, 20, constant(-32768)));
-    mixer.startEffect(EFFECT, stream(1, 20, constant(-32768)));
+    mixer.startEffect(EFFECT, stream(1, 20, constant(-32000)));
+    mixer.startEffect(EFFECT, stream(1, 20, constant(10000)));
     const std::vector<int16_t> out = render(20);
-    EXPECT_EQ(out[0], -25536);
-    EXPECT_EQ(out[2 * 15], -32768);   // -65536 after the first three end
-    mixer.startEffect(EFFECT, stream(1, 5, constant(32767)));
-    mixer.startEffect(EFFECT, stream(1, 5, constant(32767)));
-    EXPECT_EQ(render(5)[9], 32767);
+    EXPECT_EQ(out[0], 18000);
+    EXPECT_EQ(out[2 * 15], -22000);   // after the first three end
+}
+
+TEST_F(MixerTest, NineLoudVoicesAtFullVolumeNeverReachTheRails) {
+    // Full-scale music and eight full-scale effects, in phase and out, with every chunk size
+    // the device might ask for.
+    struct Case {
+        const char* name;
+        std::function<int16_t(int, int)> music, effect;
+        int chunk;
+    };
+    auto square = [](int period) {
+        return [period](int k, int) { return int16_t(k / period % 2 ? -32768 : 32767); };
+    };
+    const Case cases[] = {
+        {"constant, whole buffers", constant(32767), constant(32767), 1024},
+        {"negative rails, odd buffers", constant(-32768), constant(-32768), 333},
+        {"squares in phase, frame by frame", square(50), square(50), 1},
+        {"squares out of phase", square(37), square(11), 1024},
+        {"silence then a burst", [](int k, int) { return int16_t(k < 5000 ? 0 : 32767); }, square(3), 512},
+    };
+    for (const Case& c : cases) {
+        Mixer fresh;
+        fresh.startMusic(MUSIC, stream(2, 40000, c.music), stream(2, 40000, c.music));
+        for (int i = 0; i < Mixer::MAX_EFFECT_VOICES; ++i) fresh.startEffect(EFFECT + i, stream(1, 30000, c.effect));
+        std::vector<int16_t> out(2 * 30000);
+        for (size_t done = 0; done < 30000; done += size_t(c.chunk))
+            fresh.render(out.data() + 2 * done, int(std::min<size_t>(size_t(c.chunk), 30000 - done)));
+        int loudest = 0;
+        for (int16_t v : out) loudest = std::max(loudest, std::abs(int(v)));
+        EXPECT_LT(loudest, int(Mixer::CEILING)) << c.name;
+        EXPECT_GT(loudest, int(Mixer::KNEE) / 2) << c.name << ": the limiter may lower the sum, not lose it";
+        fresh.releaseAll();
+    }
+}
+
+TEST_F(MixerTest, TheLimiterRecoversSlowlyAfterALoudBuffer) {
+    auto loudThenQuiet = [](int k, int) { return int16_t(k < 1024 ? 32000 : 8000); };
+    for (int i = 0; i < 3; ++i) mixer.startEffect(EFFECT, stream(1, 1024 + 44100, loudThenQuiet));
+    std::vector<int16_t> out(2 * (1024 + 44100));
+    for (int done = 0; done < 1024 + 44100; done += 1024)
+        mixer.render(out.data() + 2 * done, std::min(1024, 1024 + 44100 - done));
+    // Just after the loud buffer the quiet one is still held down; within a second it is back.
+    EXPECT_LT(out[2 * 1100], 24000 / 2);
+    EXPECT_EQ(out[2 * (1024 + 30000)], 24000);
+    EXPECT_LT(largestStep(out, 1030), 24000 / Mixer::RAMP_FRAMES + 2);
+}
+
+TEST(MixerVolume, TenStepsFromSilentToFull) {
+    EXPECT_EQ(Mixer::volumeGain(0), 0.0f);
+    EXPECT_EQ(Mixer::volumeGain(Mixer::VOLUME_STEPS), 1.0f);
+    EXPECT_EQ(Mixer::volumeGain(-3), 0.0f);
+    EXPECT_EQ(Mixer::volumeGain(42), 1.0f);
+    for (int step = 1; step <= Mixer::VOLUME_STEPS; ++step)
+        EXPECT_GT(Mixer::volumeGain(step), Mixer::volumeGain(step - 1)) << step;
+}
+
+TEST_F(MixerTest, GainChangesRampWithoutAStepLargerThanTheRampAllows) {
+    // Each change from a steady level; `level` is where it must settle, `start` where it was.
+    struct Case {
+        const char* name;
+        bool music;
+        std::function<void(Mixer&)> change;
+        int start, level;
+    };
+    const int sample = 20000;
+    const Case cases[] = {
+        {"mute over the music", true, [](Mixer& m) { m.setMuted(true); }, musicLevel(sample), 0},
+        {"mute over an effect", false, [](Mixer& m) { m.setMuted(true); }, sample, 0},
+        {"music volume to silent", true, [](Mixer& m) { m.setMusicVolume(0); }, musicLevel(sample), 0},
+        {"music volume to 5", true, [](Mixer& m) { m.setMusicVolume(5); }, musicLevel(sample),
+         int(std::lrint(float(musicLevel(sample)) * Mixer::volumeGain(5)))},
+        {"effects volume to 3", false, [](Mixer& m) { m.setEffectsVolume(3); }, sample,
+         int(std::lrint(float(sample) * Mixer::volumeGain(3)))},
+        {"effects volume leaves the music", true, [](Mixer& m) { m.setEffectsVolume(0); }, musicLevel(sample),
+         musicLevel(sample)},
+        {"music stopped", true, [](Mixer& m) { m.stopMusic(); }, musicLevel(sample), 0},
+    };
+    for (const Case& c : cases) {
+        Mixer fresh;
+        if (c.music)
+            fresh.startMusic(MUSIC, stream(1, 100000, constant(sample)), stream(1, 100000, constant(sample)));
+        else
+            fresh.startEffect(EFFECT, stream(1, 100000, constant(sample)));
+        std::vector<int16_t> out(2 * 4000);
+        fresh.render(out.data(), 1000);
+        EXPECT_EQ(out[2 * 999], c.start) << c.name;
+        c.change(fresh);
+        for (int done = 1000; done < 4000; done += 250) fresh.render(out.data() + 2 * done, 250);
+        const int allowed = std::abs(c.start - c.level) / Mixer::RAMP_FRAMES + 2;
+        EXPECT_LE(largestStep(out), allowed) << c.name;
+        if (c.start != c.level) {
+            EXPECT_GT(std::abs(out[2 * 1000] - c.level), std::abs(c.start - c.level) / 2) << c.name << ": no jump";
+        }
+        EXPECT_EQ(out[2 * (1000 + Mixer::RAMP_FRAMES + 250)], c.level) << c.name;
+        EXPECT_EQ(out[2 * 3999], c.level) << c.name;
+        fresh.releaseAll();
+    }
+}
+
+TEST_F(MixerTest, AnEffectThatDucksLowersTheMusicWhileItPlays) {
+    mixer.startMusic(MUSIC, stream(1, 100000, constant(16000)), stream(1, 100000, constant(16000)));
+    render(100);
+    mixer.startEffect(EFFECT, stream(1, 3000, constant(0)), true);
+    const std::vector<int16_t> out = render(6000);
+    const int ducked = int(std::lrint(musicLevel(16000) * Mixer::DUCKED));
+    EXPECT_NEAR(out[2 * 2000], ducked, 1);
+    EXPECT_EQ(out[2 * 5999], musicLevel(16000));
+    EXPECT_LE(largestStep(out), (musicLevel(16000) - ducked) / Mixer::RAMP_FRAMES + 2);
+}
+
+TEST_F(MixerTest, NewMusicCrossfadesFromTheOld) {
+    auto* stage = stream(2, 100000, constant(8000));
+    auto* stageSpare = stream(2, 100000, constant(8000));
+    mixer.startMusic(MUSIC, stage, stageSpare);
+    render(10);
+    mixer.startMusic(MUSIC + 1, stream(2, 100000, constant(-8000)), stream(2, 100000, constant(-8000)));
+    std::vector<int16_t> out = render(Mixer::CROSSFADE_FRAMES + 1000);
+    EXPECT_NEAR(out[0], musicLevel(8000), 2);
+    EXPECT_NEAR(out[2 * (Mixer::CROSSFADE_FRAMES / 2)], 0, 2);   // half of each
+    EXPECT_EQ(out[2 * (Mixer::CROSSFADE_FRAMES + 999)], musicLevel(-8000));
+    EXPECT_LE(largestStep(out), 2 * musicLevel(8000) / Mixer::CROSSFADE_FRAMES + 2);
+    // The old music's streams come back once it is silent.
+    const std::vector<LentStream> back = returned();
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].stream, stage);
+    EXPECT_EQ(back[1].stream, stageSpare);
 }
 
 TEST_F(MixerTest, MuteDeliversSilenceWhileTheVoicesRunOn) {
-    auto* effect = stream(1, 300, [](int k, int) { return int16_t(k); });
+    auto* effect = stream(1, 3000, [](int k, int) { return int16_t(k); });
     mixer.startEffect(EFFECT, effect);
     mixer.setMuted(true);
-    for (int16_t s : render(100)) ASSERT_EQ(s, 0);
-    EXPECT_EQ(effect->position(), 100);
+    const std::vector<int16_t> out = render(1000);
+    for (size_t k = Mixer::RAMP_FRAMES; k < 1000; ++k) ASSERT_EQ(out[2 * k], 0) << k;
+    EXPECT_EQ(effect->position(), 1000);
     mixer.setMuted(false);
-    EXPECT_EQ(render(1)[0], 100);
+    render(Mixer::RAMP_FRAMES);
+    EXPECT_EQ(render(1)[0], 1000 + Mixer::RAMP_FRAMES);
 }
 
 TEST_F(MixerTest, ANinthEffectReplacesTheOneThatStartedFirst) {
@@ -161,16 +298,21 @@ TEST_F(MixerTest, ChangingOrStoppingTheMusicHandsBackItsStreamsAndRefusesStaleSp
     render(10);
     auto* ending = stream(2, 100000, constant(16));
     mixer.startMusic(MUSIC + 1, ending, nullptr);
-    EXPECT_EQ(render(1)[0], musicLevel(16));
+    render(1);
     std::vector<LentStream> back = returned();
-    ASSERT_EQ(back.size(), 3u);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].sound, MUSIC + 1);   // its spare, asked for at once
+    render(Mixer::CROSSFADE_FRAMES);
+    EXPECT_EQ(render(1)[0], musicLevel(16));
+    back = returned();
+    ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].stream, stage);
     EXPECT_EQ(back[1].stream, stageSpare);
-    EXPECT_EQ(back[2].sound, MUSIC + 1);
     // A spare of the old music, late, goes straight back.
     auto* late = stream(2, 100000, constant(8));
     mixer.offerMusicSpare(MUSIC, late);
     mixer.stopMusic();
+    render(Mixer::RAMP_FRAMES);
     EXPECT_EQ(render(1)[0], 0);
     back = returned();
     ASSERT_EQ(back.size(), 2u);

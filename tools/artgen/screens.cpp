@@ -2,6 +2,7 @@
 #include "artgen.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -137,7 +138,7 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
     headline(img, font, "Veilwalker", 18, 9, rgb(0xb8fff0), rgb(0x9060e0));
     centredText(img, font, "Slip past every watchful eye and reach the stairs.", 100, 2, rgb(0xd8d0f0));
 
-    panel(img, 40, 122, 720, 340);
+    panel(img, 40, 122, 720, 366);
     struct Row {
         const char* keys;
         const char* icon;
@@ -168,16 +169,18 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
         {"r", nullptr, "restart the level"},
         {"m", nullptr, "music and sound on/off"},
         {"q", nullptr, "quit"},
+        {"-=", nullptr, "music volume"},
+        {"[]", nullptr, "effects volume"},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < int(std::size(others)); ++i) {
         const int x = i % 2 == 0 ? 60 : 440;
-        const int row = y + 2 + (i / 2) * 38;
-        keyCap(img, font, x, row, others[i].keys[0]);
-        font.drawText(img, x + 44, row + 4, others[i].text, 2, rgb(0xf0ecf8));
+        const int row = y + 2 + (i / 2) * 34;
+        int capX = x;
+        for (const char* k = others[i].keys; *k; ++k, capX += 34) keyCap(img, font, capX, row, *k);
+        font.drawText(img, capX + 10, row + 4, others[i].text, 2, rgb(0xf0ecf8));
     }
 
-    centredText(img, font, "c: continue where you left off", 470, 2, rgb(0xf4d45c));
-    centredText(img, font, "other keys: start at level 1", 492, 2, rgb(0xf4d45c));
+    centredText(img, font, "c: continue;  other keys: level 1", 494, 2, rgb(0xf4d45c));
     return img;
 }
 

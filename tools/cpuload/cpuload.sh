@@ -2,6 +2,10 @@
 # cpuload.sh — how much of one core the game burns, read from /proc under a virtual X server.
 #
 #   tools/cpuload/cpuload.sh [VEILWALKER_BINARY] [SECONDS] [RUNS]
+#   CPULOAD_FULL_SCREEN=1920x1080 tools/cpuload/cpuload.sh ...
+#
+# With CPULOAD_FULL_SCREEN the virtual screen has that size and the game is switched
+# to full screen (F11) before every measurement; otherwise it keeps its 800 x 600 window.
 #
 # Three situations, each measured RUNS times (default 5) over SECONDS (default 10)
 # once the window has settled, printing every run and the median:
@@ -27,7 +31,8 @@ done
 
 source tools/xvfb/xvfb.sh
 
-start_xvfb cpuload.sh
+full_screen=${CPULOAD_FULL_SCREEN:-}
+start_xvfb cpuload.sh ${full_screen:+"$full_screen"}
 export XDG_DATA_HOME="$scratch/data"
 
 # A 12 x 12 room walled all round; $1 is what follows the grid (actors, stocks).
@@ -60,6 +65,11 @@ cpu_ticks() {
   echo $((f[11] + f[12]))   # utime and stime, fields 14 and 15 of the whole line
 }
 
+# The size of window $1 as WIDTHxHEIGHT.
+window_size() {
+  xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(WIDTH\|HEIGHT\)=//p' | paste -sd x
+}
+
 measure() {
   local situation=$1 dir window t0 c0 t1 c1 next=0 start
   dir=$root
@@ -69,6 +79,15 @@ measure() {
   window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Veilwalker' | head -1)
   [[ -n "$window" ]] || { echo "cpuload.sh: the game window did not appear" >&2; exit 1; }
   xdotool windowfocus --sync "$window"
+  if [[ -n $full_screen ]]; then
+    xdotool key F11
+    for _ in $(seq 50); do
+      [[ $(window_size "$window") == "$full_screen" ]] && break
+      sleep 0.1
+    done
+    [[ $(window_size "$window") == "$full_screen" ]] ||
+      { echo "cpuload.sh: F11 did not fill the $full_screen screen" >&2; exit 1; }
+  fi
   [[ $situation != title ]] && xdotool key x   # leaves the title; not a command
   sleep 2
   t0=$(date +%s%N)

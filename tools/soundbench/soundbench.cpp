@@ -8,10 +8,16 @@
 //                          three and the music play, then lets the effects end untimed.
 //   soundbench --loop      renders the stage music through the mixer past its loop point and
 //                          prints the run of quiet frames around it.
+//   soundbench --limiter [BUFFERS]
+//                          the cost of the mixer's output stage (gains, limiter, soft knee) per
+//                          buffer: once with nothing playing, so only that stage runs, and once
+//                          with nine full-scale square waves (music and eight effects), so every
+//                          sample is bent by the knee; with the loudest sample each produced.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +39,56 @@ double median(std::vector<double> v) {
 // Quiet: no sample of the frame is louder than `threshold`.
 bool quiet(const std::vector<int16_t>& out, size_t frame, int threshold) {
     return std::abs(out[2 * frame]) <= threshold && std::abs(out[2 * frame + 1]) <= threshold;
+}
+
+// A full-scale square wave, stereo, as long as asked; no decoding, so the mixer's own work is timed.
+class SquareWave : public irrklang::IAudioStream {
+public:
+    explicit SquareWave(int period) : Period(period) {}
+    irrklang::SAudioStreamFormat getFormat() override { return {2, 1 << 30, OUTPUT_RATE, irrklang::ESF_S16}; }
+    bool setPosition(int32_t pos) override {
+        Pos = pos;
+        return true;
+    }
+    int32_t readFrames(void* target, int32_t count) override {
+        auto* out = static_cast<int16_t*>(target);
+        for (int32_t i = 0; i < count; ++i, ++Pos) out[2 * i] = out[2 * i + 1] = Pos / Period % 2 ? -32768 : 32767;
+        return count;
+    }
+
+private:
+    int Period;
+    int32_t Pos = 0;
+};
+
+int measureLimiter(int buffers) {
+    std::vector<int16_t> out(BUFFER_FRAMES * Mixer::OUTPUT_CHANNELS);
+    std::vector<std::unique_ptr<SquareWave>> waves;
+    for (int loud : {0, 1}) {
+        Mixer mixer;
+        if (loud) {
+            for (int i = 0; i < 1 + Mixer::MAX_EFFECT_VOICES; ++i) waves.push_back(std::make_unique<SquareWave>(50 + i));
+            mixer.startMusic(0, waves[0].get(), nullptr);
+            for (int i = 1; i <= Mixer::MAX_EFFECT_VOICES; ++i) mixer.startEffect(i, waves[size_t(i)].get());
+        }
+        std::vector<double> timed;
+        int loudest = 0;
+        for (int b = 0; b < buffers; ++b) {
+            const auto start = std::chrono::steady_clock::now();
+            mixer.render(out.data(), BUFFER_FRAMES);
+            const auto end = std::chrono::steady_clock::now();
+            timed.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+            for (int16_t v : out) loudest = std::max(loudest, std::abs(int(v)));
+        }
+        const double mid = median(timed);
+        std::printf("%-44s median %.1f us per buffer = %.2f %% of one core; loudest sample %d\n",
+                    loud ? "nine full-scale voices (every sample kneed):" : "nothing playing (output stage alone):", mid,
+                    100 * mid / BUFFER_US, loudest);
+        mixer.releaseAll();
+        for (LentStream s; mixer.takeReturned(s);) {
+        }
+    }
+    return 0;
 }
 
 int measureLoop() {
@@ -72,6 +128,7 @@ int measureLoop() {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--loop") return measureLoop();
+    if (argc > 1 && std::string(argv[1]) == "--limiter") return measureLimiter(argc > 2 ? std::max(1, std::atoi(argv[2])) : 2000);
     const int batches = argc > 1 ? std::atoi(argv[1]) : 20;
     if (batches <= 0) {
         std::fprintf(stderr, "usage: soundbench [BATCHES]   (run from the repository root)\n");

@@ -37,90 +37,111 @@ CIrrKlangAudioStreamMP3::CIrrKlangAudioStreamMP3(IFileReader* file)
     if (!File)
         return;
     File->grab();
-
-    TheMPAuDecContext.reset(new (std::nothrow) MPAuDecContext{});
-    if (!TheMPAuDecContext || mpaudec_init(TheMPAuDecContext.get()) < 0) {
+    if (!openDecoder()) {
         becomeUnusable();
         return;
     }
-    DecodeBuffer.reset(new (std::nothrow) unsigned char[DECODE_BUFFER_SIZE]);
-    if (!DecodeBuffer) {
-        becomeUnusable();
+    if (File->getSize() <= 0)
+        startWithoutSize();
+    else if (!scanFile())
         return;
-    }
-
-    if (File->getSize() <= 0) {
-        // No length to scan, but the tag is skipped all the same: a picture in it can hold
-        // bytes that pass for an MPEG header, and the format would come from that false frame.
-        readPastID3();
-        decodeFrame();
-        // The frame's bytes are still in the input block unless it straddled two blocks
-        // (the metadata frame is the first after the tag, so it does not).
-        MPAuDecContext& ctx = *TheMPAuDecContext;
-        if (FirstFrameRead && ctx.coded_frame_size > 0 && InputPosition >= ctx.coded_frame_size) {
-            useEncoderTag(InputBuffer + InputPosition - ctx.coded_frame_size, ctx.coded_frame_size, -1, -1);
-            if (HasTagFrame) {
-                // Its silence leaves the queue; the first audio takes its place.
-                DecodedQueue.clear();
-                DecodedFrames = 0;
-                decodeFrame();
-            }
-        }
-    } else {
-        skipID3IfNecessary();
-        MPAuDecContext& ctx = *TheMPAuDecContext;
-        ctx.parse_only = 1;
-        // Summed apart from Format: the first frame found resets Format.FrameCount.
-        int64_t frameCount = 0;
-        const unsigned char* firstFrame = nullptr;
-        int firstFrameSize = 0;
-        std::unique_ptr<unsigned char[]> firstFrameCopy;
-        while (!EndOfFileReached) {
-            if (!decodeFrame())
-                break;
-            if (EndOfFileReached)
-                break;
-            if (!firstFrameCopy && !HasTagFrame && FramePositionData.empty()) {
-                // In parse-only mode the decoder hands out where the frame's bytes are.
-                std::memcpy(&firstFrame, DecodeBuffer.get(), sizeof firstFrame);
-                firstFrameSize = ctx.coded_frame_size;
-                if (ikpmp3::readEncoderTag(firstFrame, firstFrameSize).isTagFrame) {
-                    // Read again once the scan has counted the frames after it.
-                    firstFrameCopy.reset(new (std::nothrow) unsigned char[size_t(firstFrameSize)]);
-                    if (firstFrameCopy) {
-                        std::memcpy(firstFrameCopy.get(), firstFrame, size_t(firstFrameSize));
-                        HasTagFrame = true;
-                        continue;
-                    }
-                }
-            }
-            const int unusedInput = InputLength - InputPosition;
-            const int offset = File->getPos() - unusedInput - ctx.coded_frame_size;
-            try {
-                FramePositionData.push_back({offset, ctx.frame_size});
-            } catch (const std::bad_alloc&) {
-                // Thrown on into the engine, this would also keep the reader grabbed for ever.
-                becomeUnusable();
-                return;
-            }
-            frameCount += ctx.frame_size;
-        }
-        ctx.parse_only = 0;
-        if (HasTagFrame)
-            useEncoderTag(firstFrameCopy.get(), firstFrameSize, int64_t(FramePositionData.size()), frameCount);
-        const int64_t music = std::min(EndOfMusic, frameCount) - std::min(StartTrim, frameCount);
-        // A long file at a low bit rate can hold more sample frames than the field counts;
-        // every position setPosition can name still lies within the largest int.
-        Format.FrameCount = int32_t(std::min<int64_t>(music, INT32_MAX));
-        setPosition(0);
-    }
-
     // A header alone sets the decoder's fields; without one whole frame the stream
     // would report a format of 0 channels at 0 Hz.
     if (TheMPAuDecContext
         && (TheMPAuDecContext->channels == 0 || TheMPAuDecContext->sample_rate == 0
             || !FirstFrameRead))
         becomeUnusable();
+}
+
+bool CIrrKlangAudioStreamMP3::openDecoder()
+{
+    TheMPAuDecContext.reset(new (std::nothrow) MPAuDecContext{});
+    if (!TheMPAuDecContext || mpaudec_init(TheMPAuDecContext.get()) < 0)
+        return false;
+    DecodeBuffer.reset(new (std::nothrow) unsigned char[DECODE_BUFFER_SIZE]);
+    return DecodeBuffer != nullptr;
+}
+
+void CIrrKlangAudioStreamMP3::startWithoutSize()
+{
+    // No length to scan, but the tag is skipped all the same: a picture in it can hold
+    // bytes that pass for an MPEG header, and the format would come from that false frame.
+    readPastID3();
+    const int bytes = decodeFrameTo(DecodeBuffer.get());
+    if (bytes < 0 || !FirstFrameRead)
+        return;
+    useEncoderTag(firstFrameInInput(), TheMPAuDecContext->coded_frame_size, -1, -1);
+    if (HasTagFrame) {
+        // Its silence is no part of the music: counting starts again with the first audio.
+        DecodedFrames = 0;
+        decodeFrame();
+    } else {
+        DecodedQueue.write(DecodeBuffer.get(), bytes);
+    }
+}
+
+const unsigned char* CIrrKlangAudioStreamMP3::firstFrameInInput() const
+{
+    // The frame ends where the decoder stopped reading, unless it straddled two input blocks
+    // (the metadata frame is the first after the tag, so it does not). A free-format frame
+    // ends 4 bytes earlier: the decoder finds its end by reading the next frame's header.
+    const int size = TheMPAuDecContext->coded_frame_size;
+    auto headerAt = [&](int at, bool freeFormat) {
+        return at >= 0 && at + 4 <= InputLength && InputBuffer[at] == 0xFF
+               && (InputBuffer[at + 1] & 0xE0) == 0xE0 && ((InputBuffer[at + 2] >> 4) == 0) == freeFormat;
+    };
+    if (size <= 0)
+        return nullptr;
+    if (headerAt(InputPosition - size, false))
+        return InputBuffer + InputPosition - size;
+    if (headerAt(InputPosition - 4 - size, true))
+        return InputBuffer + InputPosition - 4 - size;
+    return nullptr;
+}
+
+bool CIrrKlangAudioStreamMP3::scanFile()
+{
+    skipID3IfNecessary();
+    MPAuDecContext& ctx = *TheMPAuDecContext;
+    ctx.parse_only = 1;
+    // Summed apart from Format: the first frame found resets Format.FrameCount.
+    int64_t frameCount = 0;
+    std::unique_ptr<unsigned char[]> tagFrame;
+    int tagFrameSize = 0;
+    const unsigned char* frame = nullptr;
+    int size = 0;
+    while (scanFrame(frame, size)) {
+        if (!HasTagFrame && FramePositionData.empty() && ikpmp3::readEncoderTag(frame, size).isTagFrame) {
+            // Read again once the scan has counted the frames after it; the decoder's copy
+            // of its bytes lasts only until the next frame.
+            tagFrame.reset(new (std::nothrow) unsigned char[size_t(size)]);
+            if (tagFrame) {
+                std::memcpy(tagFrame.get(), frame, size_t(size));
+                tagFrameSize = size;
+                HasTagFrame = true;
+                continue;
+            }
+        }
+        const int unusedInput = InputLength - InputPosition;
+        const int offset = File->getPos() - unusedInput - ctx.coded_frame_size;
+        try {
+            FramePositionData.push_back({offset, ctx.frame_size});
+        } catch (const std::bad_alloc&) {
+            // Thrown on into the engine, this would also keep the reader grabbed for ever.
+            becomeUnusable();
+            return false;
+        }
+        frameCount += ctx.frame_size;
+    }
+    ctx.parse_only = 0;
+    if (HasTagFrame)
+        useEncoderTag(tagFrame.get(), tagFrameSize, int64_t(FramePositionData.size()), frameCount);
+    const int64_t music = std::min(EndOfMusic, frameCount) - std::min(StartTrim, frameCount);
+    // A long file at a low bit rate can hold more sample frames than the field counts;
+    // every position setPosition can name still lies within the largest int.
+    Format.FrameCount = int32_t(std::min<int64_t>(music, INT32_MAX));
+    setPosition(0);
+    return true;
 }
 
 CIrrKlangAudioStreamMP3::~CIrrKlangAudioStreamMP3()
@@ -238,47 +259,60 @@ int CIrrKlangAudioStreamMP3::keepMusic(unsigned char* pcm, int frames)
     return bytes;
 }
 
+bool CIrrKlangAudioStreamMP3::nextFrame(void* out, int& outputSize)
+{
+    MPAuDecContext* ctx = TheMPAuDecContext.get();
+    outputSize = 0;
+    while (outputSize == 0) {
+        if (InputPosition == InputLength) {
+            InputPosition = 0;
+            const int32_t got = File->read(InputBuffer, IKP_MP3_INPUT_BUFFER_SIZE);
+            InputLength = std::clamp(got, 0, IKP_MP3_INPUT_BUFFER_SIZE);
+            if (InputLength == 0) {
+                EndOfFileReached = true;
+                return false;
+            }
+        }
+        const int available = InputLength - InputPosition;
+        int consumed = mpaudec_decode_frame(ctx, out, &outputSize, InputBuffer + InputPosition, available);
+        // A decoder that neither consumes nor finishes a frame would spin here forever.
+        if (consumed <= 0 && outputSize == 0)
+            consumed = available;
+        InputPosition += std::clamp(consumed, 0, available);
+    }
+
+    if (!FirstFrameRead) {
+        Format.ChannelCount = ctx->channels;
+        Format.SampleRate = ctx->sample_rate;
+        Format.SampleFormat = ESF_S16;
+        Format.FrameCount = -1;
+        FirstFrameRead = true;
+        return true;
+    }
+    return ctx->sample_rate == Format.SampleRate && (ctx->channels == 1 || ctx->channels == 2);
+}
+
+bool CIrrKlangAudioStreamMP3::scanFrame(const unsigned char*& frame, int& size)
+{
+    // In parse-only mode the decoder says where the frame's bytes are instead of decoding
+    // them; decoding, it would write a frame of PCM over `frame`.
+    if (!TheMPAuDecContext->parse_only)
+        return false;
+    return nextFrame(&frame, size) && !EndOfFileReached;
+}
+
 int CIrrKlangAudioStreamMP3::decodeFrameTo(unsigned char* out)
 {
     MPAuDecContext* ctx = TheMPAuDecContext.get();
     for (;;) {
-        if (DecodedFrames >= EndOfMusic && !ctx->parse_only) {
+        if (DecodedFrames >= EndOfMusic) {
             // The encoder's padding is not played.
             EndOfFileReached = true;
             return 0;
         }
         int outputSize = 0;
-        while (outputSize == 0) {
-            if (InputPosition == InputLength) {
-                InputPosition = 0;
-                const int32_t got = File->read(InputBuffer, IKP_MP3_INPUT_BUFFER_SIZE);
-                InputLength = std::clamp(got, 0, IKP_MP3_INPUT_BUFFER_SIZE);
-                if (InputLength == 0) {
-                    EndOfFileReached = true;
-                    return 0;
-                }
-            }
-            const int available = InputLength - InputPosition;
-            int consumed = mpaudec_decode_frame(ctx, out, &outputSize, InputBuffer + InputPosition, available);
-            // A decoder that neither consumes nor finishes a frame would spin here forever.
-            if (consumed <= 0 && outputSize == 0)
-                consumed = available;
-            InputPosition += std::clamp(consumed, 0, available);
-        }
-
-        if (!FirstFrameRead) {
-            Format.ChannelCount = ctx->channels;
-            Format.SampleRate = ctx->sample_rate;
-            Format.SampleFormat = ESF_S16;
-            Format.FrameCount = -1;
-            FirstFrameRead = true;
-        } else if (ctx->sample_rate != Format.SampleRate
-                   || (ctx->channels != 1 && ctx->channels != 2)) {
-            return -1;
-        }
-
-        if (ctx->parse_only)
-            return 0;
+        if (!nextFrame(out, outputSize))
+            return EndOfFileReached ? 0 : -1;
         if (SkipTagFrame) {
             SkipTagFrame = false;
             continue;
@@ -344,6 +378,32 @@ int32_t CIrrKlangAudioStreamMP3::readFrames(void* target, int32_t frameCountToRe
     return framesRead;
 }
 
+size_t CIrrKlangAudioStreamMP3::restartFrame(size_t frame) const
+{
+    // Enough for the transforms' overlap and the synthesis history, and for the bit
+    // reservoir of a file at an ordinary bit rate.
+    size_t start = frame > MAX_FRAME_DEPENDENCY ? frame - MAX_FRAME_DEPENDENCY : 0;
+    if (start == 0)
+        return 0;
+    // The target frame's audio is made from its own spectrum and those of the two frames
+    // before it (overlap, synthesis history). The first of them reads its main data up to
+    // 511 bytes back (255 at the lower sample rates) in the main data of the frames decoded
+    // before it, which at a low bit rate can be a dozen frames or more: decoding must start
+    // early enough that all of it has gone through the decoder.
+    const bool lowerRates = Format.SampleRate < 32000;
+    const int64_t reservoir = lowerRates ? 255 : 511;
+    // What a frame holds besides main data, at most: header, checksum, side information.
+    const int64_t overhead = 4 + 2 + (lowerRates ? 17 : 32);
+    const size_t first = std::min(frame >= 2 ? frame - 2 : 0, FramePositionData.size() - 1);
+    auto mainDataBetween = [&](size_t from) {
+        return int64_t(FramePositionData[first].offset) - FramePositionData[from].offset
+               - int64_t(first - from) * overhead;
+    };
+    while (start > 0 && mainDataBetween(start) < reservoir)
+        --start;
+    return start;
+}
+
 bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
 {
     if (!File || !TheMPAuDecContext)
@@ -387,8 +447,7 @@ bool CIrrKlangAudioStreamMP3::setPosition(int32_t pos)
             break;
         frameStart += FramePositionData[frame].size;
     }
-    // Restart early enough to rebuild the bit reservoir, overlap and synthesis history.
-    const size_t targetFrame = frame > MAX_FRAME_DEPENDENCY ? frame - MAX_FRAME_DEPENDENCY : 0;
+    const size_t targetFrame = restartFrame(frame);
 
     if (!setPosition(0))
         return false;

@@ -64,7 +64,29 @@ private:
     static constexpr int MAX_FRAME_DEPENDENCY = 10;
     static constexpr int DECODE_BUFFER_SIZE = 4608;   // one MPEG frame: 1152 sample frames x 2 channels x 16 bits
 
+    // The steps of construction. The decoder and the PCM buffer, false when memory runs out.
+    bool openDecoder();
+    // Without a file size: past the tag, the first frame decoded for the format, the
+    // metadata frame recognised and left out.
+    void startWithoutSize();
+    // With one: the whole file parsed, not decoded, into the seek table and the length, the
+    // metadata frame recognised and left out, then a rewind. False when the stream became
+    // unusable on the way.
+    bool scanFile();
+    // Where the first frame, just decoded, lies in InputBuffer; null when it is not there whole.
+    const unsigned char* firstFrameInInput() const;
+
+    // Feeds input to the decoder until it completes a frame into `out`, and takes the format
+    // from the first. False at the end of the input (EndOfFileReached set) or at a frame of
+    // another sample rate. `outputSize` gets what the decoder returned.
+    bool nextFrame(void* out, int& outputSize);
+    // The next frame in parse-only mode: its bytes (valid until the next call) and their count.
+    bool scanFrame(const unsigned char*& frame, int& size);
     bool decodeFrame();
+    // The seek table's entry from which decoding restarts for audio in entry `frame`:
+    // MAX_FRAME_DEPENDENCY entries before it, or further back where the bit reservoir
+    // reaches further.
+    size_t restartFrame(size_t frame) const;
     void skipID3IfNecessary();
     // The same for a reader that may only go forward: the tag is read past, and bytes that
     // are not a tag stay in InputBuffer for the decoder.
@@ -80,8 +102,7 @@ private:
     // moved to the front; returns its bytes.
     int keepMusic(unsigned char* pcm, int frames);
     // Decodes MPEG frames into `out` (room for DECODE_BUFFER_SIZE bytes) until one yields
-    // music, and returns its bytes: 0 at the end (or in parse-only mode), -1 when the
-    // sample rate changed.
+    // music, and returns its bytes: 0 at the end, -1 when the sample rate changed.
     int decodeFrameTo(unsigned char* out);
 
     IFileReader* File;

@@ -771,11 +771,12 @@ TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
         int channels;
         const char* lameOptions;
     };
-    // MPEG-1, -2 and -2.5 rates; constant, variable and average bit rates; a protected frame.
+    // MPEG-1, -2 and -2.5 rates; constant, variable and average bit rates; a protected frame;
+    // free format, whose frames' ends are found by reading the next header.
     const Case cases[] = {
         {44100, 2, "--cbr -b 128"}, {48000, 2, "--cbr -b 160 -p"}, {32000, 1, "-V 2 -m m"},
         {22050, 2, "-V 4"},         {8000, 1, "--cbr -b 32 -m m"}, {44100, 2, "--abr 112 --resample 44.1"},
-        {24000, 1, "-V 6 -m m"},
+        {24000, 1, "-V 6 -m m"},    {44100, 2, "--freeformat -b 400"},
     };
     Engine e;
     for (const Case& c : cases) {
@@ -785,7 +786,7 @@ TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
             SCOPED_TRACE(name + " " + c.lameOptions);
             // An odd length, not a whole number of MPEG frames.
             const int64_t length = c.rate * 13 / 10 + 7;
-            ASSERT_TRUE(shell("sox -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -n"
+            ASSERT_TRUE(shell("sox -D -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -n"
                               + " -b 16 g.wav synth " + std::to_string(length) + "s sine 440 sine 620 gain -3"
                               + " && lame --quiet " + (noTag ? "-t " : "") + c.lameOptions + " g.wav " + name));
             const Bytes file = readFile(media.dir / name);
@@ -825,6 +826,56 @@ TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
             EXPECT_LT(streamed.size(), all.size() + size_t(4096 * ch));
             EXPECT_TRUE(std::equal(all.begin(), all.end(), streamed.begin()));
         }
+    }
+}
+
+// At a low bit rate a frame reads its main data from a dozen frames back or more: a seek
+// must decode from before all of them, or the frames after the target come out wrong.
+TEST(Stream, SeeksLandOnTheSampleFrameAtEveryRateModeAndBitRate)
+{
+    REQUIRE_MEDIA();
+    struct Case {
+        int rate;
+        int channels;
+        const char* lameOptions;
+    };
+    const Case cases[] = {
+        {24000, 1, "--cbr -b 8 -m m"},  {22050, 1, "--cbr -b 8 -m m"}, {16000, 1, "--cbr -b 8 -m m"},
+        {24000, 2, "--cbr -b 16 -m j"}, {22050, 2, "-V 9 -m s"},        {16000, 2, "-V 9 -m j -p"},
+        {12000, 1, "-V 9 -m m"},        {8000, 2, "--cbr -b 8 -m j"},   {32000, 1, "--cbr -b 32 -m m"},
+        {44100, 2, "--cbr -b 32 -m j"}, {48000, 2, "-V 9 -m s"},        {24000, 1, "-t --cbr -b 8 -m m"},
+    };
+    Engine e;
+    for (const Case& c : cases) {
+        const std::string options = c.lameOptions;
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + options);
+        // No dither: the same file on every run; and the rate kept, however low the bit rate.
+        char kHz[16];
+        std::snprintf(kHz, sizeof kHz, "%g", c.rate / 1000.0);
+        ASSERT_TRUE(shell("sox -D -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels)
+                          + " -n -b 16 s.wav synth 2.1 sine 440 sine 620 gain -3 && lame --quiet --resample "
+                          + kHz + " " + options + " s.wav s.mp3"));
+        Opened opened(e.loader, readFile(media.dir / "s.mp3"), true);
+        ASSERT_NE(opened.stream, nullptr);
+        ASSERT_EQ(opened.stream->getFormat().SampleRate, c.rate);
+        const int ch = c.channels;
+        const Pcm all = readAll(opened.stream, 1000);
+        const int64_t total = int64_t(all.size()) / ch;
+        ASSERT_EQ(opened.stream->getFormat().FrameCount, total);
+        ASSERT_GT(total, 40000 * c.rate / 24000) << "too short to seek deep into";
+        // Just before, at and after MPEG frame boundaries, and between them, all over the file.
+        std::vector<int64_t> positions = {1, total - 1};
+        for (int64_t pos = 575; pos < total; pos += 2 * 576 * 7 + 331)
+            positions.insert(positions.end(), {pos, pos + 1, pos + 2, pos + 300});
+        int wrong = 0;
+        for (int64_t pos : positions) {
+            ASSERT_TRUE(opened.stream->setPosition(int32_t(pos))) << pos;
+            Pcm got(size_t(1500) * ch);
+            got.resize(size_t(opened.stream->readFrames(got.data(), 1500)) * ch);
+            if (got != slice(all, ch, pos, 1500) && ++wrong <= 3)
+                ADD_FAILURE() << "seek to " << pos << " of " << total;
+        }
+        EXPECT_EQ(wrong, 0) << "of " << positions.size() << " seeks";
     }
 }
 
