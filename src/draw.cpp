@@ -83,33 +83,32 @@ void drawActors(Board& board, const Picture& picture, const std::vector<GlideShi
     }
 }
 
-// The sight overlay: a translucent tint over every square an enemy sees, laid
-// over the terrain and under the actors so that they stay clear.
+// The sight overlay: every square an enemy sees shows its terrain in one red (hud.h),
+// laid over the terrain and under the actors so that they stay clear. The tinted tiles
+// are made once from the terrain images, and each is cut to its square.
 void drawSightOverlay(Board& board, const std::vector<bool>& seen) {
     const int width = board.getWidth();
     const int height = board.getHeight();
-    const int squareW = 768 / width;
-    const int squareH = 576 / height;
-    static std::vector<unsigned char> tint;
-    const size_t bytes = static_cast<size_t>(squareW) * squareH * 4;
-    if (tint.size() != bytes) {
-        tint.resize(bytes);
-        for (size_t k = 0; k < bytes; k += 4) {
-            tint[k] = 255;
-            tint[k + 1] = 48;
-            tint[k + 2] = 32;
-            tint[k + 3] = 96;
-        }
-    }
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    static std::vector<uint8_t> tinted[EXIT + 1];
+    glDisable(GL_BLEND);
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) {
             if (!seen[static_cast<size_t>(j) * width + i]) continue;
+            const TILE_TYPE tile = board.getTile(i, j);
+            if (!isTerrain(tile)) continue;
+            const Bitmap& bmp = *getTileBmp(tile);
+            VW_ASSERT(bmp.bpp == 24 || bmp.bpp == 32);
+            std::vector<uint8_t>& image = tinted[tile];
+            if (image.empty())
+                image = sightTintedImage(reinterpret_cast<const uint8_t*>(bmp.data), bmp.width, bmp.height,
+                                         bmp.bpp == 32 ? 4 : 3);
             float x = 0.0f, y = 0.0f;
             tileRasterPos(width, height, i, j, x, y);
             glRasterPos2f(x, y);
-            glDrawPixels(squareW, squareH, GL_RGBA, GL_UNSIGNED_BYTE, tint.data());
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, bmp.width);
+            glDrawPixels(std::min(bmp.width, 768 / width), std::min(bmp.height, 576 / height), GL_RGBA,
+                         GL_UNSIGNED_BYTE, image.data());
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         }
 }
 
@@ -148,29 +147,51 @@ void hudIcon(TILE_TYPE tile, int x) {
     glPixelZoom(1.0f, 1.0f);
 }
 
+int hudTextWidth(const std::string& text) {
+    return glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(text.c_str()));
+}
+
 void drawHud(const HudState& hud) {
     // Above the board: the level on the left, the cloak's time on the right.
     hudText(16, HUD_TOP_BASELINE, hudLevelText(hud), 0.95f, 0.92f, 0.75f);
     const std::string cloak = hudCloakText(hud);
-    if (!cloak.empty()) {
-        const int w = glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(cloak.c_str()));
-        hudText(WINDOW_WIDTH - 16 - w, HUD_TOP_BASELINE, cloak, 0.6f, 0.9f, 1.0f);
-    }
-    // Below the board: each power's icon and its stock.
+    if (!cloak.empty()) hudText(WINDOW_WIDTH - 16 - hudTextWidth(cloak), HUD_TOP_BASELINE, cloak, 0.6f, 0.9f, 1.0f);
+    // Below the board: each power's key, icon and stock.
     const struct {
+        const char* key;
         TILE_TYPE icon;
         int stock;
-    } powers[] = {{FOOD, hud.food}, {DEAD_BODY, hud.deadBody}, {CLOAK_S, hud.cloak}, {FAKE_GUARD_S, hud.fake}};
+    } powers[] = {{"h", FOOD, hud.food}, {"j", DEAD_BODY, hud.deadBody}, {"k", CLOAK_S, hud.cloak},
+                  {"l", FAKE_GUARD_S, hud.fake}};
     int x = 16;
     for (const auto& p : powers) {
+        x = hudText(x, HUD_BOTTOM_BASELINE, p.key, 0.96f, 0.83f, 0.36f) + 3;
         hudIcon(p.icon, x);
         const bool some = p.stock > 0;
         x = hudText(x + HUD_ICON_W + 2, HUD_BOTTOM_BASELINE, std::to_string(p.stock),
                     some ? 1.0f : 0.5f, some ? 1.0f : 0.5f, some ? 1.0f : 0.5f) + 14;
     }
     const char* const keys = "v sight   r restart   m sound   -= music   [] effects   q quit";
-    hudText(WINDOW_WIDTH - 16 - glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(keys)),
-            HUD_BOTTOM_BASELINE, keys, 0.6f, 0.6f, 0.7f);
+    hudText(WINDOW_WIDTH - 16 - hudTextWidth(keys), HUD_BOTTOM_BASELINE, keys, 0.6f, 0.6f, 0.7f);
+}
+
+// The cloak's time left, also just above the player's square where the player's eyes are,
+// following its glide; dark-edged so that it reads on every terrain.
+void drawCloakAtPlayer(Board& board, const Picture& picture, const std::vector<GlideShift>& shifts) {
+    const std::string seconds = hudCloakSeconds(picture.hud);
+    if (seconds.empty() || picture.actors.size() < 3 || shifts.empty()) return;
+    const int width = board.getWidth();
+    const int height = board.getHeight();
+    const int squareW = 768 / width, squareH = 576 / height;
+    const size_t last = picture.actors.size() - 3;  // the player is painted last
+    int dx = 0, dy = 0;
+    glidePixels(shifts.back(), width, height, dx, dy);
+    const int i = picture.actors[last + 1], j = picture.actors[last + 2];
+    const int x = 16 + i * squareW + dx + (squareW - hudTextWidth(seconds)) / 2;
+    const int y = std::min(12 + (height - j) * squareH + dy + 1, WINDOW_HEIGHT - 9);
+    for (const auto& [ox, oy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+        hudText(x + ox, y + oy, seconds, 0.05f, 0.05f, 0.12f);
+    hudText(x, y, seconds, 0.6f, 0.9f, 1.0f);
 }
 
 // Everything but the terrain comes from the picture the frame loop compares, so what
@@ -182,6 +203,7 @@ void drawBoard(const Picture& picture, const std::vector<GlideShift>& shifts) {
     drawBoardBackground(*board);
     if (!picture.sight.empty()) drawSightOverlay(*board, picture.sight);
     drawActors(*board, picture, shifts);
+    drawCloakAtPlayer(*board, picture, shifts);
     drawHud(picture.hud);
 }
 

@@ -1,6 +1,7 @@
 // hud.cpp — the heads-up display's contents and the sight overlay's switch.
 #include "hud.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "gameClock.h"
@@ -33,10 +34,40 @@ std::string hudLevelText(const HudState& hud) {
 }
 
 std::string hudCloakText(const HudState& hud) {
+    const std::string seconds = hudCloakSeconds(hud);
+    return seconds.empty() ? seconds : "cloak " + seconds + " s";
+}
+
+std::string hudCloakSeconds(const HudState& hud) {
     if (hud.cloakTenthsLeft <= 0) return {};
     char text[32];
-    std::snprintf(text, sizeof text, "cloak %d.%d s", hud.cloakTenthsLeft / 10, hud.cloakTenthsLeft % 10);
+    std::snprintf(text, sizeof text, "%d.%d", hud.cloakTenthsLeft / 10, hud.cloakTenthsLeft % 10);
     return text;
+}
+
+std::array<uint8_t, 3> sightTint(uint8_t r, uint8_t g, uint8_t b) {
+    const int luma = (r * 77 + g * 150 + b * 29) >> 8;
+    // Sand (bright), floor, wall and water (dark) end up close in brightness; the
+    // texture keeps two fifths of its contrast.
+    const int level = 96 + luma * 2 / 5;
+    return {static_cast<uint8_t>(std::min(255, level + 72)), static_cast<uint8_t>(level * 9 / 20),
+            static_cast<uint8_t>(level * 2 / 5)};
+}
+
+std::vector<uint8_t> sightTintedImage(const uint8_t* pixels, int width, int height, int bytesPerPixel) {
+    std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
+    const size_t stride = (static_cast<size_t>(width) * bytesPerPixel + 3) / 4 * 4;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* in = pixels + y * stride + static_cast<size_t>(x) * bytesPerPixel;
+            const std::array<uint8_t, 3> c = sightTint(in[0], in[1], in[2]);
+            uint8_t* o = &out[(static_cast<size_t>(y) * width + x) * 4];
+            o[0] = c[0];
+            o[1] = c[1];
+            o[2] = c[2];
+            o[3] = 255;
+        }
+    return out;
 }
 
 bool sightOverlayShown() { return overlayShown; }

@@ -1,7 +1,10 @@
 // hud.h — what the heads-up display and the sight overlay show, kept free of OpenGL.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "board.h"
 
@@ -22,6 +25,17 @@ HudState hudState(Board& board);
 std::string hudLevelText(const HudState& hud);
 // "cloak 1.4 s" while the cloak is on, else empty.
 std::string hudCloakText(const HudState& hud);
+// "1.4", shown above the cloaked player; empty while the cloak is off.
+std::string hudCloakSeconds(const HudState& hud);
+
+// A square in sight shows its terrain in the overlay's red, alike on every terrain: each
+// pixel keeps its brightness, squeezed into a narrow band, so the texture still shows,
+// and takes one red hue. R, G, B in and out.
+std::array<uint8_t, 3> sightTint(uint8_t r, uint8_t g, uint8_t b);
+// A terrain image as the loader keeps it (bottom row first, `bytesPerPixel` 3 or 4, each row
+// starting at a multiple of 4 bytes), tinted pixel by pixel: opaque R, G, B, A rows of
+// width × 4 bytes.
+std::vector<uint8_t> sightTintedImage(const uint8_t* pixels, int width, int height, int bytesPerPixel);
 
 // The sight overlay: off when the game starts; `v` shows and hides it.
 bool sightOverlayShown();

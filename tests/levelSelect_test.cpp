@@ -4,6 +4,7 @@
 #include "levelSelect.h"
 #include "progress.h"
 #include "records.h"
+#include "rewind.h"
 
 class LevelSelect : public LevelScenario {
 protected:
@@ -82,4 +83,23 @@ TEST_F(LevelSelect, EscapeDuringALevelReturnsToTheSelectAndLabelsShowBestAgainst
     keys("a ");
     EXPECT_EQ(getCurrLevel(), 0);
     EXPECT_FALSE(atTitle());
+}
+
+// Entering a level from the select begins a new try, even at the level just played: nothing
+// to take back, no key on the line, no rewind counted against the next win.
+TEST_F(LevelSelect, EnteringALevelAgainBeginsAFreshTry) {
+    writeFile("progress", "2\n");
+    keys("\x1b");
+    keys("a\r");
+    ASSERT_EQ(getCurrLevel(), 1);
+    keys("wuw");
+    ASSERT_EQ(keysOnLine(), 1);
+    ASSERT_TRUE(rewindUsedThisTry());
+    keys("\x1b");
+    ASSERT_TRUE(atLevelSelect());
+    keys("a\r");
+    ASSERT_EQ(getCurrLevel(), 1);
+    EXPECT_EQ(keysOnLine(), 0);
+    EXPECT_EQ(keysToTakeBack(), 0u);
+    EXPECT_FALSE(rewindUsedThisTry());
 }

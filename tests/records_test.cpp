@@ -78,6 +78,10 @@ TEST_F(Records, TheFewestKeysAndTheCleanWinsAccumulate) {
     EXPECT_FALSE(hintUsedThisTry()) << "a new try starts without hints";
     playKeys("wdddd");                           // worse, but clean: the flags say so
     EXPECT_EQ(recordOf(0), (LevelRecord{3, true, true}));
+    startCorridor();
+    noteHintAsked();
+    playKeys("dwudd");                           // a hint and a rewind after a clean win
+    EXPECT_EQ(recordOf(0), (LevelRecord{3, true, true})) << "the clean win is not forgotten";
 }
 
 // A capture restarts the line: only the keys after it count.

@@ -131,3 +131,29 @@ TEST_F(Patrol, EnemiesWithoutARouteNeverHoldATimer) {
 }
 
 }  // namespace
+
+namespace {
+
+// The overlay's squares as rows of '#' (seen) and '.', for comparing at a glance.
+std::vector<std::string> overlayRows(Board& b) {
+    const std::vector<bool> seen = squaresInEnemySight(b);
+    std::vector<std::string> rows(static_cast<size_t>(b.getHeight()), std::string(static_cast<size_t>(b.getWidth()), '.'));
+    for (int y = 0; y < b.getHeight(); ++y)
+        for (int x = 0; x < b.getWidth(); ++x)
+            if (seen[static_cast<size_t>(y * b.getWidth() + x)]) rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = '#';
+    return rows;
+}
+
+}  // namespace
+
+TEST_F(Patrol, TheSightOverlaySweepsWithThePatrolAsItWalksAndTurns) {
+    // A guard walks column 0 from (0, 0) down to (0, 2) and back; the player stands aside.
+    play(withRoutes(levelText({"....", "....", "....", "...."}, {3, 3, FA_N}, {{0, 0, FA_N}}), "1,0,1,0,2,"));
+    using Rows = std::vector<std::string>;
+    EXPECT_EQ(overlayRows(board()), (Rows{"....", "#...", "#...", "#..."}));  // facing its first leg
+    runFor(510);
+    EXPECT_EQ(overlayRows(board()), (Rows{"....", "....", "#...", "#..."}));  // one square on
+    runFor(500);
+    EXPECT_EQ(overlayRows(board()), (Rows{"#...", "#...", "....", "...."}));  // turned at (0, 2)
+    EXPECT_FALSE(board().hasLost());
+}

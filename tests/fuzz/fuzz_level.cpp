@@ -19,6 +19,24 @@ void checkStandsOk(Board& board, const Actor& a) {
     FUZZ_CHECK(tile == FLOOR || tile == IN_FLOOR);
     FUZZ_CHECK(a.alive && a.homeX == a.x && a.homeY == a.y && a.homeO == a.o);
 }
+
+// A route the loader lets through starts on its enemy's square, turns at squares of the
+// board, and walks straight legs that touch no wall, the closing leg home included.
+void checkRoute(Board& board, const Actor& a) {
+    if (!a.patrols()) return;
+    const std::vector<RoutePoint>& r = *a.route;
+    FUZZ_CHECK(r.size() >= 2 && r[0].x == a.x && r[0].y == a.y && a.routeNext == 1);
+    for (size_t i = 0; i < r.size(); ++i) {
+        const RoutePoint from = r[i], to = r[(i + 1) % r.size()];
+        FUZZ_CHECK(board.inBounds(to.x, to.y));
+        FUZZ_CHECK((from.x == to.x) != (from.y == to.y));
+        const int dx = (to.x > from.x) - (to.x < from.x), dy = (to.y > from.y) - (to.y < from.y);
+        for (int x = from.x, y = from.y; x != to.x || y != to.y;) {
+            x += dx, y += dy;
+            FUZZ_CHECK(board.getTile(x, y) != WALL);
+        }
+    }
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -38,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int x = 0; x < board.getWidth(); ++x)
                 FUZZ_CHECK(board.getTile(x, y) >= FLOOR && board.getTile(x, y) <= EXIT);
         checkStandsOk(board, board.getIll());
-        for (const Guard& g : board.getGuards()) checkStandsOk(board, g);
-        for (const Dog& d : board.getDogs()) checkStandsOk(board, d);
-        for (const SG& s : board.getSgs()) checkStandsOk(board, s);
+        for (const Guard& g : board.getGuards()) checkStandsOk(board, g), checkRoute(board, g);
+        for (const Dog& d : board.getDogs()) checkStandsOk(board, d), checkRoute(board, d);
+        for (const SG& s : board.getSgs()) checkStandsOk(board, s), checkRoute(board, s);
         FUZZ_CHECK(board.getFoods().empty() && board.getDeadBodies().empty());
         for (int count : {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()})
             FUZZ_CHECK(count >= 0 && count <= MAX_NUM_POWER_USE);

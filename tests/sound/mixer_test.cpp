@@ -133,8 +133,34 @@ TEST_F(MixerTest, TheLimiterRecoversSlowlyAfterALoudBuffer) {
         mixer.render(out.data() + 2 * done, std::min(1024, 1024 + 44100 - done));
     // Just after the loud buffer the quiet one is still held down; within a second it is back.
     EXPECT_LT(out[2 * 1100], 24000 / 2);
+    EXPECT_LT(out[2 * 2047], 24000 / 2) << "not back within one buffer";
+    EXPECT_LT(out[2 * (1024 + 11025)], 24000 * 9 / 10) << "not back within a quarter second";
     EXPECT_EQ(out[2 * (1024 + 30000)], 24000);
     EXPECT_LT(largestStep(out, 1030), 24000 / Mixer::RAMP_FRAMES + 2);
+}
+
+// A burst after silence is brought under the knee within the attack, not over the buffer.
+TEST_F(MixerTest, TheLimiterTakesABurstDownWithinItsAttack) {
+    for (int i = 0; i < 3; ++i) mixer.startEffect(EFFECT, stream(1, 2048, [](int k, int) { return int16_t(k < 1024 ? 0 : 30000); }));
+    render(1024);
+    const std::vector<int16_t> out = render(1024);
+    EXPECT_GT(out[0], int(Mixer::KNEE) / 2) << "the burst is lowered, not lost";
+    for (int k = Mixer::LIMITER_ATTACK_FRAMES; k < 1024; ++k) ASSERT_LE(out[2 * k], int(Mixer::KNEE)) << k;
+}
+
+// Music at each volume step plays at (step / 10) squared of its full level.
+TEST_F(MixerTest, EachMusicVolumeStepPlaysAtItsShareOfFullLevel) {
+    const int sample = 16000;
+    for (int step : {0, 1, 3, 5, 8, 10}) {
+        Mixer fresh;
+        fresh.setMusicVolume(step);
+        fresh.startMusic(MUSIC, stream(1, 100000, constant(sample)), nullptr);
+        std::vector<int16_t> out(2 * 2000);
+        fresh.render(out.data(), 2000);
+        const double share = (step / 10.0) * (step / 10.0);
+        EXPECT_NEAR(out[2 * 1999], musicLevel(sample) * share, 1) << "step " << step;
+        fresh.releaseAll();
+    }
 }
 
 TEST(MixerVolume, TenStepsFromSilentToFull) {
@@ -198,6 +224,30 @@ TEST_F(MixerTest, AnEffectThatDucksLowersTheMusicWhileItPlays) {
     EXPECT_NEAR(out[2 * 2000], ducked, 1);
     EXPECT_EQ(out[2 * 5999], musicLevel(16000));
     EXPECT_LE(largestStep(out), (musicLevel(16000) - ducked) / Mixer::RAMP_FRAMES + 2);
+}
+
+// The fanfare ducks the music; an effect that does not duck, started beside it, does not
+// bring the music back up while the fanfare still plays.
+TEST_F(MixerTest, MusicStaysDuckedWhileAnyDuckingEffectPlays) {
+    mixer.startMusic(MUSIC, stream(1, 100000, constant(16000)), stream(1, 100000, constant(16000)));
+    render(100);
+    mixer.startEffect(EFFECT, stream(1, 6000, constant(0)), true);
+    render(10);
+    mixer.startEffect(EFFECT + 1, stream(1, 5000, constant(0)), false);
+    const std::vector<int16_t> out = render(4000);
+    EXPECT_NEAR(out[2 * 3999], int(std::lrint(musicLevel(16000) * Mixer::DUCKED)), 1);
+}
+
+// Music cut short while it still fades in fades out from where it got, at the crossfade's pace.
+TEST_F(MixerTest, MusicReplacedWhileFadingInFadesOutAtTheSamePace) {
+    mixer.startMusic(MUSIC, stream(1, 100000, constant(0)), nullptr);
+    render(10);
+    mixer.startMusic(MUSIC + 1, stream(1, 100000, constant(16000)), nullptr);
+    render(Mixer::CROSSFADE_FRAMES / 2);
+    mixer.startMusic(MUSIC + 2, stream(1, 100000, constant(0)), nullptr);
+    const std::vector<int16_t> out = render(Mixer::CROSSFADE_FRAMES);
+    EXPECT_NEAR(out[0], musicLevel(16000) / 2, 2);
+    EXPECT_EQ(out[2 * (Mixer::CROSSFADE_FRAMES / 2 + 10)], 0) << "half way in, half the time out";
 }
 
 TEST_F(MixerTest, NewMusicCrossfadesFromTheOld) {

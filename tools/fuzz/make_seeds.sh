@@ -207,5 +207,15 @@ for path in sorted(glob.glob("assets/levels/level*.txt")):
 put("fuzz_level", "one_by_one", b"1,1,0,999,0,0,1,999,999,999,999,0,0,0,0")
 put("fuzz_level", "example_room_spaced",
     b"5 ,4,\n3,3,3,3,3,\r\n3,0,0,4,3,\n3,0,2,1,3,\n3,3,3,3,3,\n999,\n1,1,2,\n999,\n2,2,0,\n999,\n999,\n999,\n1,1,1,0")
+# Patrols: an out-and-back guard, a dog looping round a pillar beside a walking commander,
+# and two routes the loader refuses (a leg into a wall, an enemy the level lacks).
+put("fuzz_level", "patrol_out_and_back",
+    b'6,3,\n0,0,0,0,0,0,\n0,3,0,0,0,4,\n0,0,0,0,0,0,\n999,\n0,2,0,\n999,\n1,0,2,\n999,\n999,\n999,\n1,0,0,0,\n999,\n1,0,1,5,0,\n999')
+put("fuzz_level", "patrol_loop_dog_commander",
+    b'5,5,\n0,0,0,0,0,\n0,3,0,3,0,\n0,0,2,0,4,\n0,3,1,3,0,\n0,0,0,0,0,\n999,\n2,2,0,\n999,\n999,\n0,0,2,\n999,\n4,4,3,\n999,\n0,1,1,1,\n999,\n2,0,3,4,0,4,4,0,4,\n3,0,1,0,4,\n999')
+put("fuzz_level", "patrol_leg_into_wall",
+    b'4,2,\n0,0,3,0,\n0,0,0,4,\n999,\n0,1,0,\n999,\n0,0,2,\n999,\n999,\n999,\n0,0,0,0,\n999,\n1,0,1,3,0,\n999')
+put("fuzz_level", "patrol_no_such_enemy",
+    b'3,1,\n0,0,4,\n999,\n0,0,2,\n999,\n999,\n999,\n999,\n0,0,0,0,\n999,\n2,0,1,1,0,\n999')
 PY
 du -sb "$corpus"/* | sed "s|$corpus/||"

@@ -26,7 +26,7 @@ struct Enemy {
     const char* kind;
     size_t index;
     const Actor* actor;
-    bool moves;  // guards and dogs move; commanders never do
+    bool moves;  // guards, dogs and patrolling commanders move; other commanders never do
 };
 // Filled afresh on every call; kept so the checks after every tick allocate nothing.
 const std::vector<Enemy>& liveEnemies(Board& board) {
@@ -37,7 +37,7 @@ const std::vector<Enemy>& liveEnemies(Board& board) {
     for (size_t i = 0; i < board.getDogs().size(); ++i)
         if (!board.getDogs()[i].isDead()) all.push_back({"dog", i, &board.getDogs()[i], true});
     for (size_t i = 0; i < board.getSgs().size(); ++i)
-        if (!board.getSgs()[i].isDead()) all.push_back({"commander", i, &board.getSgs()[i], false});
+        if (!board.getSgs()[i].isDead()) all.push_back({"commander", i, &board.getSgs()[i], board.getSgs()[i].patrols()});
     return all;
 }
 
@@ -78,20 +78,23 @@ std::string firstBrokenInEveryList(Board& board, Check check) {
 template <typename T>
 void placesOf(const std::vector<T>& list, std::vector<EnemyPlace>& places) {
     places.clear();
-    for (const T& a : list) places.push_back({a.homeX, a.homeY, a.homeO, a.x, a.y});
+    for (const T& a : list) places.push_back({a.homeX, a.homeY, a.homeO, a.x, a.y, a.route.get()});
 }
 
 // The survivors of a list keep their order and only the dead are erased, so each enemy
-// now is matched to the next one before with the same home.
+// now is matched to the next one before with the same home, or for a patrol, whose home
+// walks along, the same route.
 template <typename T>
 std::string stepsWithin(const std::vector<EnemyPlace>& before, const std::vector<T>& now,
                         const char* what, int maxSquares) {
     size_t b = 0;
     for (size_t i = 0; i < now.size(); ++i) {
         const T& n = now[i];
-        while (b < before.size() && (before[b].homeX != n.homeX || before[b].homeY != n.homeY ||
-                                     before[b].homeO != n.homeO))
-            ++b;
+        auto same = [&](const EnemyPlace& p) {
+            if (p.route || n.route) return p.route == n.route.get();
+            return p.homeX == n.homeX && p.homeY == n.homeY && p.homeO == n.homeO;
+        };
+        while (b < before.size() && !same(before[b])) ++b;
         if (b == before.size())
             return std::string(what) + " " + std::to_string(i) + " at (" + std::to_string(n.x) +
                    ", " + std::to_string(n.y) + ") was not on the board before";
@@ -116,6 +119,8 @@ std::string moverTimerMatches(const char* what, size_t i, const Actor& a) {
                          : a.fleeFlag          ? fleeCallback
                          : a.returnOrigLocFlag ? returnOrigLocCallback
                                                : nullptr;
+    // A patrol with nothing else to do holds its patrol timer (none before its first look).
+    if (!promised && a.patrols() && pending == patrolCallback) promised = patrolCallback;
     if (pending != promised)
         return at(what, i, a) + (promised ? " has a behaviour flag whose timer is not pending"
                                           : " holds a timer no behaviour flag accounts for");
@@ -215,7 +220,32 @@ std::string commandersNeverMove(Board& board) {
     for (size_t i = 0; i < board.getSgs().size(); ++i) {
         const SG& sg = board.getSgs()[i];
         if (!sg.atOrigLoc()) return at("commander", i, sg) + " has left its home square or facing";
-        if (sg.callback) return at("commander", i, sg) + " holds a timer";
+        if (!sg.callback) continue;
+        if (!sg.patrols()) return at("commander", i, sg) + " holds a timer";
+        if (!sg.callback->isDead() && sg.callback->getFunc() != patrolCallback)
+            return at("commander", i, sg) + " holds a timer that is not its patrol's";
+    }
+    return "";
+}
+
+namespace {
+bool onLeg(RoutePoint a, RoutePoint b, int x, int y) {
+    return (a.x == b.x && x == a.x && std::min(a.y, b.y) <= y && y <= std::max(a.y, b.y)) ||
+           (a.y == b.y && y == a.y && std::min(a.x, b.x) <= x && x <= std::max(a.x, b.x));
+}
+}  // namespace
+
+std::string patrolsKeepToTheirRoutes(Board& board) {
+    for (const Enemy& e : liveEnemies(board)) {
+        const Actor& a = *e.actor;
+        if (!a.patrols()) continue;
+        const std::vector<RoutePoint>& r = *a.route;
+        bool on = false;
+        for (size_t p = 0; p < r.size() && !on; ++p) on = onLeg(r[p], r[(p + 1) % r.size()], a.homeX, a.homeY);
+        if (!on) return at(e.kind, e.index, a) + " has its home off its route";
+        if (a.routeNext < 0 || a.routeNext >= static_cast<int>(r.size()))
+            return at(e.kind, e.index, a) + " walks towards turning point " + std::to_string(a.routeNext) +
+                   " of " + std::to_string(r.size());
     }
     return "";
 }
@@ -227,7 +257,8 @@ std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board) {
             const Actor& a = *all[i].actor;
             const Actor& b = *all[j].actor;
             if (a.x != b.x || a.y != b.y) continue;
-            bool walkedThere = (all[i].moves && awayFromHome(a)) || (all[j].moves && awayFromHome(b));
+            bool walkedThere = (all[i].moves && (awayFromHome(a) || a.patrols())) ||
+                               (all[j].moves && (awayFromHome(b) || b.patrols()));
             bool placedThere = a.homeX == b.homeX && a.homeY == b.homeY;
             if (!walkedThere && !placedThere)
                 return at(all[i].kind, all[i].index, a) + " and " +

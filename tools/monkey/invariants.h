@@ -21,6 +21,7 @@ struct EnemyPlace {
     int homeX, homeY;
     Facing homeO;
     int x, y;
+    const void* route;  // a patrol's own route (its home walks with it); null for the rest
 };
 struct Places {
     std::vector<EnemyPlace> guards, dogs;
@@ -43,8 +44,12 @@ std::string playerMovesOnlyByItsKeys(const Places& before, Board& board, int max
 std::string playerOnAnAcceptableSquare(Board& board);
 // Every actor still in a list, enemy or placed object, stands inside the board.
 std::string everyLiveActorInsideTheBoard(Board& board);
-// Commanders neither move nor turn, and never hold a timer.
+// Commanders neither move nor turn, and never hold a timer; a patrolling commander only
+// walks its route, holding nothing but its patrol timer.
 std::string commandersNeverMove(Board& board);
+// A patrol's home (where it rejoins its route after a lure) is always a square of its
+// route's legs, so whatever lures it, it walks back onto the route.
+std::string patrolsKeepToTheirRoutes(Board& board);
 // Approach, flight and the walk home never look at occupants, so a guard or dog may end
 // on any square, another enemy's included; a commander never moves. Two enemies may
 // therefore share a square only when one of them is a guard or dog away from home, or
@@ -55,7 +60,8 @@ std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board);
 std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares);
 // Each actor's timer is the one its state promises: the cloak timer exactly while the
 // player is cloaked, a placed object's expiry, and for a guard or dog at most one
-// behaviour flag, matching its one pending timer; commanders hold none.
+// behaviour flag, matching its one pending timer; a patrol with no flag set holds at most its
+// patrol timer; commanders hold none unless they patrol.
 std::string timersMatchTheirOwners(Board& board);
 // Every timer is held by an actor of the board and polled each tick, so after a tick
 // none is left due (one that fired for an erased actor would have been orphaned here).

@@ -99,6 +99,9 @@ TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
         {"commander holding a timer",
          [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
          timersMatchTheirOwners, "commander 0 at (4, 1) home (4, 1) holds a timer"},
+        {"commander without a route holding a timer",
+         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
+         commandersNeverMove, "commander 0 at (4, 1) home (4, 1) holds a timer"},
         {"timer left unpolled",
          [this](Board& b) {
              b.getIll().activateCloak();
@@ -209,6 +212,65 @@ TEST_F(MonkeyInvariants, ThePlayerMovesOneSquareByKeyAndStocksOnlyFall) {
     Places spent = placesNow(b);
     Board& fresh = play(ROOM);   // a new board, whose stocks are full again
     EXPECT_NE(stocksOnlyFall(spent, fresh).find("food stock rose from 1 to 2"), std::string::npos);
+}
+
+// A guard walks row 2, a dog column 5 and a commander row 1, all out of the player's way;
+// the player in the corner has one food to lure the guard off its route.
+const std::string PATROLS = withRoutes(
+    levelText({"#######", "#.#...#", "#.....#", "#######"}, {1, 1, FA_S}, {{2, 2, FA_E}}, {{5, 2, FA_N}},
+              {{3, 1, FA_E}}, {1, 0, 0, 0}),
+    "1,0,1,5,2, 2,0,1,5,1, 3,0,1,5,1,");
+
+TEST_F(MonkeyInvariants, HoldWhilePatrolsWalkAndOneIsLuredAndResumes) {
+    Board& b = play(PATROLS);
+    facts = readLevelFacts("assets/levels/level00.txt");
+    Places before = placesNow(b);
+    bool lured = false, commanderWalked = false;
+    for (int t = 0; t < 800; ++t) {
+        if (t == 230) {
+            press("h");  // food at (1, 2), at the west end of the guard's row
+            before = placesNow(b);
+        }
+        clock.advance(10);
+        idle();
+        for (const std::string& broken : allChecks(b)) ASSERT_EQ(broken, "") << "at " << t * 10 << " ms";
+        ASSERT_EQ(patrolsKeepToTheirRoutes(b), "") << "at " << t * 10 << " ms";
+        ASSERT_EQ(enemiesStepAtMost(before, b, 1), "") << "at " << t * 10 << " ms";
+        before = placesNow(b);
+        lured = lured || b.getGuards()[0].isAt(1, 2);
+        commanderWalked = commanderWalked || !b.getSgs()[0].isAt(3, 1);
+    }
+    EXPECT_TRUE(lured) << "the guard walked off its route to the food";
+    EXPECT_TRUE(commanderWalked);
+    EXPECT_FALSE(b.hasLost());
+}
+
+TEST_F(MonkeyInvariants, PatrolRulesSpeakUpWhenBroken) {
+    struct Case {
+        const char* name;
+        std::function<void(Board&)> breakIt;
+        std::function<std::string(Board&)> check;
+        const char* says;
+    } cases[] = {
+        {"patrol home off its route", [](Board& b) { b.getGuards()[0].homeY = 1; }, patrolsKeepToTheirRoutes,
+         "guard 0 at (2, 2) home (2, 1) has its home off its route"},
+        {"patrol heading for a point it lacks", [](Board& b) { b.getDogs()[0].routeNext = 2; },
+         patrolsKeepToTheirRoutes, "dog 0 at (5, 2) home (5, 2) walks towards turning point 2 of 2"},
+        {"patrolling commander holding a lure's timer",
+         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(approachCallback, 1, false)); },
+         commandersNeverMove, "commander 0 at (3, 1) home (3, 1) holds a timer that is not its patrol's"},
+        {"patrol holding a timer no flag accounts for",
+         [](Board& b) { b.getGuards()[0].addCallback(std::make_unique<TimedCallback>(fleeCallback, 1, false)); },
+         timersMatchTheirOwners, "guard 0 at (2, 2) home (2, 2) holds a timer no behaviour flag accounts for"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Board& b = play(PATROLS);
+        runFor(20);  // every patrol has taken up its walk
+        EXPECT_EQ(c.check(b), "") << "holds before it is broken";
+        c.breakIt(b);
+        EXPECT_NE(c.check(b).find(c.says), std::string::npos) << c.check(b);
+    }
 }
 
 TEST(MonkeyFlowStep, ALossRestartsEvenWhenWonAndAWinMovesOn) {

@@ -304,6 +304,7 @@ private:
         HOLDS(playerOnAnAcceptableSquare, board);
         HOLDS(everyLiveActorInsideTheBoard, board);
         HOLDS(commandersNeverMove, board);
+        HOLDS(patrolsKeepToTheirRoutes, board);
         HOLDS(enemiesShareSquaresOnlyAsTheRulesAllow, board);
         HOLDS(enemiesStepAtMost, places, board, afterTick ? 1 : 0);
         HOLDS(playerMovesOnlyByItsKeys, places, board, afterTick ? 0 : 1);
