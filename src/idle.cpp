@@ -7,10 +7,12 @@
 #include "frameStep.h"
 #include "gameClock.h"
 #include "screenFlow.h"
+#include "soundManager.h"
 
 namespace {
 
 std::function<void(int)> idleWait;
+int64_t lastCallbackPhaseMs = 0;   // the game clock at the previous tick's timers
 
 template <typename T>
 void earliestDue(const std::vector<T>& actors, int64_t& due) {
@@ -34,6 +36,10 @@ void lookAll(std::vector<T>& enemies) {
 
 void runCallbackPhase() {
     Board* board = getCurrentBoard();
+    // The span since the last tick; a clock set back (a test's fresh clock) starts it again.
+    const int64_t now = currentTimeMs();
+    if (cloakRunsOutBetween(board->getIll(), std::min(lastCallbackPhaseMs, now), now)) playSfx(SFX_CLOAK_ENDING);
+    lastCallbackPhaseMs = now;
     board->getIll().invokeCallback();
     pollAll(board->getGuards());
     pollAll(board->getDogs());
