@@ -13,6 +13,9 @@ if [[ "$mode" == test ]]; then
              clang libclang-rt-14-dev)
   # Building and checking the Debian package (tools/package/).
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+  # The 64-bit ARM build run under emulation (tools/cross/arm64.sh): the cross compiler, qemu,
+  # and the target's libpng from Debian's arm64 packages.
+  packages+=(g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 zlib1g-dev:arm64)
 fi
 
 missing=()
@@ -27,5 +30,8 @@ echo "installing: ${missing[*]}"
 sudo_cmd=()
 [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+if printf '%s\n' "${missing[@]}" | grep -q ':arm64$' && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${sudo_cmd[@]}" dpkg --add-architecture arm64
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -12,6 +12,10 @@ cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build/test -j"$jobs"
 ctest --test-dir build/test --output-on-failure -j"$jobs"
 
+# The GL-free core, the plug-in, its decoder and mp3decode built for 64-bit ARM, their tests run
+# under qemu (about 2 minutes of tests, plus the build).
+tools/cross/arm64.sh
+
 # The Debian package, from a Release build of its own: lintian, the menu entry, and the
 # unpacked game and mp3decode run from another folder.
 tools/package/check.sh build/package

@@ -7,10 +7,12 @@
 #include "frameStep.h"
 #include "gameClock.h"
 #include "screenFlow.h"
+#include "soundManager.h"
 
 namespace {
 
 std::function<void(int)> idleWait;
+int64_t lastCallbackPhaseMs = 0;   // the game clock at the previous tick's timers
 
 // By index, not by iterator: no timer action or look grows a list today, but an
 // index stays valid if one ever does, where an iterator would dangle.
@@ -23,6 +25,10 @@ void eachByIndex(std::vector<T>& actors, Act act) {
 
 void runCallbackPhase() {
     Board* board = getCurrentBoard();
+    // The span since the last tick; a clock set back (a test's fresh clock) starts it again.
+    const int64_t now = currentTimeMs();
+    if (cloakRunsOutBetween(board->getIll(), std::min(lastCallbackPhaseMs, now), now)) playSfx(SFX_CLOAK_ENDING);
+    lastCallbackPhaseMs = now;
     board->getIll().invokeCallback();
     board->forEachList([](ObjectType, auto& list) {
         eachByIndex(list, [](Actor& a) { a.invokeCallback(); });

@@ -27,7 +27,10 @@ void applyKey(Board& board, unsigned char key) {
     case 'k': board.useCloak(); break;
     case 'l': board.useFake(); break;
     // `r` and `c` replace the board: nothing may touch `board` after them.
-    case 'r': loadCurrBoard(); break;
+    case 'r':
+        playSfx(SFX_RESTART);
+        loadCurrBoard();
+        break;
     case 'c':
         if (atTitle()) {
             loadBoardAt(savedProgress());

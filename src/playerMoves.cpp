@@ -73,7 +73,10 @@ void Board::move(int dx, int dy) {
     int tx = ill.x + dx, ty = ill.y + dy;
     if (!inBounds(tx, ty)) return;
     TILE_TYPE tile = getTile(tx, ty);
-    if (tile == WALL || tile == WATER) return;
+    if (tile == WALL || tile == WATER) {
+        playSfx(SFX_BUMP);
+        return;
+    }
     // Walking into an enemy is caught, fake or not, cloak or not.
     Actor* occupant = nullptr;
     if (isEnemy(getObject(tx, ty, occupant))) setLose();
@@ -88,6 +91,7 @@ void Board::useFood() {
     if (!facedSquareTakesObject(this, x, y)) return;
     foods.emplace_back(x, y, FA_S);
     decClamped(numFood);
+    playSfx(SFX_FOOD_PLACED);
 }
 
 void Board::useDeadBody() {
@@ -96,12 +100,14 @@ void Board::useDeadBody() {
     if (!facedSquareTakesObject(this, x, y)) return;
     deadBodies.emplace_back(x, y, FA_S);
     decClamped(numDeadBody);
+    playSfx(SFX_BODY_PLACED);
 }
 
 void Board::useCloak() {
     if (numCloak <= 0) return;
     ill.activateCloak();
     decClamped(numCloak);
+    playSfx(SFX_CLOAK_ON);
 }
 
 void Board::useFake() {

@@ -22,16 +22,16 @@ void say(const char* line) {
 }  // namespace
 
 void gotoTitle() {
-    // The title is quiet: the music starts with play.
-    playBgm(BGM_NONE);
+    playBgm(BGM_TITLE);
     showTitle = true;
     showEnding = false;
     closeLevelSelect();  // the title itself; Escape opens the select over it
 }
 
 void gotoMainGame() {
-    // Started from the title only, so it runs on unbroken through levels and restarts.
-    playBgm(BGM_STAGE);
+    // Started from the title (or the level select), so it runs on unbroken through
+    // restarts and the levels of a chapter.
+    playBgm(chapterBgm(getCurrLevel()));
     showTitle = false;
     showEnding = false;
 }
@@ -59,8 +59,12 @@ void runFlowStep() {
     if (board->hasWon()) {
         noteLevelWon();
         playSfx(SFX_LEVEL_VICTORY);
+        const SoundBgm theme = chapterBgm(getCurrLevel());
         loadNextBoard();
-        if (getCurrentBoard()) rememberLevelReached(getCurrLevel());
+        if (getCurrentBoard()) {
+            rememberLevelReached(getCurrLevel());
+            if (chapterBgm(getCurrLevel()) != theme) playBgm(chapterBgm(getCurrLevel()));
+        }
         if (!getCurrentBoard()) {
             loadInitialBoard();
             requireCurrentBoard();

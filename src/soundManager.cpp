@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -80,6 +81,12 @@ void keepSoundSettingsIn(const std::string& path) {
         parseSoundSettings(all.str(), musicStep, effectsStep);
     }
     if (output) output->setVolumes(musicStep, effectsStep);
+}
+
+SoundBgm chapterBgm(int level) {
+    static constexpr SoundBgm themes[] = {BGM_STAGE, BGM_CHAPTER_2, BGM_CHAPTER_3};
+    constexpr int last = int(std::size(themes)) - 1;
+    return themes[std::clamp(level / LEVELS_PER_CHAPTER, 0, last)];
 }
 
 void playBgm(SoundBgm bgm) {

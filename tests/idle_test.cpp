@@ -96,12 +96,13 @@ TEST_F(Tick, AFrameIsAskedForOnlyWhenThePictureChanges) {
     EXPECT_EQ(redraws, 1);
 
     // Food three squares ahead of a guard (as in its sight test): the food
-    // appears, three steps to it, the food expires, three steps home, the turn.
+    // appears, three steps to it, the food expires, three steps home, the turn;
+    // and each of the six steps glides, one frame every GLIDE_FRAME_MS.
     play(levelText({".......", "......."}, {3, 0, FA_S}, {{0, 1, FA_E}}, {}, {}, {1, 0, 1, 0}));
     board().useFood();
     redraws = 0;
     runFor(4000);
-    EXPECT_EQ(redraws, 9);
+    EXPECT_EQ(redraws, 9 + 6 * (GLIDE_MS / GLIDE_FRAME_MS));
 
     // The cloak's countdown repaints each tenth of a second, and once when it ends.
     redraws = 0;

@@ -10,9 +10,13 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 const char* const SFX_NAMES[NUM_SOUND_SFX] = {
-    "game_over",       "walking",  "illusion_sound",       "level_victory",         "guard_sees_body",
-    "dog_dies",        "dog_discovers_player", "guard_kills_guard", "guard_discovers_player"};
-const char* const BGM_NAMES[NUM_SOUND_BGM] = {"bgm_none", "bgm_stage", "bgm_ending"};
+    "game_over",    "walking",      "illusion_sound", "level_victory", "guard_sees_body",
+    "dog_dies",     "dog_discovers_player", "guard_kills_guard", "guard_discovers_player",
+    "food_placed",  "body_placed",  "cloak_on",       "cloak_ending",  "cloak_off",
+    "bump",         "restart",      "dog_bites",      "commander_discovers_player",
+    "walking_2",    "walking_3"};
+const char* const BGM_NAMES[NUM_SOUND_BGM] = {"bgm_none", "bgm_stage", "bgm_ending", "bgm_title", "bgm_chapter_2",
+                                              "bgm_chapter_3"};
 
 // Stands in for the audio device and writes down every request in order.
 class SoundRecorder : public SoundOutput {
@@ -62,14 +66,74 @@ protected:
     SoundRecorder recorder;
 };
 
-TEST_F(SoundEvents, EveryStepIsHeardButNotATurnOrABlockedStep) {
-    play(levelText({"..#"}, {0, 0, FA_N}, {}, {}, {}, {}));
+TEST_F(SoundEvents, EveryStepIsHeardAStepIntoWallOrWaterBumpsAndATurnOrTheEdgeIsSilent) {
+    play(levelText({"..#", "~.."}, {0, 0, FA_N}, {}, {}, {}, {}));
     quietly("d");
     EXPECT_EQ(recorder.take(), Heard{});
     quietly("d");
     EXPECT_EQ(recorder.take(), Heard{"walking"});
-    quietly("dw");
+    quietly("dw");   // the wall, then the board's edge
+    EXPECT_EQ(recorder.take(), Heard{"bump"});
+    quietly("aas");   // a turn, a step back to (0, 0), a turn to face the water below it
+    EXPECT_EQ(recorder.take(), Heard{"walking"});
+    quietly("s");
+    EXPECT_EQ(recorder.take(), Heard{"bump"});
+    EXPECT_TRUE(board().getIll().isAt(0, 0));
+}
+
+TEST_F(SoundEvents, FoodABodyAndTheCloakAreHeardWhenUsedAndOnlyThen) {
+    // Food, a body, a cloak; facing the board's edge nothing can be placed.
+    play(levelText({"...", "..."}, {0, 0, FA_N}, {}, {}, {}, {1, 1, 1, 0}));
+    quietly("jh");
+    EXPECT_EQ(recorder.take(), Heard{}) << "nothing placed, nothing heard";
+    quietly("d");   // a turn to face (1, 0)
+    quietly("h");
+    EXPECT_EQ(recorder.take(), Heard{"food_placed"});
+    quietly("j");
+    EXPECT_EQ(recorder.take(), Heard{}) << "facing the food: the square is taken";
+    quietly("s");   // a turn to face (0, 1)
+    quietly("j");
+    EXPECT_EQ(recorder.take(), Heard{"body_placed"});
+    quietly("kk");   // the second has no stock left
+    EXPECT_EQ(recorder.take(), Heard{"cloak_on"});
+}
+
+TEST_F(SoundEvents, TheCloaksLastHalfSecondAndItsEndAreHeardOnce) {
+    play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {0, 0, 1, 0}));
+    quietly("k");
+    EXPECT_EQ(recorder.take(), Heard{"cloak_on"});
+    runFor(1490);
     EXPECT_EQ(recorder.take(), Heard{});
+    runFor(20);
+    EXPECT_EQ(recorder.take(), Heard{"cloak_ending"});
+    runFor(480);
+    EXPECT_EQ(recorder.take(), Heard{});
+    runFor(20);
+    EXPECT_EQ(recorder.take(), Heard{"cloak_off"});
+    EXPECT_FALSE(board().getIll().isCloaked);
+    runFor(2000);
+    EXPECT_EQ(recorder.take(), Heard{});
+}
+
+TEST_F(SoundEvents, ACloakRenewedBeforeItsLastHalfSecondWarnsOnlyOnceAtTheNewEnd) {
+    play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {0, 0, 2, 0}));
+    quietly("k");
+    runFor(1000);
+    quietly("k");
+    EXPECT_EQ(recorder.take(), (Heard{"cloak_on", "cloak_on"}));
+    runFor(1400);   // 2.4 s after the first: its warning time has passed, unheard
+    EXPECT_EQ(recorder.take(), Heard{});
+    runFor(200);
+    EXPECT_EQ(recorder.take(), Heard{"cloak_ending"});
+    runFor(500);
+    EXPECT_EQ(recorder.take(), Heard{"cloak_off"});
+}
+
+TEST_F(SoundEvents, ARestartIsHeardAndTheMusicRunsOn) {
+    play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {}));
+    quietly("dr");
+    EXPECT_EQ(recorder.take(), (Heard{"walking", "restart"}));
+    EXPECT_TRUE(board().getIll().isAt(0, 0));
 }
 
 TEST_F(SoundEvents, AGuardThatSeesThePlayerRaisesItsAlarmOnTheTickItLooks) {
@@ -93,7 +157,7 @@ TEST_F(SoundEvents, ADogAndACommanderRaiseTheirOwnAlarms) {
     EXPECT_EQ(recorder.take(), (Heard{"game_over", "dog_discovers_player"}));
     play(levelText({"...."}, {1, 0, FA_E}, {}, {}, {{3, 0, FA_W}}, {}));
     runFor(10);
-    EXPECT_EQ(recorder.take(), (Heard{"game_over", "guard_discovers_player"}));
+    EXPECT_EQ(recorder.take(), (Heard{"game_over", "commander_discovers_player"}));
 }
 
 TEST_F(SoundEvents, WalkingIntoAnEnemyIsHeardAsAStepAndOneLoss) {
@@ -121,9 +185,14 @@ TEST_F(SoundEvents, AFakeOnNothingIsSilent) {
     EXPECT_EQ(recorder.take(), Heard{});
 }
 
-TEST_F(SoundEvents, AFakeDogYelpsWhenBittenAndAFakeCommanderFallsAsAGuard) {
+TEST_F(SoundEvents, ABiteIsHeardAsABiteAShotDogYelpsAndAShotCommanderFallsAsAGuard) {
     // Dog A at (1, 0) turns fake; dog B beside it bites it next tick.
     play(levelText({"...", "..."}, {0, 0, FA_E}, {}, {{1, 0, FA_E}, {2, 0, FA_W}}, {}, {0, 0, 0, 1}));
+    quietly("l");
+    runFor(10);
+    EXPECT_EQ(recorder.take(), (Heard{"illusion_sound", "dog_bites"}));
+    // A guard shoots the fake dog.
+    play(levelText({"...", "..."}, {0, 0, FA_E}, {{2, 0, FA_W}}, {{1, 0, FA_E}}, {}, {0, 0, 0, 1}));
     quietly("l");
     runFor(10);
     EXPECT_EQ(recorder.take(), (Heard{"illusion_sound", "dog_dies"}));
@@ -139,6 +208,7 @@ TEST_F(SoundEvents, AGuardIsHeardWhenItBacksAwayFromABody) {
     play(levelText({"...", "...", "...", "...", "..."}, {0, 1, FA_E}, {{1, 3, FA_N}}, {}, {},
                    {0, 1, 0, 0}));
     quietly("j");
+    EXPECT_EQ(recorder.take(), Heard{"body_placed"});
     runFor(490);
     EXPECT_EQ(recorder.take(), Heard{});
     runFor(20);
@@ -157,12 +227,36 @@ TEST_F(SoundEvents, AWinIsHeardWhenTheLevelEndsAndTheLastBringsTheEndingMusic) {
     EXPECT_TRUE(atEnding());
 }
 
-TEST_F(SoundEvents, TheTitleIsQuietAndTheFirstKeyStartsTheStageMusic) {
+TEST_F(SoundEvents, TheTitleHasItsThemeAndTheFirstKeyStartsTheStageMusic) {
     play(levelText({"..."}, {0, 0, FA_E}, {}, {}, {}, {}));
     gotoTitle();
-    EXPECT_EQ(recorder.take(), Heard{"bgm_none"});
+    EXPECT_EQ(recorder.take(), Heard{"bgm_title"});
     quietly("d");
     EXPECT_EQ(recorder.take(), (Heard{"walking", "bgm_stage"}));
+}
+
+TEST(ChapterThemes, EachTenLevelsHaveTheirOwnAndTheLastGoesOn) {
+    struct Case { int level; SoundBgm theme; } cases[] = {
+        {0, BGM_STAGE}, {9, BGM_STAGE}, {10, BGM_CHAPTER_2}, {19, BGM_CHAPTER_2},
+        {20, BGM_CHAPTER_3}, {29, BGM_CHAPTER_3}, {45, BGM_CHAPTER_3}, {-1, BGM_STAGE},
+    };
+    for (const Case& c : cases) EXPECT_EQ(chapterBgm(c.level), c.theme) << c.level;
+}
+
+TEST_F(SoundEvents, ANewChapterBringsItsThemeAndALevelInsideOneKeepsTheMusic) {
+    const std::string shortWalk = levelText({".E"}, {0, 0, FA_E}, {}, {}, {}, {});
+    for (int level = 0; level <= 21; ++level) writeLevel(level, shortWalk);
+    loadBoardAt(8);
+    recorder.take();
+    quietly("d");
+    EXPECT_EQ(recorder.take(), (Heard{"walking", "level_victory"}));
+    quietly("d");
+    EXPECT_EQ(recorder.take(), (Heard{"walking", "level_victory", "bgm_chapter_2"}));
+    EXPECT_EQ(getCurrLevel(), 10);
+    // Straight into the third chapter, as the level select goes.
+    loadBoardAt(20);
+    gotoMainGame();
+    EXPECT_EQ(recorder.take(), Heard{"bgm_chapter_3"});
 }
 
 TEST_F(SoundEvents, MTogglesMuteAndTheStateReachesANewOutput) {

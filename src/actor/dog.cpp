@@ -25,7 +25,7 @@ void Dog::look() {
             // A dog only bites what is next to it; a fake further off is stalked.
             if (occupant->isFakeIll()) {
                 if (getManhattanDist(seenX, seenY) == 1)
-                    killFake(seen, *occupant);
+                    killFake(seen, *occupant, true);
                 else
                     armApproach(*this, DOG_WALK_PACE);
             }

@@ -16,9 +16,10 @@ inline SightNext catchPlayer(Board& board, SoundSfx alarm) {
     return next;
 }
 
-// A fake dies by a bite or a shot. Two enemies may both see it in the tick it dies
-// (the dead stay on the board until the remove phase): it is heard dying once.
-inline void killFake(ObjectType seen, Actor& fake) {
-    if (!fake.isDead()) playSfx(seen == OB_DOG ? SFX_DOG_DIES : SFX_GUARD_KILLS_GUARD);
+// A fake dies by a bite (`bitten`, from a dog) or a shot: a bite is heard as a bite, a
+// shot dog yelps, anything else shot falls. Two enemies may both see it in the tick it
+// dies (the dead stay on the board until the remove phase): it is heard dying once.
+inline void killFake(ObjectType seen, Actor& fake, bool bitten) {
+    if (!fake.isDead()) playSfx(bitten ? SFX_DOG_BITES : seen == OB_DOG ? SFX_DOG_DIES : SFX_GUARD_KILLS_GUARD);
     fake.kill();
 }

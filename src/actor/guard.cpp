@@ -23,7 +23,7 @@ void Guard::look() {
         case OB_DOG:
         case OB_SG:
             // A guard shoots a fake at any range; a real enemy just blocks the view.
-            if (occupant->isFakeIll()) killFake(seen, *occupant);
+            if (occupant->isFakeIll()) killFake(seen, *occupant, false);
             return SightNext::Stop;
         case OB_FOOD:
             armApproach(*this, GUARD_WALK_PACE);

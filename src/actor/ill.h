@@ -1,6 +1,8 @@
 // ill.h — the player: a facing, a cloak, and the cloak's timer.
 #pragma once
 
+#include <cstdint>
+
 #include "actor/actor.h"
 #include "tileManager.h"
 
@@ -18,3 +20,7 @@ public:
 };
 
 void deactivateIllCloak(Actor* a);
+
+// The cloak's last CLOAK_WARNING_MS are heard: true when its timer reaches them after the
+// game-clock millisecond `sinceMs` and by `nowMs`, the span one tick covers.
+bool cloakRunsOutBetween(const Ill& ill, int64_t sinceMs, int64_t nowMs);

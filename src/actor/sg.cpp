@@ -18,7 +18,7 @@ void SG::look() {
     // A commander reacts to nothing but the player; anything else standing in
     // its line, fakes included, only blocks its view.
     scanLineOfSight(*this, board, [&](ObjectType seen, Actor*, int, int) {
-        if (seen == OB_ILL) return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
+        if (seen == OB_ILL) return catchPlayer(board, SFX_COMMANDER_DISCOVERS_PLAYER);
         return sightAfter(seen, board);
     });
     // A patrolling commander walks at a guard's pace; nothing ever takes it off its route.

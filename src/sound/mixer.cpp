@@ -47,8 +47,9 @@ bool Mixer::offerMusicSpare(int sound, irrklang::IAudioStream* stream) {
     return post({Kind::MusicSpare, sound, stream, nullptr});
 }
 
-bool Mixer::startEffect(int sound, irrklang::IAudioStream* stream, bool ducksMusic) {
-    return post({Kind::StartEffect, sound, stream, nullptr, ducksMusic});
+bool Mixer::startEffect(int sound, irrklang::IAudioStream* stream, bool ducksMusic, float pitch) {
+    const float held = std::clamp(pitch, MIN_PITCH, MAX_PITCH);
+    return post({Kind::StartEffect, sound, stream, nullptr, ducksMusic, uint32_t(std::lround(held * 65536.0f))});
 }
 
 void Mixer::giveBack(irrklang::IAudioStream* stream, int sound) {
@@ -118,6 +119,7 @@ void Mixer::apply(const Command& c) {
         *slot = voiceFor(c.stream);
         slot->started = ++EffectsStarted;
         slot->ducks = c.ducks;
+        slot->step = c.step;
         break;
     }
     }
@@ -141,6 +143,37 @@ int Mixer::mixVoice(Voice& voice, int32_t* sum, int frames, bool music) {
         }
     }
     return got;
+}
+
+// Output frame i sits at frac + i * step (16.16) counted from the first held frame, and
+// is the straight line between the two frames either side of that point. The stream is
+// read exactly as far as the last frame needs; whatever the next buffer still needs of
+// it (at most two frames while the step is at most two) is held for it.
+int Mixer::mixPitched(Voice& v, int32_t* sum, int frames) {
+    const int ch = v.channels;
+    int16_t* in = PitchedPcm;
+    std::copy(v.heldFrames, v.heldFrames + v.held * ch, in);
+    const uint64_t last = (uint64_t(v.frac) + uint64_t(frames - 1) * v.step) >> 16;
+    const int wanted = int(last) + 2 - v.held;
+    int got = wanted > 0 ? v.stream->readFrames(in + v.held * ch, wanted) : 0;
+    got = std::clamp(got, 0, std::max(wanted, 0));
+    const int avail = v.held + got;
+    int made = 0;
+    for (uint64_t at = v.frac; made < frames; ++made, at += v.step) {
+        const int k = int(at >> 16);
+        if (k + 1 >= avail) break;
+        const int32_t w = int32_t(at & 0xFFFF);
+        for (int c = 0; c < OUTPUT_CHANNELS; ++c) {
+            const int32_t a = in[k * ch + (ch == 1 ? 0 : c)], b = in[(k + 1) * ch + (ch == 1 ? 0 : c)];
+            sum[OUTPUT_CHANNELS * made + c] += a + int32_t((int64_t(b - a) * w) >> 16);
+        }
+    }
+    const uint64_t next = uint64_t(v.frac) + uint64_t(made) * v.step;
+    const int base = int(next >> 16);
+    v.held = std::clamp(avail - base, 0, 2);
+    std::copy(in + (avail - v.held) * ch, in + avail * ch, v.heldFrames);
+    v.frac = uint32_t(next & 0xFFFF);
+    return made;
 }
 
 void Mixer::dropFading() {
@@ -203,7 +236,8 @@ void Mixer::render(int16_t* out, int frames) {
         for (Voice& v : Effects) {
             if (!v.stream) continue;
             ducked = ducked || v.ducks;
-            if (mixVoice(v, EffectSum, n, false) < n) {
+            const int made = v.step == 1u << 16 ? mixVoice(v, EffectSum, n, false) : mixPitched(v, EffectSum, n);
+            if (made < n) {
                 giveBack(v.stream, v.sound);
                 v = Voice{};
             }

@@ -57,8 +57,11 @@ public:
     // A rewound copy of the music, answering the mixer's request for one.
     bool offerMusicSpare(int sound, irrklang::IAudioStream* stream);
     // A rewound effect stream; a ninth at once replaces the one that started first.
-    // A ducking effect lowers the music to DUCKED while it plays.
-    bool startEffect(int sound, irrklang::IAudioStream* stream, bool ducksMusic = false);
+    // A ducking effect lowers the music to DUCKED while it plays. `pitch` other than 1
+    // plays it that much faster (higher) or slower, between MIN_PITCH and MAX_PITCH,
+    // reading between its samples along a straight line.
+    bool startEffect(int sound, irrklang::IAudioStream* stream, bool ducksMusic = false, float pitch = 1.0f);
+    static constexpr float MIN_PITCH = 0.5f, MAX_PITCH = 2.0f;
     void setMuted(bool muted) { Muted.store(muted, std::memory_order_relaxed); }
     // Steps 0..VOLUME_STEPS; others are held to that range.
     void setMusicVolume(int step) { MusicVolume.store(step, std::memory_order_relaxed); }
@@ -83,6 +86,7 @@ private:
         irrklang::IAudioStream* stream = nullptr;
         irrklang::IAudioStream* spare = nullptr;
         bool ducks = false;
+        uint32_t step = 1u << 16;
     };
     struct Voice {
         irrklang::IAudioStream* stream = nullptr;
@@ -90,6 +94,12 @@ private:
         int channels = 0;
         uint64_t started = 0;
         bool ducks = false;
+        // Frames read per frame played, in 16.16 fixed point; with any other step than one
+        // the voice keeps the frames it still reads between and where between them it is.
+        uint32_t step = 1u << 16;
+        uint32_t frac = 0;
+        int held = 0;
+        int16_t heldFrames[2 * OUTPUT_CHANNELS] = {};
     };
     // A gain moving in equal steps towards its target.
     struct Ramp {
@@ -116,6 +126,7 @@ private:
     void finish(int16_t* out, int frames);
     // Adds up to `frames` frames of the voice to `sum`; returns how many it had.
     int mixVoice(Voice& voice, int32_t* sum, int frames, bool music);
+    int mixPitched(Voice& voice, int32_t* sum, int frames);
 
     // Serialises the producers among themselves (game thread and the stream keeper);
     // render() never takes it.
@@ -144,4 +155,6 @@ private:
     int32_t EffectSum[CHUNK_FRAMES * OUTPUT_CHANNELS] = {};
     float Mix[CHUNK_FRAMES * OUTPUT_CHANNELS] = {};
     int16_t Pcm[CHUNK_FRAMES * OUTPUT_CHANNELS] = {};
+    // A pitched voice reads up to MAX_PITCH times as many frames, and two it held.
+    int16_t PitchedPcm[(2 * CHUNK_FRAMES + 2) * OUTPUT_CHANNELS] = {};
 };

@@ -10,6 +10,9 @@ const char* const SOUND_PATHS[NUM_SOUNDS] = {
     nullptr,
     "assets/sounds/stage.mp3",
     "assets/sounds/ending.mp3",
+    "assets/sounds/title.mp3",
+    "assets/sounds/chapter_2.mp3",
+    "assets/sounds/chapter_3.mp3",
     "assets/sounds/game_over.mp3",
     "assets/sounds/walking.mp3",
     "assets/sounds/illusion_sound.mp3",
@@ -19,6 +22,17 @@ const char* const SOUND_PATHS[NUM_SOUNDS] = {
     "assets/sounds/dog_discovers_player.mp3",
     "assets/sounds/guard_kills_guard.mp3",
     "assets/sounds/guard_discovers_player.mp3",
+    "assets/sounds/food_placed.mp3",
+    "assets/sounds/body_placed.mp3",
+    "assets/sounds/cloak_on.mp3",
+    "assets/sounds/cloak_ending.mp3",
+    "assets/sounds/cloak_off.mp3",
+    "assets/sounds/bump.mp3",
+    "assets/sounds/restart.mp3",
+    "assets/sounds/dog_bites.mp3",
+    "assets/sounds/commander_discovers_player.mp3",
+    "assets/sounds/walking_2.mp3",
+    "assets/sounds/walking_3.mp3",
 };
 static_assert(std::size(SOUND_PATHS) == NUM_SOUNDS);
 

@@ -21,7 +21,7 @@ for f in "$committed"/*; do
   [[ -e "$scratch/$name" ]] || bad+=("$name (committed but not generated)")
 done
 count=$(ls "$scratch" | wc -l)
-if (( count != 11 )); then bad+=("soundgen made $count sounds, the game needs 11"); fi
+if (( count != 25 )); then bad+=("soundgen made $count sounds, the game needs 25"); fi
 if (( ${#bad[@]} > 0 )); then
   echo "sounds out of date; regenerate with: tools/soundgen/make_sounds.sh SOUNDGEN assets/sounds"
   printf '  %s\n' "${bad[@]}"

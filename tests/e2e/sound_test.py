@@ -3,8 +3,9 @@
 
 Usage: sound_test.py VEILWALKER_BINARY MP3DECODE_BINARY REPOSITORY {music|nodevice}
 
-music:    the title is silent; after the first key the file the driver writes holds the
-          stage music as the plug-in decodes it (by correlation, aligned at its onset);
+music:    the title plays its theme, exactly as the plug-in decodes it; the first key
+          crossfades into the stage music over half a second, and after that the file the
+          driver writes holds the stage music as the plug-in decodes it (by correlation);
           `m` fades it out along a 10 ms ramp to silence and a second `m` fades it back in
           where it has got to, each ramp within one LSB of the straight line; `q` exits 0.
 nodevice: SDL_AUDIODRIVER names no driver: one line on standard error, the game plays
@@ -28,6 +29,9 @@ SKIP = 77
 RATE = 44100
 # The mixer plays the music at 5/8 of its level, rounding down.
 MUSIC_GAIN_NUM, MUSIC_GAIN_SHIFT = 5, 3
+# Music changes crossfade over this many frames (0.5 s); the driver's buffers hold BUFFER.
+CROSSFADE_FRAMES = 22050
+BUFFER = 1024
 # Mute and unmute move the gain in equal steps over this many frames (10 ms).
 RAMP_FRAMES = 441
 
@@ -72,13 +76,6 @@ def zero_runs(samples, start, min_frames):
     return runs
 
 
-def first_loud(samples, threshold):
-    for i, v in enumerate(samples):
-        if abs(v) > threshold:
-            return i // 2
-    return None
-
-
 def music(binary, mp3decode, repo, workdir, display):
     disk = os.path.join(workdir, "audio.raw")
     game = Game(binary, workdir, display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=disk)
@@ -99,24 +96,43 @@ def music(binary, mp3decode, repo, workdir, display):
     if own:
         raise Failure(f"the game wrote to standard error: {own!r}")
 
-    reference = os.path.join(workdir, "stage.raw")
-    subprocess.run([mp3decode, "--raw", os.path.join(repo, "assets", "sounds", "stage.mp3"), reference],
-                   check=True, timeout=120)
-    ref = read_s16(reference)
-    scaled = array.array("h", ((v * MUSIC_GAIN_NUM) >> MUSIC_GAIN_SHIFT for v in ref))
+    def decoded(name):
+        path = os.path.join(workdir, name + ".raw")
+        subprocess.run([mp3decode, "--raw", os.path.join(repo, "assets", "sounds", name + ".mp3"), path],
+                       check=True, timeout=120)
+        return array.array("h", ((v * MUSIC_GAIN_NUM) >> MUSIC_GAIN_SHIFT for v in read_s16(path)))
+
+    title = decoded("title")
+    scaled = decoded("stage")
     got = read_s16(disk)
     frames = len(got) // 2
     if frames < 6 * RATE:
         raise Failure(f"the driver wrote only {frames / RATE:.2f} s of audio")
 
-    onset = first_loud(got, 200)
-    ref_onset = first_loud(scaled, 200)
-    if onset is None:
-        raise Failure("the file holds no music")
-    if onset < RATE // 2:
-        raise Failure(f"sound began {onset / RATE:.2f} s into the file: the title should be quiet")
-    # Frame k of the output plays frame k - shift of the music.
-    shift = onset - ref_onset
+    def starts(ref, probe, first_buffer, what):
+        """The buffer-aligned frame where `ref` starts in the output: frames start + probe on
+        match it exactly for a while."""
+        for k in range(first_buffer, frames // BUFFER):
+            at = k * BUFFER + probe
+            if at + 256 > frames:
+                break
+            if got[2 * at:2 * at + 512] == ref[2 * probe:2 * probe + 512]:
+                return k * BUFFER
+        raise Failure(f"{what} is nowhere in the output as the plug-in decodes it")
+
+    # The title's theme from its first buffer until the key: sample for sample.
+    title_at = starts(title, 0, 0, "the title theme")
+    exact = 0
+    while title_at + exact < frames and got[2 * (title_at + exact)] == title[2 * exact]:
+        exact += 1
+    print(f"title theme: from frame {title_at}, {exact / RATE:.2f} s exactly the plug-in's, scaled")
+    if exact < RATE // 2:
+        raise Failure(f"the title theme played only {exact / RATE:.2f} s before it changed")
+    # The stage music starts in the buffer of the key; past the crossfade it is alone.
+    shift = starts(scaled, CROSSFADE_FRAMES + BUFFER, title_at // BUFFER, "the stage music")
+    onset = shift + CROSSFADE_FRAMES
+    if not (title_at + exact - BUFFER <= shift <= title_at + exact):
+        raise Failure(f"the stage music started at frame {shift}, the title changed at {title_at + exact}")
     runs = zero_runs(got, onset, RATE // 2)
     if len(runs) < 1:
         raise Failure("no silence after the first m")
@@ -164,7 +180,7 @@ def music(binary, mp3decode, repo, workdir, display):
     # already round to zero); the music comes back along the rising one.
     fall = fit_ramp(mute_at, True, "the mute")
     rise = fit_ramp(after + RAMP_FRAMES, False, "the unmute")
-    check(ref_onset + shift, fall - onset, "before the mute")
+    check(onset, fall - onset, "before the mute")
     check(rise + RAMP_FRAMES, end - rise - RAMP_FRAMES - RATE // 10, "after the mute (the music ran on)")
 
 

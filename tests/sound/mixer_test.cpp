@@ -417,3 +417,23 @@ TEST_F(MixerTest, MusicWhoseSpareComesLateOnALaterLoopGoesOnWithIt) {
         fresh.releaseAll();
     }
 }
+
+TEST_F(MixerTest, APitchedEffectReadsBetweenItsSamplesAlongAStraightLineAndEndsSooner) {
+    // A ramp of 4 per frame read at several speeds: frame i plays the ramp at i * pitch,
+    // within the rounding of a 16.16 step; the effect lasts its length over the pitch.
+    struct Case { float pitch; int channels; } cases[] = {{1.25f, 1}, {0.8f, 2}, {1.04f, 1}, {0.96f, 2}, {2.0f, 1}};
+    for (const Case& c : cases) {
+        const int length = 3000;
+        auto* effect = stream(c.channels, length, [](int k, int ch) { return int16_t(4 * k - 6000 + ch); });
+        ASSERT_TRUE(mixer.startEffect(EFFECT, effect, false, c.pitch));
+        const std::vector<int16_t> out = render(5000);   // several chunks
+        const int played = int(std::ceil((length - 1) / c.pitch));
+        for (int i = 0; i < played - 1; ++i) {
+            const double at = i * double(std::lround(c.pitch * 65536)) / 65536;
+            ASSERT_NEAR(out[2 * i], 4 * at - 6000, 1.0) << c.pitch << " frame " << i;
+            ASSERT_NEAR(out[2 * i + 1], 4 * at - 6000 + (c.channels == 2), 1.0) << c.pitch << " frame " << i;
+        }
+        for (int i = played + 1; i < 5000; ++i) ASSERT_EQ(out[2 * i], 0) << c.pitch << " frame " << i;
+        ASSERT_EQ(returned().size(), 1u) << c.pitch;
+    }
+}

@@ -1,4 +1,6 @@
 // main.cpp — soundgen: plays every score beside it into a WAV file, for lame to encode into the game's sounds.
+// A looping score becomes NAME.loop.wav, the loop with its own ends around it; once encoded,
+// `soundgen --trim-loop NAME.mp3` tells the decoder to cut those ends off again.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -6,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "gapless.h"
 #include "score.h"
 
 namespace {
@@ -13,12 +16,19 @@ constexpr int RATE = 44100;
 
 int usage() {
     std::fprintf(stderr, "usage: soundgen --out DIR [--scores DIR]\n"
-                         "Writes NAME.wav into DIR for every NAME.score.\n");
+                         "       soundgen --trim-loop FILE.mp3\n"
+                         "Writes NAME.wav (NAME.loop.wav for a loop) into DIR for every NAME.score.\n");
     return 2;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && !std::strcmp(argv[1], "--trim-loop")) {
+        std::string error;
+        if (trimLoopContext(argv[2], error)) return 0;
+        std::fprintf(stderr, "soundgen: %s: %s\n", argv[2], error.c_str());
+        return 1;
+    }
     std::filesystem::path out, scores = SOUNDGEN_SCORES_DIR;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
@@ -40,8 +50,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "soundgen: %s: %s\n", entry.path().c_str(), error.c_str());
             return 1;
         }
-        const std::filesystem::path wav = out / (entry.path().stem().string() + ".wav");
-        if (!writeWav(wav.string(), renderScore(score, RATE), score.channels, RATE)) {
+        std::vector<int16_t> pcm;
+        if (!renderScore(score, RATE, pcm, error)) {
+            std::fprintf(stderr, "soundgen: %s: %s\n", entry.path().c_str(), error.c_str());
+            return 1;
+        }
+        const std::filesystem::path wav = out / (entry.path().stem().string() + (score.loop ? ".loop.wav" : ".wav"));
+        if (!writeWav(wav.string(), score.loop ? withLoopContext(pcm, score.channels) : pcm, score.channels, RATE)) {
             std::fprintf(stderr, "soundgen: cannot write %s\n", wav.c_str());
             return 1;
         }

@@ -1,7 +1,8 @@
 // score.cpp — reading a score and playing it through the synthesizer.
 //
 // A score is lines of words; a word starting with '#' starts a comment. Settings: "channels 2", "tempo 84"
-// (beats per minute), "length 64" (beats), "loop", "peak 0.7", "echo SECONDS FEEDBACK".
+// (beats per minute), "length 64" (beats), "loop", "peak 0.7" (the loudest sample, of full scale) or "loudness -18" (LUFS, as the game
+// plays the sound: a mono one on both speakers), "echo SECONDS FEEDBACK".
 // "instrument NAME key=value ..." defines a sound (keys as in Instrument: wave, attack,
 // decay, sustain, release, gain, pan, cutoff, cutoff_end, resonance, highpass, glide,
 // vibrato_rate, vibrato_depth, detune, fifth). A play line places notes:
@@ -11,9 +12,13 @@
 // whole line repeats `times` times, `every` beats apart.
 #include "score.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
+
+#include "loudness.h"
 
 namespace {
 
@@ -95,6 +100,9 @@ bool parseScore(const std::string& text, Score& score, std::string& error) {
             score.loop = true;
         } else if (command == "peak") {
             if (!one(score.peak) || score.peak <= 0 || score.peak > 1) return fail("peak is in (0, 1]");
+        } else if (command == "loudness") {
+            if (!one(score.loudness) || score.loudness >= 0 || score.loudness < -60)
+                return fail("loudness is in LUFS, between -60 and 0");
         } else if (command == "echo") {
             if (args.size() != 2 || !number(args[0], score.echoSeconds) || !number(args[1], score.echoFeedback) ||
                 score.echoFeedback < 0 || score.echoFeedback >= 1)
@@ -147,7 +155,7 @@ bool parseScore(const std::string& text, Score& score, std::string& error) {
     return true;
 }
 
-std::vector<int16_t> renderScore(const Score& score, int rate) {
+bool renderScore(const Score& score, int rate, std::vector<int16_t>& pcm, std::string& error) {
     Render out;
     out.rate = rate;
     const int64_t length = std::llround(score.lengthBeats * 60.0 / score.tempo * rate);
@@ -161,5 +169,19 @@ std::vector<int16_t> renderScore(const Score& score, int rate) {
         if (!score.loop) out.samples.resize(out.samples.size() + size_t(4 * score.echoSeconds * rate) * 2, 0.0);
         addEcho(out, score.echoSeconds, score.echoFeedback, score.loop);
     }
-    return toPcm16(out, score.peak, score.channels);
+    const std::vector<double> samples = mixdown(out, score.channels);
+    const double loudest = std::max(loudestOf(samples), 1e-12);
+    double scale = score.peak / loudest;
+    if (score.loudness != 0) {
+        scale = std::pow(10.0, (score.loudness - integratedLoudness(samples, score.channels, rate)) / 20);
+        if (loudest * scale > MAX_PEAK) {
+            char why[120];
+            std::snprintf(why, sizeof why, "%.1f LUFS would peak at %.1f dBFS, above %.1f", score.loudness,
+                          20 * std::log10(loudest * scale), 20 * std::log10(MAX_PEAK));
+            error = why;
+            return false;
+        }
+    }
+    pcm = toPcm16(samples, scale);
+    return true;
 }

@@ -117,24 +117,22 @@ void addEcho(Render& out, double delaySeconds, double feedback, bool loop) {
     }
 }
 
-std::vector<int16_t> toPcm16(const Render& in, double peak, int channels) {
-    double loudest = 1e-12;
-    for (size_t i = 0; i < in.samples.size(); i += 2) {
-        const double l = in.samples[i], r = in.samples[i + 1];
-        loudest = std::max(loudest, channels == 1 ? std::fabs(l + r) * std::sqrt(0.5)
-                                                  : std::max(std::fabs(l), std::fabs(r)));
-    }
-    const double scale = peak * 32767.0 / loudest;
-    std::vector<int16_t> pcm;
-    pcm.reserve(in.samples.size() / 2 * size_t(channels));
-    for (size_t i = 0; i < in.samples.size(); i += 2) {
-        if (channels == 1) {
-            pcm.push_back(int16_t(std::lround((in.samples[i] + in.samples[i + 1]) * std::sqrt(0.5) * scale)));
-        } else {
-            pcm.push_back(int16_t(std::lround(in.samples[i] * scale)));
-            pcm.push_back(int16_t(std::lround(in.samples[i + 1] * scale)));
-        }
-    }
+std::vector<double> mixdown(const Render& in, int channels) {
+    if (channels == 2) return in.samples;
+    std::vector<double> mono(in.samples.size() / 2);
+    for (size_t i = 0; i < mono.size(); ++i) mono[i] = (in.samples[2 * i] + in.samples[2 * i + 1]) * std::sqrt(0.5);
+    return mono;
+}
+
+double loudestOf(const std::vector<double>& samples) {
+    double loudest = 0;
+    for (double s : samples) loudest = std::max(loudest, std::fabs(s));
+    return loudest;
+}
+
+std::vector<int16_t> toPcm16(const std::vector<double>& samples, double scale) {
+    std::vector<int16_t> pcm(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) pcm[i] = int16_t(std::lround(samples[i] * scale * 32767.0));
     return pcm;
 }
 

@@ -43,8 +43,13 @@ void renderNote(const Note& note, uint32_t seed, Render& out, int64_t wrapFrames
 // A feedback echo; on a loop it runs round the buffer until its tail has settled.
 void addEcho(Render& out, double delaySeconds, double feedback, bool loop);
 
-// Scales so the loudest sample is `peak` (of full scale) and rounds to 16 bits.
-std::vector<int16_t> toPcm16(const Render& in, double peak, int channels);
+// The render as the file holds it: interleaved stereo, or mono as the two channels' sum
+// at the same power.
+std::vector<double> mixdown(const Render& in, int channels);
+// The largest magnitude among `samples`.
+double loudestOf(const std::vector<double>& samples);
+// Each sample times `scale` (1.0 becoming full scale), rounded to 16 bits.
+std::vector<int16_t> toPcm16(const std::vector<double>& samples, double scale);
 
 // A 16-bit PCM WAV file; false when it cannot be written.
 bool writeWav(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate);

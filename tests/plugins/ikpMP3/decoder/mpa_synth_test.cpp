@@ -304,6 +304,7 @@ TEST_F(SynthTest, TheDctIsTheSameOnEveryPath)
 
 TEST_F(SynthTest, TheFastestPathIsChosenAndUnknownPathsAreRefused)
 {
+    std::printf("kernels: %s\n", mpaudec_kernels());   // tools/cross/arm64.sh reports it
 #if defined(__x86_64__)
     EXPECT_STREQ(mpaudec_kernels(), __builtin_cpu_supports("avx2") ? "avx2" : "scalar");
 #else
