@@ -266,12 +266,26 @@ ObjectType Board::getObject(int x, int y, Actor*& obj) {
         obj = &ill;
         return OB_ILL;
     }
-    if ((obj = findIn(guards, x, y))) return OB_GUARD;
-    if ((obj = findIn(dogs, x, y))) return OB_DOG;
-    if ((obj = findIn(sgs, x, y))) return OB_SG;
-    if ((obj = findIn(foods, x, y))) return OB_FOOD;
-    if ((obj = findIn(deadBodies, x, y))) return OB_DEADBODY;
-    return OB_EMPTY;
+    ObjectType found = OB_EMPTY;
+    forEachList([&](ObjectType kind, auto& list) {
+        obj = findIn(list, x, y);
+        if (obj) found = kind;
+        return obj != nullptr;
+    });
+    return found;
+}
+
+const char* kindName(ObjectType kind) {
+    switch (kind) {
+    case OB_ILL: return "player";
+    case OB_GUARD: return "guard";
+    case OB_DOG: return "dog";
+    case OB_SG: return "commander";
+    case OB_FOOD: return "food";
+    case OB_DEADBODY: return "dead body";
+    case OB_EMPTY: break;
+    }
+    return "nothing";
 }
 
 Ill& Board::getIll() { return ill; }

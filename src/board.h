@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <type_traits>
 #include <vector>
 
 #include "actor/deadBody.h"
@@ -27,6 +28,10 @@ enum ObjectType : int32_t {
     OB_DEADBODY = 5,
     OB_EMPTY = 6
 };
+
+// How messages name a kind: "player", "guard", "dog", "commander", "food", "dead body",
+// "nothing".
+const char* kindName(ObjectType kind);
 
 // The number that closes a section of a level file.
 constexpr int DELIMITER = 999;
@@ -59,6 +64,25 @@ public:
     std::vector<Food>& getFoods();
     std::vector<DeadBody>& getDeadBodies();
 
+    // The one walk over the lists of occupants (the player, who is no list, aside). Each
+    // list is visited as `visit(kind, list)`: the list's ObjectType (as a compile-time
+    // constant, below) and the board's own std::vector of that kind, so a generic lambda
+    // sees each kind's own type. A visit
+    // that returns bool ends the walk by returning true; the walk returns whether one did.
+    //   forEachEnemyList         guards, dogs, SGs: the kinds that look
+    //   forEachPlacedList        foods, dead bodies: what the player places
+    //   forEachList              enemies, then placed: the order getObject examines them
+    //   forEachListInPaintOrder  placed, then enemies: a later one is painted over
+    // A new kind of occupant is a list here, and so is in every walk.
+    template <typename Visit> bool forEachEnemyList(Visit&& visit) { return enemyLists(visit); }
+    template <typename Visit> bool forEachPlacedList(Visit&& visit) { return placedLists(visit); }
+    template <typename Visit> bool forEachList(Visit&& visit) {
+        return enemyLists(visit) || placedLists(visit);
+    }
+    template <typename Visit> bool forEachListInPaintOrder(Visit&& visit) {
+        return placedLists(visit) || enemyLists(visit);
+    }
+
     int getFoodUse() const;
     int getDeadBodyUse() const;
     int getCloakUse() const;
@@ -83,6 +107,26 @@ public:
 
 private:
     void move(int dx, int dy);
+
+    // The kind is handed over as a std::integral_constant: it converts to ObjectType where a
+    // visit takes one, and a visit taking `auto kind` can test it with `if constexpr`.
+    template <ObjectType Kind, typename Visit, typename List>
+    static bool visitList(Visit& visit, List& list) {
+        std::integral_constant<ObjectType, Kind> kind;
+        if constexpr (std::is_same_v<decltype(visit(kind, list)), bool>) {
+            return visit(kind, list);
+        } else {
+            visit(kind, list);
+            return false;
+        }
+    }
+    template <typename Visit> bool enemyLists(Visit& visit) {
+        return visitList<OB_GUARD>(visit, guards) || visitList<OB_DOG>(visit, dogs) ||
+               visitList<OB_SG>(visit, sgs);
+    }
+    template <typename Visit> bool placedLists(Visit& visit) {
+        return visitList<OB_FOOD>(visit, foods) || visitList<OB_DEADBODY>(visit, deadBodies);
+    }
 
     int width;
     int height;

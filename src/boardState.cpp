@@ -40,32 +40,21 @@ private:
     int64_t now;
 };
 
-template <typename Kind>
-void delayAll(std::vector<Kind>& actors, int64_t ms) {
-    for (Kind& a : actors)
-        if (a.callback) a.callback->delay(ms);
-}
-
 }  // namespace
 
 std::string boardStateKey(Board& b, int64_t now) {
     StateKey key(now);
     key.actor(b.getIll());
     key.add(static_cast<int>(b.getIll().isCloaked));
-    key.list(b.getGuards());
-    key.list(b.getDogs());
-    key.list(b.getSgs());
-    key.list(b.getFoods());
-    key.list(b.getDeadBodies());
+    b.forEachList([&](ObjectType, const auto& list) { key.list(list); });
     key.add(b.getFoodUse() | b.getDeadBodyUse() << 8 | b.getCloakUse() << 16 | b.getFakeUse() << 24);
     return std::move(key.bytes);
 }
 
 void delayBoardTimers(Board& b, int64_t ms) {
     if (b.getIll().callback) b.getIll().callback->delay(ms);
-    delayAll(b.getGuards(), ms);
-    delayAll(b.getDogs(), ms);
-    delayAll(b.getSgs(), ms);
-    delayAll(b.getFoods(), ms);
-    delayAll(b.getDeadBodies(), ms);
+    b.forEachList([&](ObjectType, auto& list) {
+        for (Actor& a : list)
+            if (a.callback) a.callback->delay(ms);
+    });
 }

@@ -18,11 +18,6 @@ Glides glides;
 
 bool onGameScreen() { return !atTitle() && !atEnding(); }
 
-template <typename T>
-void addActors(std::vector<int>& out, const std::vector<T>& actors) {
-    for (const T& a : actors) out.insert(out.end(), {static_cast<int>(a.getTile()), a.x, a.y});
-}
-
 void clearPicture(Picture& p, Picture::Screen screen) {
     p.screen = screen;
     p.actors.clear();
@@ -36,13 +31,13 @@ void clearPicture(Picture& p, Picture::Screen screen) {
 void takeBoardPicture(Picture& p, Board& board) {
     clearPicture(p, Picture::GAME);
     p.level = getCurrLevel();
-    addActors(p.actors, board.getFoods());
-    addActors(p.actors, board.getDeadBodies());
-    addActors(p.actors, board.getGuards());
-    addActors(p.actors, board.getDogs());
-    addActors(p.actors, board.getSgs());
-    const Ill& ill = board.getIll();
-    p.actors.insert(p.actors.end(), {static_cast<int>(ill.getTile()), ill.x, ill.y});
+    auto add = [&p](const auto& a) {
+        p.actors.insert(p.actors.end(), {static_cast<int>(a.getTile()), a.x, a.y});
+    };
+    board.forEachListInPaintOrder([&](ObjectType, const auto& list) {
+        for (const auto& a : list) add(a);
+    });
+    add(board.getIll());
     p.lost = board.hasLost();
     p.won = board.hasWon();
     p.hud = hudState(board);

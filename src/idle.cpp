@@ -14,22 +14,11 @@ namespace {
 std::function<void(int)> idleWait;
 int64_t lastCallbackPhaseMs = 0;   // the game clock at the previous tick's timers
 
-template <typename T>
-void earliestDue(const std::vector<T>& actors, int64_t& due) {
-    for (const T& a : actors)
-        if (a.callback && !a.callback->isDead()) due = std::min(due, a.callback->dueMs());
-}
-
 // By index, not by iterator: no timer action or look grows a list today, but an
 // index stays valid if one ever does, where an iterator would dangle.
-template <typename T>
-void pollAll(std::vector<T>& actors) {
-    for (size_t i = 0; i < actors.size(); ++i) actors[i].invokeCallback();
-}
-
-template <typename T>
-void lookAll(std::vector<T>& enemies) {
-    for (size_t i = 0; i < enemies.size(); ++i) enemies[i].look();
+template <typename T, typename Act>
+void eachByIndex(std::vector<T>& actors, Act act) {
+    for (size_t i = 0; i < actors.size(); ++i) act(actors[i]);
 }
 
 }  // namespace
@@ -41,38 +30,32 @@ void runCallbackPhase() {
     if (cloakRunsOutBetween(board->getIll(), std::min(lastCallbackPhaseMs, now), now)) playSfx(SFX_CLOAK_ENDING);
     lastCallbackPhaseMs = now;
     board->getIll().invokeCallback();
-    pollAll(board->getGuards());
-    pollAll(board->getDogs());
-    pollAll(board->getSgs());
-    pollAll(board->getFoods());
-    pollAll(board->getDeadBodies());
+    board->forEachList([](ObjectType, auto& list) {
+        eachByIndex(list, [](Actor& a) { a.invokeCallback(); });
+    });
 }
 
 void runEnemyPhase() {
     Board* board = getCurrentBoard();
-    lookAll(board->getGuards());
-    lookAll(board->getDogs());
-    lookAll(board->getSgs());
+    board->forEachEnemyList([](ObjectType, auto& list) {
+        eachByIndex(list, [](auto& enemy) { enemy.look(); });
+    });
 }
 
 void runRemoveDeadPhase() {
     Board* board = getCurrentBoard();
-    removeDead(board->getGuards());
-    removeDead(board->getDogs());
-    removeDead(board->getSgs());
-    removeDead(board->getFoods());
-    removeDead(board->getDeadBodies());
+    board->forEachList([](ObjectType, auto& list) { removeDead(list); });
 }
 
 int64_t nextTimerDueMs(Board& board) {
     int64_t due = INT64_MAX;
-    const Ill& ill = board.getIll();
-    if (ill.callback && !ill.callback->isDead()) due = std::min(due, ill.callback->dueMs());
-    earliestDue(board.getGuards(), due);
-    earliestDue(board.getDogs(), due);
-    earliestDue(board.getSgs(), due);
-    earliestDue(board.getFoods(), due);
-    earliestDue(board.getDeadBodies(), due);
+    auto earliest = [&due](const Actor& a) {
+        if (a.callback && !a.callback->isDead()) due = std::min(due, a.callback->dueMs());
+    };
+    earliest(board.getIll());
+    board.forEachList([&](ObjectType, const auto& list) {
+        for (const Actor& a : list) earliest(a);
+    });
     return due;
 }
 

@@ -9,22 +9,12 @@ namespace {
 // The longest route a file may give: enough turning points to visit every square.
 constexpr int MAX_ROUTE_POINTS = MAX_BOARD_WIDTH * MAX_BOARD_HEIGHT;
 
-const char* kindName(int kind) {
-    switch (kind) {
-    case OB_GUARD: return "guard";
-    case OB_DOG: return "dog";
-    default: return "commander";
-    }
-}
-
-std::vector<Actor*> enemiesOfKind(Board& board, int kind) {
+std::vector<Actor*> enemiesOfKind(Board& board, ObjectType kind) {
     std::vector<Actor*> out;
-    auto add = [&](auto& list) {
-        for (Actor& a : list) out.push_back(&a);
-    };
-    if (kind == OB_GUARD) add(board.getGuards());
-    if (kind == OB_DOG) add(board.getDogs());
-    if (kind == OB_SG) add(board.getSgs());
+    board.forEachEnemyList([&](ObjectType k, auto& list) {
+        if (k == kind)
+            for (Actor& a : list) out.push_back(&a);
+    });
     return out;
 }
 
@@ -55,14 +45,15 @@ void readRoutes(const char* filename, Board& board, const std::function<int(cons
             fatalExitf(1, "%s: route %d: the enemy kind is %d, not 1 (guard), 2 (dog) or 3 (commander)\n",
                        filename, route, kind);
         const int index = getNum("a route's enemy index");
-        std::vector<Actor*> enemies = enemiesOfKind(board, kind);
+        const char* const name = kindName(static_cast<ObjectType>(kind));
+        std::vector<Actor*> enemies = enemiesOfKind(board, static_cast<ObjectType>(kind));
         if (index < 0 || index >= static_cast<int>(enemies.size()))
             fatalExitf(1, "%s: route %d: there is no %s %d (the level has %zu)\n", filename, route,
-                       kindName(kind), index, enemies.size());
+                       name, index, enemies.size());
         Actor& enemy = *enemies[static_cast<size_t>(index)];
         if (enemy.patrols())
-            fatalExitf(1, "%s: route %d: %s %d has a route already\n", filename, route,
-                       kindName(kind), index);
+            fatalExitf(1, "%s: route %d: %s %d has a route already\n", filename, route, name,
+                       index);
         const int n = getNum("a route's number of turning points");
         if (n < 1 || n > MAX_ROUTE_POINTS)
             fatalExitf(1, "%s: route %d: %d turning points; a route has 1 to %d\n", filename, route,

@@ -27,6 +27,8 @@ public:
 
     // Which action this timer will run; lets the owner tell what a pending timer is for.
     TimerFunc getFunc() const { return func; }
+    float getTimeout() const { return timeout; }  // seconds
+    bool isRepeating() const { return repeating; }
     // The first game-clock millisecond at which a poll fires it.
     int64_t dueMs() const;
     // Game-clock milliseconds of creation or of the last firing.

@@ -1,10 +1,15 @@
 // Tests of the board's queries, the occupant search and the start-square and stock checks.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+
 #include "board.h"
 #include "boundsCheck.h"
 #include "gameClock.h"
+#include "frameStep.h"
 #include "levelFiles.h"
+#include "screenFlow.h"
 
 namespace {
 
@@ -201,6 +206,84 @@ TEST_F(BoardTest, ACopyIsASavedStateWithTimersOfItsOwn) {
     board->getIll().invokeCallback();  // the saved deadline has passed
     EXPECT_FALSE(board->getIll().isCloaked);
     EXPECT_TRUE(saved.getIll().isCloaked);
+}
+
+// The walks in their orders: enemies then placed where getObject looks, placed then enemies
+// where they are painted; each list the board's own.
+TEST_F(BoardTest, EachWalkVisitsItsListsInItsOrder) {
+    struct Walk {
+        const char* name;
+        std::function<void(std::function<void(ObjectType, const void*)>)> run;
+        std::vector<ObjectType> order;
+    };
+    const Walk walks[] = {
+        {"search", [this](auto see) { board->forEachList([&](ObjectType k, auto& l) { see(k, &l); }); },
+         {OB_GUARD, OB_DOG, OB_SG, OB_FOOD, OB_DEADBODY}},
+        {"paint",
+         [this](auto see) { board->forEachListInPaintOrder([&](ObjectType k, auto& l) { see(k, &l); }); },
+         {OB_FOOD, OB_DEADBODY, OB_GUARD, OB_DOG, OB_SG}},
+        {"enemies", [this](auto see) { board->forEachEnemyList([&](ObjectType k, auto& l) { see(k, &l); }); },
+         {OB_GUARD, OB_DOG, OB_SG}},
+        {"placed", [this](auto see) { board->forEachPlacedList([&](ObjectType k, auto& l) { see(k, &l); }); },
+         {OB_FOOD, OB_DEADBODY}},
+    };
+    const std::map<ObjectType, const void*> own = {
+        {OB_GUARD, &board->getGuards()}, {OB_DOG, &board->getDogs()}, {OB_SG, &board->getSgs()},
+        {OB_FOOD, &board->getFoods()},   {OB_DEADBODY, &board->getDeadBodies()}};
+    for (const Walk& walk : walks) {
+        SCOPED_TRACE(walk.name);
+        std::vector<ObjectType> seen;
+        walk.run([&](ObjectType kind, const void* list) {
+            seen.push_back(kind);
+            EXPECT_EQ(list, own.at(kind)) << kindName(kind);
+        });
+        EXPECT_EQ(seen, walk.order);
+    }
+}
+
+// A visit that answers true ends the walk there; one that answers false lets it go on.
+TEST_F(BoardTest, AVisitThatAnswersTrueEndsTheWalk) {
+    std::vector<ObjectType> seen;
+    EXPECT_TRUE(board->forEachList([&](ObjectType kind, const auto&) {
+        seen.push_back(kind);
+        return kind == OB_SG;
+    }));
+    EXPECT_EQ(seen, (std::vector<ObjectType>{OB_GUARD, OB_DOG, OB_SG}));
+    seen.clear();
+    EXPECT_FALSE(board->forEachListInPaintOrder([&](ObjectType kind, const auto&) {
+        seen.push_back(kind);
+        return false;
+    }));
+    EXPECT_EQ(seen.size(), 5u);
+}
+
+// An occupant put in a list through the walk is found by getObject as the walk's kind.
+TEST_F(BoardTest, TheWalksKindIsTheKindGetObjectFinds) {
+    board->forEachList([&](ObjectType kind, auto& list) {
+        list.emplace_back(2, 2, FA_S);
+        EXPECT_EQ(board->getObject(2, 2, obj), kind) << kindName(kind);
+        EXPECT_EQ(obj, &list.back());
+        list.pop_back();
+    });
+}
+
+// The picture the frame loop compares lists the actors as the window paints them: placed
+// objects, then enemies, the player last, so that nothing covers the player.
+TEST_F(BoardTest, ThePictureListsActorsInPaintOrder) {
+    board->getFoods().emplace_back(2, 2, FA_S);
+    board->getDeadBodies().emplace_back(0, 2, FA_S);
+    std::vector<int> expected;
+    auto add = [&](const auto& list) {
+        for (const auto& a : list) expected.insert(expected.end(), {a.getTile(), a.x, a.y});
+    };
+    add(board->getFoods());
+    add(board->getDeadBodies());
+    add(board->getGuards());
+    add(board->getDogs());
+    add(board->getSgs());
+    add(std::vector<Ill>{board->getIll()});
+    gotoMainGame();
+    EXPECT_EQ(currentPicture().actors, expected);
 }
 
 }  // namespace

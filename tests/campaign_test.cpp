@@ -18,6 +18,8 @@
 #include "repositoryRoot.h"
 #include "screenFlow.h"
 #include "levelChart.h"
+#include "linePlay.h"
+#include "records.h"
 #include "solver.h"
 #include "walkthrough.h"
 
@@ -35,26 +37,11 @@ namespace {
 constexpr int64_t FASTEST_KEY_MS = 120;  // a walkthrough must be playable by hand
 constexpr int64_t SETTLE_MS = 1000;      // after the last key, time for anything to go wrong
 
-struct KeyPress {
-    int64_t atMs;   // since the level started
-    char key;
-};
-
 struct Walk {
-    std::vector<KeyPress> presses;
+    std::vector<Press> presses;
     std::string needs;       // power keys without which the level cannot be won
     std::string error;       // a missing file or a malformed line
 };
-
-// The presses at their times since the level started.
-std::vector<KeyPress> timeline(const std::vector<Press>& presses)
-{
-    std::vector<KeyPress> timed;
-    int64_t at = 0;
-    for (const Press& p : presses)
-        timed.push_back({at += p.waitMs, p.key});
-    return timed;
-}
 
 std::string levelPath(int n, const char* ext)
 {
@@ -66,7 +53,7 @@ std::string levelPath(int n, const char* ext)
 Walk readWalk(const std::string& path)
 {
     const Walkthrough w = readWalkthrough(path);
-    return {timeline(w.presses), w.needs, !w.found ? "cannot open " + path : w.error.empty() ? "" : path + ": " + w.error};
+    return {w.presses, w.needs, !w.found ? "cannot open " + path : w.error.empty() ? "" : path + ": " + w.error};
 }
 
 std::string boardPicture(Board& b)
@@ -146,49 +133,23 @@ protected:
 
     bool tracing() const { return trace && (traceLevel < 0 || traceLevel == getCurrLevel()); }
 
-    // Plays the presses on the current level; stops when it is won or lost.
-    Outcome play(const std::vector<KeyPress>& presses)
+    // Plays the presses on the current level through the shared line player; stops when it
+    // is won or lost, and after a win lets the flow step move the game on.
+    Outcome play(const std::vector<Press>& presses, int tempoPercent = 100)
     {
-        Outcome out;
-        int64_t start = clock.now();
-        auto decided = [&](int64_t t) {
-            Board* b = getCurrentBoard();
-            if (b && b->hasLost()) {
-                out.lost = true;
-                out.picture = boardPicture(*b);
-            }
-            out.atMs = t;
-            return out.lost;
-        };
-        for (const KeyPress& p : presses) {
-            while (clock.now() - start < p.atMs) {
-                clock.advance(tickMs);
-                // A loss is looked at before the flow step would restart the level.
-                frameStep([&] { return !decided(clock.now() - start); });
-                if (out.lost)
-                    return out;
-            }
-            keyboard(static_cast<unsigned char>(p.key), 0, 0);
-            if (tracing())
-                std::printf("%6lld ms  %c\n%s", static_cast<long long>(p.atMs), p.key,
+        LinePlay how;
+        how.tickMs = tickMs;
+        how.tempoPercent = tempoPercent;
+        how.settleMs = SETTLE_MS;
+        if (tracing())
+            how.afterKey = [](int64_t atMs, char key) {
+                std::printf("%6lld ms  %c\n%s", static_cast<long long>(atMs), key,
                             boardPicture(*getCurrentBoard()).c_str());
-            if (decided(p.atMs))
-                return out;
-            if (getCurrentBoard()->hasWon()) {
-                out.won = true;
-                out.picture = boardPicture(*getCurrentBoard());
-                runFlowStep();
-                return out;
-            }
-        }
-        // No win: give the enemies time to catch a player left standing in sight.
-        for (int64_t t = 0; t < SETTLE_MS; t += tickMs) {
-            clock.advance(tickMs);
-            frameStep([&] { return !decided(clock.now() - start); });
-            if (out.lost)
-                return out;
-        }
-        out.picture = boardPicture(*getCurrentBoard());
+            };
+        LineOutcome line = playLine(clock, presses, how);
+        Outcome out{line.won, line.lost, line.atMs, boardPicture(*getCurrentBoard())};
+        if (out.won)
+            runFlowStep();
         return out;
     }
 
@@ -219,7 +180,7 @@ TEST_F(Campaign, TwelveOrMoreLevelsEachTwelveByTwelveWithAWalkthrough)
         EXPECT_EQ(walk.error, "");
         EXPECT_FALSE(walk.presses.empty());
         for (size_t i = 1; i < walk.presses.size(); ++i)
-            EXPECT_GE(walk.presses[i].atMs - walk.presses[i - 1].atMs, FASTEST_KEY_MS)
+            EXPECT_GE(walk.presses[i].waitMs, FASTEST_KEY_MS)
                 << "key " << i + 1 << " comes too fast to be played by hand";
     }
 }
@@ -238,23 +199,15 @@ TEST_F(Campaign, EachWalkthroughWinsItsLevelWithoutBeingSeen)
     }
 }
 
-// The same walkthroughs on a slow and a fast machine, and played a little slower or faster
-// than written: no level depends on a lucky frame or on exact timing.
-TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRatesAndTempos)
+// The same walkthroughs on a slow and a fast machine: no level depends on a lucky frame.
+TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRates)
 {
-    struct Variant {
-        int64_t tickMs;
-        int tempoPercent;
-    };
-    for (Variant v : {Variant{1, 100}, Variant{17, 100}, Variant{33, 100}, Variant{4, 90}, Variant{4, 110}}) {
-        tickMs = v.tickMs;
+    for (int64_t tick : {1, 17, 33}) {
+        tickMs = tick;
         for (int n = 0; n < levelCount(); ++n) {
-            SCOPED_TRACE(levelPath(n, "walk") + " ticking every " + std::to_string(v.tickMs) + " ms at " +
-                         std::to_string(v.tempoPercent) + "% of the written pace");
+            SCOPED_TRACE(levelPath(n, "walk") + " ticking every " + std::to_string(tick) + " ms");
             Walk walk = readWalk(levelPath(n, "walk"));
             ASSERT_EQ(walk.error, "");
-            for (KeyPress& p : walk.presses)
-                p.atMs = p.atMs * v.tempoPercent / 100;
             startLevel(n);
             Outcome out = play(walk.presses);
             EXPECT_TRUE(out.won) << (out.lost ? "lost" : "not won") << " at " << out.atMs << " ms\n" << out.picture;
@@ -262,9 +215,28 @@ TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRatesAndTempos)
     }
 }
 
+// Played as a person plays: each key a tick early or late, and the whole line a little slower
+// or faster than written. No walkthrough depends on exact timing; and none is shorter than
+// the level's par, the fewest keys of such a win.
+TEST_F(Campaign, WalkthroughsAreHumaneAndNoneBeatsPar)
+{
+    for (int n = 0; n < levelCount(); ++n) {
+        SCOPED_TRACE(levelPath(n, "walk"));
+        Walk walk = readWalk(levelPath(n, "walk"));
+        ASSERT_EQ(walk.error, "");
+        startLevel(n);
+        EXPECT_EQ(humaneFailure(clock, walk.presses, tickMs), "");
+        const int par = levelPar(n);
+        EXPECT_GT(par, 0) << "no par file " << levelPath(n, "par") << " (solver --write-par makes it)";
+        EXPECT_GE(static_cast<int>(walk.presses.size()), par) << "the walkthrough beats par: par is wrong";
+    }
+}
+
 // The solver searches every key sequence (on its grid of waits) from each level's start. Its
-// shortest win must win when replayed like a walkthrough; and with one needed power taken
-// away, the search must run out of states without a win: a proof, not one failed replay.
+// shortest humane win, or the walkthrough where that is shorter, has the level's par in keys and
+// wins when replayed like a walkthrough;
+// and with one needed power taken away, the search (allowed wins at an exact tick too) must
+// run out of states without a win: a proof, not one failed replay.
 // The limits bound the test's time; a level whose search needs more is too open to prove.
 TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
 {
@@ -282,10 +254,13 @@ TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
         {
             SCOPED_TRACE(levelPath(n, "txt") + " solved");
             startLevel(n);
-            SolveResult r = solveCurrentLevel(clock, options);
-            ASSERT_TRUE(r.solved) << "no solution: limit " << r.limit;
-            chart.back().keys = static_cast<int>(r.presses.size());
-            Outcome out = play(timeline(r.presses));
+            ParResult r = findPar(clock, walk.presses, options);
+            ASSERT_GT(r.par, 0) << "no humane win: limit " << r.search.limit;
+            chart.back().keys = r.par;
+            EXPECT_EQ(r.par, levelPar(n)) << "par is the fewest keys of a humane win; from the repository's root run "
+                                             "build/test/tools/solver/solver " << levelPath(n, "txt") << " --write-par";
+            EXPECT_EQ(humaneFailure(clock, r.presses, tickMs), "") << walkthroughText(r.presses);
+            Outcome out = play(r.presses);
             EXPECT_TRUE(out.won) << walkthroughText(r.presses) << out.picture;
         }
         for (char power : walk.needs) {
@@ -293,6 +268,10 @@ TEST_F(Campaign, TheSolverWinsEachLevelAndCannotWithoutAPowerItNeeds)
             taught += power;
             startLevel(n);
             options.forbidden = std::string(1, power);
+            // No win at all, not only no humane one, on the grid of waits the proofs have
+            // always covered.
+            options.humane = false;
+            options.waits = {200, 500, 1000, 2000, 3000};
             // A proof ends when no new state is left, however long the sequences that
             // reach them; the state limit is what bounds it.
             options.maxKeys = 400;

@@ -42,21 +42,14 @@ SightNext sightAfter(ObjectType seen, Board& board) {
     return SightNext::GoOn;
 }
 
-namespace {
-template <typename T>
-void markSight(std::vector<T>& enemies, Board& board, std::vector<bool>& mask) {
-    for (const T& enemy : enemies)
-        forEachSquareInSight(enemy, board, [&](ObjectType, Actor*, int x, int y) {
-            mask[static_cast<size_t>(y) * board.getWidth() + x] = true;
-        });
-}
-}  // namespace
-
 std::vector<bool> squaresInEnemySight(Board& board) {
     std::vector<bool> mask(static_cast<size_t>(board.getWidth()) * board.getHeight(), false);
-    markSight(board.getGuards(), board, mask);
-    markSight(board.getDogs(), board, mask);
-    markSight(board.getSgs(), board, mask);
+    board.forEachEnemyList([&](ObjectType, const auto& enemies) {
+        for (const auto& enemy : enemies)
+            forEachSquareInSight(enemy, board, [&](ObjectType, Actor*, int x, int y) {
+                mask[static_cast<size_t>(y) * board.getWidth() + x] = true;
+            });
+    });
     return mask;
 }
 

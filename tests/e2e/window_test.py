@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
 
-Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture}
+Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect}
 
 The game runs in a temporary working directory holding images and levels made
 here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
@@ -502,10 +502,42 @@ def continue_saved(game, snapshots):
             raise Failure(f"c printed {game.stdout()!r}")
 
 
+def progress_at_level_2(workdir):
+    os.makedirs(os.path.dirname(progress_file(workdir)))
+    with open(progress_file(workdir), "w") as f:
+        f.write("2\n")
+
+
+def level_select(game, snapshots):
+    """With progress at level 2 of three, Escape on the title opens the level select on it, Left
+    moves to level 1 and Return plays it; Escape in the level goes back to the select, and from
+    there Escape and `c` continue at level 2."""
+    level1 = {(0, 0): (actor_colour(ILL_E), 1)}
+    level2 = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2), (5, 4): (actor_colour(SG_S), 2)}
+    title = game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    game.keys("Escape")
+    snapshots["select"] = game.wait_for(lambda s: [] if s.pixels != title.pixels else ["still the title"],
+                                        "the level select")
+    game.keys("Left", "Return")
+    snapshots["level1"] = game.wait_for(lambda s: expect_board(s, LEVEL1, level1), "level 1 from the select")
+    game.keys("x")   # no action; prints the stocks of the level being played
+    game.wait_for_output(stock_line(LEVEL1))
+    game.keys("Escape")
+    game.wait_for(lambda s: [] if s.pixels == snapshots["select"].pixels else ["not the level select of before"],
+                  "the level select again")
+    game.keys("Escape")
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title again")
+    game.keys("c")
+    snapshots["level2"] = game.wait_for(lambda s: expect_board(s, LEVEL0, level2), "level 2 continued")
+    game.wait_for_output(stock_line(LEVEL1) + stock_line(LEVEL0))
+    game.quit()
+
+
 # Set-up of the working folder before the game starts, for the scenarios that need one.
-PREPARE = {"continue": damage_progress}
-SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture}
-LEVELS = {"recapture": [HALL]}
+PREPARE = {"continue": damage_progress, "levelselect": progress_at_level_2}
+SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture,
+             "levelselect": level_select}
+LEVELS = {"recapture": [HALL], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
 
 
 def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):

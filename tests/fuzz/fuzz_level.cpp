@@ -56,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int x = 0; x < board.getWidth(); ++x)
                 FUZZ_CHECK(board.getTile(x, y) >= FLOOR && board.getTile(x, y) <= EXIT);
         checkStandsOk(board, board.getIll());
-        for (const Guard& g : board.getGuards()) checkStandsOk(board, g), checkRoute(board, g);
-        for (const Dog& d : board.getDogs()) checkStandsOk(board, d), checkRoute(board, d);
-        for (const SG& s : board.getSgs()) checkStandsOk(board, s), checkRoute(board, s);
-        FUZZ_CHECK(board.getFoods().empty() && board.getDeadBodies().empty());
+        board.forEachEnemyList([&](ObjectType, const auto& list) {
+            for (const Actor& enemy : list) checkStandsOk(board, enemy), checkRoute(board, enemy);
+        });
+        board.forEachPlacedList([](ObjectType, const auto& list) { FUZZ_CHECK(list.empty()); });
         for (int count : {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()})
             FUZZ_CHECK(count >= 0 && count <= MAX_NUM_POWER_USE);
         FUZZ_CHECK(!board.hasWon() && !board.hasLost());

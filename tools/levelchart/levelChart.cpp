@@ -30,7 +30,7 @@ bool writeLevelChart(const std::vector<LevelSummary>& levels, const std::string&
     Image img(width, height, rgb(0x16161c));
     const Rgba text = rgb(0xe8e8e8), grid = rgb(0x34343c), dim = rgb(0x9090a0);
 
-    font.drawText(img, 8, 6, "Shortest solution per level, in keys", 1, text);
+    font.drawText(img, 8, 6, "Par per level: keys of the shortest humane win", 1, text);
     int x = 8;
     for (const Power& p : POWERS) {
         img.fillRect(x, 24, SQUARE, SQUARE, rgb(p.colour));

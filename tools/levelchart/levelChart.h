@@ -1,12 +1,12 @@
-// levelChart.h — the campaign's difficulty curve as a picture: per level, the keys of the
-// shortest win and the powers the level needs.
+// levelChart.h — the campaign's difficulty curve as a picture: per level, its par (the keys of
+// the shortest humane win) and the powers the level needs.
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct LevelSummary {
-    int keys = 0;         // presses of the shortest win the solver found
+    int keys = 0;         // presses of the shortest humane win the solver found: par
     std::string needs;    // power keys the level is proved to need ("hjkl" order not required)
 };
 

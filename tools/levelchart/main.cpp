@@ -1,12 +1,15 @@
-// levelchart — solves every level of the campaign and draws the difficulty curve.
+// levelchart — solves every level of the campaign (humane wins only) and draws its par and
+// needed powers as the difficulty curve.
 //   levelchart OUT.png      (run from the repository's root, where assets/levels is)
-// Prints one line per level (number, keys, needed powers, solve time) on standard error.
+// Prints one line per level (number, keys, the par file's number, needed powers, solve time)
+// on standard error.
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "board.h"
 #include "levelChart.h"
+#include "records.h"
 #include "screenFlow.h"
 #include "solver.h"
 #include "walkthrough.h"
@@ -26,14 +29,17 @@ int main(int argc, char** argv) {
         loadInitialBoard();
         for (int i = 0; i < n; ++i) loadNextBoard();
         gotoMainGame();
-        SolveResult r = solveCurrentLevel(clock, SolveOptions{});
-        if (!r.solved) {
-            std::fprintf(stderr, "levelchart: %s.txt: no solution (limit %s)\n", name, r.limit.c_str());
+        const Walkthrough walk = readWalkthrough(std::string(name) + ".walk");
+        ParResult par = findPar(clock, walk.presses, SolveOptions{});
+        const SolveResult& r = par.search;
+        if (par.par == 0) {
+            std::fprintf(stderr, "levelchart: %s.txt: no humane win (limit %s)\n", name, r.limit.c_str());
             return 1;
         }
-        LevelSummary l{static_cast<int>(r.presses.size()), readWalkthrough(std::string(name) + ".walk").needs};
-        std::fprintf(stderr, "level %02d: %d keys, needs \"%s\", %zu states, %.2f s\n", n, l.keys, l.needs.c_str(),
-                     r.states, r.seconds);
+        LevelSummary l{par.par, walk.needs};
+        std::fprintf(stderr, "level %02d: %d keys%s (par file: %d), needs \"%s\", %zu states, %.2f s\n", n, l.keys,
+                     par.fromWalkthrough ? " (the walkthrough's)" : "", levelPar(n), l.needs.c_str(), r.states,
+                     r.seconds);
         levels.push_back(l);
     }
     if (levels.empty()) {

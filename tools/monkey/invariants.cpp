@@ -7,8 +7,6 @@
 #include <string>
 
 #include "actor/actor.h"
-#include "actor/deadBody.h"
-#include "actor/food.h"
 #include "actor/ill.h"
 
 namespace {
@@ -21,58 +19,39 @@ std::string at(const char* what, size_t index, const Actor& a) {
 
 bool awayFromHome(const Actor& a) { return a.x != a.homeX || a.y != a.homeY; }
 
-// The enemies of all three kinds as one list, with their kind's name.
+// The live enemies of every kind as one list, with their kind.
 struct Enemy {
-    const char* kind;
+    ObjectType kind;
     size_t index;
     const Actor* actor;
-    bool moves;  // guards, dogs and patrolling commanders move; other commanders never do
 };
 // Filled afresh on every call; kept so the checks after every tick allocate nothing.
 const std::vector<Enemy>& liveEnemies(Board& board) {
     static std::vector<Enemy> all;
     all.clear();
-    for (size_t i = 0; i < board.getGuards().size(); ++i)
-        if (!board.getGuards()[i].isDead()) all.push_back({"guard", i, &board.getGuards()[i], true});
-    for (size_t i = 0; i < board.getDogs().size(); ++i)
-        if (!board.getDogs()[i].isDead()) all.push_back({"dog", i, &board.getDogs()[i], true});
-    for (size_t i = 0; i < board.getSgs().size(); ++i)
-        if (!board.getSgs()[i].isDead()) all.push_back({"commander", i, &board.getSgs()[i], board.getSgs()[i].patrols()});
+    board.forEachEnemyList([&](ObjectType kind, const auto& list) {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (!list[i].isDead()) all.push_back({kind, i, &list[i]});
+    });
     return all;
 }
 
-template <typename T>
-std::string listInsideTheBoard(Board& board, std::vector<T>& list, const char* what) {
-    for (size_t i = 0; i < list.size(); ++i)
-        if (!list[i].isDead() && !board.inBounds(list[i].x, list[i].y))
-            return at(what, i, list[i]) + " is off the board";
-    return "";
-}
+// Guards, dogs and patrolling commanders walk; other commanders never move.
+bool walks(const Enemy& e) { return e.kind != OB_SG || e.actor->patrols(); }
 
-template <typename T>
-std::string listHasNoDead(std::vector<T>& list, const char* what) {
-    for (size_t i = 0; i < list.size(); ++i)
-        if (list[i].isDead()) return at(what, i, list[i]) + " is dead but still on the board";
-    return "";
-}
-
-template <typename T>
-std::string listHasNoDueTimer(std::vector<T>& list, const char* what) {
-    for (size_t i = 0; i < list.size(); ++i)
-        if (list[i].callback && list[i].callback->isDue())
-            return at(what, i, list[i]) + " holds a timer that is due but was not fired";
-    return "";
-}
-
-// The first rule `check` finds broken over the five lists of actors and objects, each named as
-// the messages name it.
-template <typename Check>
-std::string firstBrokenInEveryList(Board& board, Check check) {
-    for (std::string broken : {check(board.getGuards(), "guard"), check(board.getDogs(), "dog"),
-                               check(board.getSgs(), "commander"), check(board.getFoods(), "food"),
-                               check(board.getDeadBodies(), "dead body")})
-        if (!broken.empty()) return broken;
-    return "";
+// The first actor of any list, dead or alive, for which `broken` says what is wrong (an empty
+// string where nothing is), named as the messages name it.
+template <typename Broken>
+std::string firstBrokenActor(Board& board, Broken broken) {
+    std::string found;
+    board.forEachList([&](auto kind, const auto& list) {
+        for (size_t i = 0; i < list.size() && found.empty(); ++i) {
+            std::string what = broken(kind, list[i]);
+            if (!what.empty()) found = at(kindName(kind), i, list[i]) + what;
+        }
+        return !found.empty();
+    });
+    return found;
 }
 
 template <typename T>
@@ -111,9 +90,9 @@ std::string stepsWithin(const std::vector<EnemyPlace>& before, const std::vector
 }
 
 // A guard or dog: at most one behaviour flag, and it names the pending timer.
-std::string moverTimerMatches(const char* what, size_t i, const Actor& a) {
+std::string moverTimerMatches(const Actor& a) {
     int flags = a.approachFlag + a.fleeFlag + a.returnOrigLocFlag;
-    if (flags > 1) return at(what, i, a) + " has " + std::to_string(flags) + " behaviour flags set";
+    if (flags > 1) return " has " + std::to_string(flags) + " behaviour flags set";
     TimerFunc pending = a.callback && !a.callback->isDead() ? a.callback->getFunc() : nullptr;
     TimerFunc promised = a.approachFlag        ? approachCallback
                          : a.fleeFlag          ? fleeCallback
@@ -122,19 +101,27 @@ std::string moverTimerMatches(const char* what, size_t i, const Actor& a) {
     // A patrol with nothing else to do holds its patrol timer (none before its first look).
     if (!promised && a.patrols() && pending == patrolCallback) promised = patrolCallback;
     if (pending != promised)
-        return at(what, i, a) + (promised ? " has a behaviour flag whose timer is not pending"
-                                          : " holds a timer no behaviour flag accounts for");
+        return promised ? " has a behaviour flag whose timer is not pending"
+                        : " holds a timer no behaviour flag accounts for";
     return "";
 }
 
+// A placed object: the expiry its own kind starts, judged against a fresh one of the kind, so
+// that a food holding a body's timer is told apart whenever their expiries differ in action,
+// length or repeating.
 template <typename T>
-std::string objectsHoldTheirExpiry(std::vector<T>& list, const char* what, TimerFunc expiry) {
-    for (size_t i = 0; i < list.size(); ++i) {
-        const T& o = list[i];
-        if (o.isDead()) continue;
-        if (!o.callback || o.callback->isDead() || o.callback->getFunc() != expiry)
-            return at(what, i, o) + " does not hold its expiry timer";
-    }
+std::string holdsItsKindsExpiry(const T& o) {
+    if (o.isDead()) return "";
+    const T fresh(o.x, o.y, o.o);
+    if (!fresh.callback) return o.callback ? " holds a timer its kind never starts" : "";
+    const TimedCallback& expiry = *fresh.callback;
+    if (!o.callback || o.callback->isDead() || o.callback->getFunc() != expiry.getFunc() ||
+        o.callback->isRepeating() != expiry.isRepeating() ||
+        o.callback->getTimeout() != expiry.getTimeout())
+        return " does not hold its expiry timer";
+    if (o.callback->dueMs() > expiry.dueMs())
+        return " expires " + std::to_string(o.callback->dueMs() - expiry.dueMs()) +
+               " ms after a fresh one would";
     return "";
 }
 
@@ -153,8 +140,8 @@ LevelFacts readLevelFacts(const char* filename) {
 }
 
 void recordPlaces(Board& board, Places& places) {
-    placesOf(board.getGuards(), places.guards);
-    placesOf(board.getDogs(), places.dogs);
+    board.forEachEnemyList(
+        [&](ObjectType kind, const auto& list) { placesOf(list, places.enemies[kind]); });
     places.illX = board.getIll().x;
     places.illY = board.getIll().y;
     int stocks[4] = {board.getFoodUse(), board.getDeadBodyUse(), board.getCloakUse(), board.getFakeUse()};
@@ -213,7 +200,9 @@ std::string playerOnAnAcceptableSquare(Board& board) {
 }
 
 std::string everyLiveActorInsideTheBoard(Board& board) {
-    return firstBrokenInEveryList(board, [&](auto& list, const char* what) { return listInsideTheBoard(board, list, what); });
+    return firstBrokenActor(board, [&](ObjectType, const Actor& a) {
+        return a.isDead() || board.inBounds(a.x, a.y) ? "" : " is off the board";
+    });
 }
 
 std::string commandersNeverMove(Board& board) {
@@ -242,9 +231,9 @@ std::string patrolsKeepToTheirRoutes(Board& board) {
         const std::vector<RoutePoint>& r = *a.route;
         bool on = false;
         for (size_t p = 0; p < r.size() && !on; ++p) on = onLeg(r[p], r[(p + 1) % r.size()], a.homeX, a.homeY);
-        if (!on) return at(e.kind, e.index, a) + " has its home off its route";
+        if (!on) return at(kindName(e.kind), e.index, a) + " has its home off its route";
         if (a.routeNext < 0 || a.routeNext >= static_cast<int>(r.size()))
-            return at(e.kind, e.index, a) + " walks towards turning point " + std::to_string(a.routeNext) +
+            return at(kindName(e.kind), e.index, a) + " walks towards turning point " + std::to_string(a.routeNext) +
                    " of " + std::to_string(r.size());
     }
     return "";
@@ -257,19 +246,22 @@ std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board) {
             const Actor& a = *all[i].actor;
             const Actor& b = *all[j].actor;
             if (a.x != b.x || a.y != b.y) continue;
-            bool walkedThere = (all[i].moves && (awayFromHome(a) || a.patrols())) ||
-                               (all[j].moves && (awayFromHome(b) || b.patrols()));
+            bool walkedThere = (walks(all[i]) && (awayFromHome(a) || a.patrols())) ||
+                               (walks(all[j]) && (awayFromHome(b) || b.patrols()));
             bool placedThere = a.homeX == b.homeX && a.homeY == b.homeY;
             if (!walkedThere && !placedThere)
-                return at(all[i].kind, all[i].index, a) + " and " +
-                       at(all[j].kind, all[j].index, b) + " share a square";
+                return at(kindName(all[i].kind), all[i].index, a) + " and " +
+                       at(kindName(all[j].kind), all[j].index, b) + " share a square";
         }
     return "";
 }
 
 std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares) {
-    std::string broken = stepsWithin(before.guards, board.getGuards(), "guard", maxSquares);
-    if (broken.empty()) broken = stepsWithin(before.dogs, board.getDogs(), "dog", maxSquares);
+    std::string broken;
+    board.forEachEnemyList([&](ObjectType kind, const auto& list) {
+        broken = stepsWithin(before.enemies[kind], list, kindName(kind), maxSquares);
+        return !broken.empty();
+    });
     return broken;
 }
 
@@ -282,17 +274,11 @@ std::string timersMatchTheirOwners(Board& board) {
     if (ill.isCloaked != cloakPending)
         return ill.isCloaked ? "the player is cloaked with no timer to end it"
                              : "the player holds a cloak timer but is not cloaked";
-    for (size_t i = 0; i < board.getGuards().size(); ++i) {
-        std::string broken = moverTimerMatches("guard", i, board.getGuards()[i]);
-        if (!broken.empty()) return broken;
-    }
-    for (size_t i = 0; i < board.getDogs().size(); ++i) {
-        std::string broken = moverTimerMatches("dog", i, board.getDogs()[i]);
-        if (!broken.empty()) return broken;
-    }
-    std::string broken = objectsHoldTheirExpiry(board.getFoods(), "food", foodTimeout);
-    if (broken.empty())
-        broken = objectsHoldTheirExpiry(board.getDeadBodies(), "dead body", deadBodyTimeout);
+    std::string broken = firstBrokenActor(board, [](auto kind, const auto& a) -> std::string {
+        if constexpr (kind == OB_GUARD || kind == OB_DOG) return moverTimerMatches(a);
+        else if constexpr (kind == OB_SG) return "";  // commandersNeverMove, below
+        else return holdsItsKindsExpiry(a);           // what the player places
+    });
     if (broken.empty()) broken = commandersNeverMove(board);
     return broken;
 }
@@ -300,19 +286,23 @@ std::string timersMatchTheirOwners(Board& board) {
 std::string noTimerLeftDue(Board& board) {
     if (board.getIll().callback && board.getIll().callback->isDue())
         return "the player holds a timer that is due but was not fired";
-    return firstBrokenInEveryList(board, [](auto& list, const char* what) { return listHasNoDueTimer(list, what); });
+    return firstBrokenActor(board, [](ObjectType, const Actor& a) {
+        return a.callback && a.callback->isDue() ? " holds a timer that is due but was not fired" : "";
+    });
 }
 
 std::string noDeadActorOutlivesItsTick(Board& board) {
-    return firstBrokenInEveryList(board, [](auto& list, const char* what) { return listHasNoDead(list, what); });
+    return firstBrokenActor(board, [](ObjectType, const Actor& a) {
+        return a.isDead() ? " is dead but still on the board" : "";
+    });
 }
 
 std::string enemiesAwayFromHomeAreOnTheirWay(Board& board) {
     for (const Enemy& e : liveEnemies(board)) {
         const Actor& a = *e.actor;
-        if (!e.moves || a.atOrigLoc()) continue;
+        if (!walks(e) || a.atOrigLoc()) continue;
         if (!a.approachFlag && !a.fleeFlag && !a.returnOrigLocFlag)
-            return at(e.kind, e.index, a) + " is away from home with nothing pending";
+            return at(kindName(e.kind), e.index, a) + " is away from home with nothing pending";
     }
     return "";
 }

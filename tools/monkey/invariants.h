@@ -15,8 +15,8 @@ struct LevelFacts {
 };
 LevelFacts readLevelFacts(const char* filename);
 
-// Where every guard and dog and the player stood, and the stocks, at the last check: to
-// tell what changed since.
+// Where every enemy and the player stood, and the stocks, at the last check: to tell what
+// changed since.
 struct EnemyPlace {
     int homeX, homeY;
     Facing homeO;
@@ -24,7 +24,7 @@ struct EnemyPlace {
     const void* route;  // a patrol's own route (its home walks with it); null for the rest
 };
 struct Places {
-    std::vector<EnemyPlace> guards, dogs;
+    std::vector<EnemyPlace> enemies[OB_EMPTY];  // by kind
     int illX = 0, illY = 0;
     int stocks[4] = {};  // food, dead body, cloak, fake
 };
@@ -55,13 +55,14 @@ std::string patrolsKeepToTheirRoutes(Board& board);
 // therefore share a square only when one of them is a guard or dog away from home, or
 // the level file put both there.
 std::string enemiesShareSquaresOnlyAsTheRulesAllow(Board& board);
-// One timer per actor, polled once a tick: a guard or dog moves at most one square per
-// tick, and a key moves none (`maxSquares` 0). Enemies never appear; the erased are dead.
+// One timer per actor, polled once a tick: an enemy moves at most one square per tick, and a
+// key moves none (`maxSquares` 0). Enemies never appear; the erased are dead.
 std::string enemiesStepAtMost(const Places& before, Board& board, int maxSquares);
 // Each actor's timer is the one its state promises: the cloak timer exactly while the
-// player is cloaked, a placed object's expiry, and for a guard or dog at most one
-// behaviour flag, matching its one pending timer; a patrol with no flag set holds at most its
-// patrol timer; commanders hold none unless they patrol.
+// player is cloaked; for a placed object the expiry its own kind starts (the same action,
+// length and one-shot, with no more time left than that length); for a guard or dog at
+// most one behaviour flag, matching its one pending timer; a patrol with no flag set holds at
+// most its patrol timer; commanders hold none unless they patrol.
 std::string timersMatchTheirOwners(Board& board);
 // Every timer is held by an actor of the board and polled each tick, so after a tick
 // none is left due (one that fired for an erased actor would have been orphaned here).

@@ -128,17 +128,6 @@ TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
 // The rules that hold of every list of actors and objects are checked on each of the five
 // lists, each under its own name: breaking one member of any list is reported as that member.
 TEST_F(MonkeyInvariants, EveryListRuleSpeaksUpForEachOfTheFiveLists) {
-    struct List {
-        const char* kind;
-        std::function<Actor&(Board&)> first;
-    };
-    const List lists[] = {
-        {"guard", [](Board& b) -> Actor& { return b.getGuards()[0]; }},
-        {"dog", [](Board& b) -> Actor& { return b.getDogs()[0]; }},
-        {"commander", [](Board& b) -> Actor& { return b.getSgs()[0]; }},
-        {"food", [](Board& b) -> Actor& { return b.getFoods()[0]; }},
-        {"dead body", [](Board& b) -> Actor& { return b.getDeadBodies()[0]; }},
-    };
     struct Rule {
         const char* name;
         std::function<void(Actor&)> breakIt;
@@ -157,19 +146,78 @@ TEST_F(MonkeyInvariants, EveryListRuleSpeaksUpForEachOfTheFiveLists) {
          },
          noTimerLeftDue, "holds a timer that is due"},
     };
-    for (const List& list : lists) {
+    for (int kind = OB_ILL + 1; kind < OB_EMPTY; ++kind) {
         for (const Rule& rule : rules) {
-            SCOPED_TRACE(std::string(list.kind) + " " + rule.name);
+            const std::string name = kindName(static_cast<ObjectType>(kind));
+            SCOPED_TRACE(name + " " + rule.name);
             Board& b = room();
             press("hsj");   // food at (2, 1), a dead body at (1, 2)
             ASSERT_EQ(b.getFoods().size(), 1u);
             ASSERT_EQ(b.getDeadBodies().size(), 1u);
             EXPECT_EQ(rule.check(b), "") << "holds before it is broken";
-            rule.breakIt(list.first(b));
+            int lists = 0;
+            b.forEachList([&](ObjectType k, auto& list) {
+                if (k != kind) return;
+                ++lists;
+                ASSERT_FALSE(list.empty());
+                rule.breakIt(list.front());
+            });
+            ASSERT_EQ(lists, 1) << "the board lists every kind once";
             const std::string said = rule.check(b);
-            EXPECT_EQ(said.rfind(std::string(list.kind) + " 0 at", 0), 0u) << said;
+            EXPECT_EQ(said.rfind(name + " 0 at", 0), 0u) << said;
             EXPECT_NE(said.find(rule.says), std::string::npos) << said;
         }
+    }
+}
+
+// A placed object holds the expiry its own kind starts, in action, length, repeating and time
+// left; one with any other timer is told apart, whichever kind it is.
+TEST_F(MonkeyInvariants, APlacedObjectHoldsItsOwnKindsExpiry) {
+    struct Wrong {
+        const char* name;
+        std::function<void(Actor&, const TimedCallback& own)> give;
+        const char* says;
+    };
+    auto timer = [](TimerFunc f, float seconds, bool repeating) {
+        return std::make_unique<TimedCallback>(f, seconds, repeating);
+    };
+    const Wrong wrongs[] = {
+        {"a longer life",
+         [&](Actor& a, const TimedCallback& own) {
+             a.addCallback(timer(own.getFunc(), own.getTimeout() + 1, false));
+         },
+         "does not hold its expiry timer"},
+        {"a repeating one",
+         [&](Actor& a, const TimedCallback& own) {
+             a.addCallback(timer(own.getFunc(), own.getTimeout(), true));
+         },
+         "does not hold its expiry timer"},
+        {"another action",
+         [&](Actor& a, const TimedCallback& own) {
+             a.addCallback(timer(approachCallback, own.getTimeout(), false));
+         },
+         "does not hold its expiry timer"},
+        {"set in the future",
+         [&](Actor& a, const TimedCallback&) { a.callback->delay(250); },
+         "expires 250 ms after a fresh one would"},
+        {"none", [](Actor& a, const TimedCallback&) { a.callback.reset(); },
+         "does not hold its expiry timer"},
+    };
+    for (const Wrong& wrong : wrongs) {
+        Board& b = room();
+        press("hsj");   // food at (2, 1), a dead body at (1, 2)
+        b.forEachPlacedList([&](ObjectType kind, auto& list) {
+            SCOPED_TRACE(std::string(kindName(kind)) + " with " + wrong.name);
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_EQ(timersMatchTheirOwners(b), "") << "holds before it is broken";
+            auto saved = list.front();
+            const auto fresh = saved;  // as placed: its own expiry
+            wrong.give(list.front(), *fresh.callback);
+            const std::string said = timersMatchTheirOwners(b);
+            EXPECT_EQ(said.rfind(std::string(kindName(kind)) + " 0 at", 0), 0u) << said;
+            EXPECT_NE(said.find(wrong.says), std::string::npos) << said;
+            list.front() = saved;
+        });
     }
 }
 

@@ -22,6 +22,7 @@
 // the title itself, with level 0 already loaded behind it, as the game left it.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -158,13 +159,12 @@ void require(const char* invariant, const std::string& broken) {
 // A board that looks as its file built it: everyone home, nothing placed, full stocks.
 bool atItsStart(Board& b, const LevelFacts& f) {
     auto home = [](const Actor& a) { return a.atOrigLoc() && !a.callback && !a.isFakeIll(); };
-    bool enemiesHome = true;
-    for (auto& g : b.getGuards()) enemiesHome = enemiesHome && home(g);
-    for (auto& d : b.getDogs()) enemiesHome = enemiesHome && home(d);
-    for (auto& s : b.getSgs()) enemiesHome = enemiesHome && home(s);
-    return enemiesHome && home(b.getIll()) && b.getFoods().empty() && b.getDeadBodies().empty() &&
-           b.getFoodUse() == f.food && b.getDeadBodyUse() == f.deadBody &&
-           b.getCloakUse() == f.cloak && b.getFakeUse() == f.fake;
+    const bool enemyAway = b.forEachEnemyList([&](ObjectType, const auto& list) {
+        return !std::all_of(list.begin(), list.end(), home);
+    });
+    const bool placed = b.forEachPlacedList([](ObjectType, const auto& list) { return !list.empty(); });
+    return !enemyAway && !placed && home(b.getIll()) && b.getFoodUse() == f.food &&
+           b.getDeadBodyUse() == f.deadBody && b.getCloakUse() == f.cloak && b.getFakeUse() == f.fake;
 }
 
 class Monkey {

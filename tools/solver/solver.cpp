@@ -29,37 +29,11 @@
 #include "frameStep.h"
 #include "idle.h"
 #include "keyboard.h"
+#include "linePlay.h"
+#include "rewind.h"
 #include "screenFlow.h"
 
 namespace {
-
-// The keyboard handler prints and flushes the stocks after every key; the search presses
-// millions. Writing them even to /dev/null would cost a system call each, so standard output
-// is swapped for a stream that drops what it is given.
-class StdoutSilenced {
-public:
-    StdoutSilenced() {
-        std::fflush(stdout);
-        cookie_io_functions_t drop{};
-        drop.write = [](void*, const char*, size_t size) -> ssize_t { return static_cast<ssize_t>(size); };
-        sink = fopencookie(nullptr, "w", drop);
-        if (sink) {
-            saved = stdout;
-            stdout = sink;
-        }
-    }
-    ~StdoutSilenced() {
-        if (!sink) return;
-        stdout = saved;
-        std::fclose(sink);
-    }
-    StdoutSilenced(const StdoutSilenced&) = delete;
-    StdoutSilenced& operator=(const StdoutSilenced&) = delete;
-
-private:
-    FILE* sink = nullptr;
-    FILE* saved = nullptr;
-};
 
 std::string stateKey(Board& b, int64_t now) { return boardStateKey(b, now); }
 
@@ -135,36 +109,6 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
     return here + (facesNearer ? 0 : 1);
 }
 
-// One pass of the game loop: the game's own frame step. False when the level was lost in the
-// tick; the flow step is then held back, since the line ends there and nothing is restarted.
-bool tick(ManualClock& clock, int64_t tickMs) {
-    clock.advance(tickMs);
-    bool lost = false;
-    frameStep([&lost] { return !(lost = getCurrentBoard()->hasLost()); });
-    return !lost;
-}
-
-// Plays ticks until `untilMs`; false if the level is lost on the way. A tick that changes
-// nothing is followed by ticks that change nothing until a timer comes due (the looks see
-// the same squares and the flags they set keep them from arming again), so those are skipped:
-// the result is the same as ticking through them, only faster.
-bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet = true) {
-    while (clock.now() < untilMs) {
-        if (!skipQuiet) {
-            if (!tick(clock, tickMs)) return false;
-            continue;
-        }
-        std::string before = stateKey(*getCurrentBoard(), 0);
-        if (!tick(clock, tickMs)) return false;
-        if (stateKey(*getCurrentBoard(), 0) != before) continue;
-        int64_t due = nextTimerDueMs(*getCurrentBoard());
-        // Whole ticks only, and none at or past the due time.
-        int64_t quietTicks = std::min(untilMs - clock.now(), due == INT64_MAX ? untilMs - clock.now() : due - clock.now() - tickMs) / tickMs;
-        if (quietTicks > 0) clock.advance(quietTicks * tickMs);
-    }
-    return true;
-}
-
 }  // namespace
 
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
@@ -189,6 +133,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     // Puts the board and the clock where the node's keys lead.
     std::vector<Node> nodes{{-1, 0, 0, 0}};  // the start is node 0
     auto replay = [&](int id) {
+        // The keys pressed in the search are not a player's to take back.
+        beginTry();
         *getCurrentBoard() = start;
         clock.advance(startMs - clock.now());
         for (const Press& p : pressesOf(nodes, id)) {
@@ -200,17 +146,19 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     // Best first on keys so far plus keys still needed (A*); the bound never overestimates and
     // drops by at most one per key, so the first win found has the fewest keys. Among equals,
     // the state furthest from the start goes first: it is nearest to a win.
+    // With greed above 1 the keys still needed weigh more: a win is found sooner, not always
+    // the shortest.
     struct Open {
-        int bound, keys, id;
+        int priority, bound, keys, id;
         bool operator<(const Open& o) const {
-            return bound != o.bound ? bound > o.bound : keys != o.keys ? keys < o.keys : id > o.id;
+            return priority != o.priority ? priority > o.priority : keys != o.keys ? keys < o.keys : id > o.id;
         }
     };
     std::priority_queue<Open> open;
     std::unordered_map<KeyHash, int, KeyHashHasher> fewestKeys;
     fewestKeys[hashKey(stateKey(*getCurrentBoard(), startMs))] = 0;
     int startBound = keysStillNeeded(*getCurrentBoard(), dist);
-    if (startBound != INT_MAX) open.push({startBound, 0, 0});
+    if (startBound != INT_MAX) open.push({startBound * options.greed, startBound, 0, 0});
     bool cutByKeys = false;
     int bound = 0;
 
@@ -225,18 +173,61 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             result.limit = std::to_string(options.maxStates) + " states";
             break;
         }
+        if (options.maxSeconds > 0 &&
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > options.maxSeconds) {
+            result.limit = std::to_string(options.maxSeconds) + " s";
+            break;
+        }
         replay(top.id);
         const int64_t pressedAt = clock.now();
-        std::string lastKey;
-        for (int64_t wait : options.waits) {
-            if (!playUntil(clock, pressedAt + wait, options.tickMs, options.skipQuietTicks)) break;
+        const int64_t tickMs = options.tickMs;
+        // The board at `from`, the key pressed at `at`: false if that loses, or if the player
+        // is caught before the next key could come, when that key is due a tick early.
+        auto holds = [&](const Board& from, int64_t at, int64_t keyAt, char key, bool mustWin) {
+            *getCurrentBoard() = from;
+            clock.advance(at - clock.now());
+            keyboard(static_cast<unsigned char>(key), 0, 0);
+            Board& b = *getCurrentBoard();
+            if (b.hasLost() || b.hasWon() || mustWin) return b.hasWon();
+            return playUntil(clock, keyAt + options.waits.front() - tickMs, tickMs, options.skipQuietTicks);
+        };
+        std::string lastKey, lastEarlyKey;
+        const std::vector<int64_t>& waits = top.id == 0 && !options.firstWaits.empty() ? options.firstWaits : options.waits;
+        for (int64_t wait : waits) {
+            const int64_t at = pressedAt + wait;
+            // A humane line's key still works a tick early or late: the boards of those moments
+            // are kept to try each key on them too.
+            Board early = start, late = start;
+            std::string earlyKey;
+            if (options.humane) {
+                if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks)) break;
+                early = *getCurrentBoard();
+                earlyKey = stateKey(early, at - tickMs);
+            }
+            if (!playUntil(clock, at, tickMs, options.skipQuietTicks)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
             std::string waitKey = stateKey(*getCurrentBoard(), clock.now());
-            if (waitKey == lastKey) continue;
-            lastKey = std::move(waitKey);
             const Board before = *getCurrentBoard();
+            bool lateAlive = true;
+            if (options.humane) {
+                lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks);
+                late = *getCurrentBoard();
+            }
+            // Where the board is at the longer waits' moments; the keys are tried from `before`.
+            auto goOn = [&] {
+                *getCurrentBoard() = options.humane ? late : before;
+                clock.advance((options.humane ? at + tickMs : at) - clock.now());
+            };
+            if (waitKey == lastKey && earlyKey == lastEarlyKey) {
+                goOn();
+                if (!lateAlive) break;
+                continue;
+            }
+            lastKey = std::move(waitKey);
+            lastEarlyKey = std::move(earlyKey);
             for (char key : keys) {
                 *getCurrentBoard() = before;
+                clock.advance(at - clock.now());
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 Board& after = *getCurrentBoard();
                 if (after.hasLost()) continue;
@@ -244,14 +235,32 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 // A key that changed nothing (a step into a wall already faced, a power out of
                 // stock) only lengthens the wait, which the longer waits do without a key.
                 if (afterKey == lastKey) continue;
+                const bool won = after.hasWon();
+                const int needed = won ? 0 : keysStillNeeded(after, dist);
+                if (options.humane && !(holds(early, at - tickMs, at, key, won) && lateAlive &&
+                                        holds(late, at + tickMs, at, key, won))) {
+                    ++result.unplayable;
+                    continue;
+                }
                 nodes.push_back({top.id, top.keys + 1, wait, key});
                 const int id = static_cast<int>(nodes.size()) - 1;
-                if (after.hasWon()) {
+                if (won) {
+                    std::vector<Press> line = pressesOf(nodes, id);
+                    if (options.humane) {
+                        // Each key held up on its own; the whole line is held to every way
+                        // of playing it off its timing.
+                        *getCurrentBoard() = start;
+                        clock.advance(startMs - clock.now());
+                        if (!humaneFailure(clock, line, tickMs).empty()) {
+                            ++result.unplayable;
+                            nodes.pop_back();
+                            continue;
+                        }
+                    }
                     result.solved = true;
-                    result.presses = pressesOf(nodes, id);
+                    result.presses = std::move(line);
                     break;
                 }
-                int needed = keysStillNeeded(after, dist);
                 int childBound = needed == INT_MAX ? INT_MAX : top.keys + 1 + needed;
                 if (childBound > options.maxKeys) {
                     cutByKeys = cutByKeys || needed != INT_MAX;
@@ -266,10 +275,11 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     }
                     it->second = top.keys + 1;
                 }
-                open.push({childBound, top.keys + 1, id});
+                open.push({top.keys + 1 + options.greed * needed, childBound, top.keys + 1, id});
             }
-            *getCurrentBoard() = before;
             if (result.solved) break;
+            goOn();
+            if (!lateAlive) break;
         }
     }
     result.keysSearched = result.solved ? static_cast<int>(result.presses.size()) : std::max(bound - 1, 0);
@@ -282,6 +292,25 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     *getCurrentBoard() = start;
     clock.advance(startMs - clock.now());
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+ParResult findPar(ManualClock& clock, const std::vector<Press>& walkthrough, SolveOptions options) {
+    ParResult result;
+    options.humane = true;
+    if (!walkthrough.empty()) {
+        result.walkthroughFailure = humaneFailure(clock, walkthrough, options.tickMs);
+        if (result.walkthroughFailure.empty())
+            options.maxKeys = std::min(options.maxKeys, static_cast<int>(walkthrough.size()));
+    }
+    result.search = solveCurrentLevel(clock, options);
+    if (result.search.solved) {
+        result.presses = result.search.presses;
+    } else if (!walkthrough.empty() && result.walkthroughFailure.empty()) {
+        result.presses = walkthrough;
+        result.fromWalkthrough = true;
+    }
+    result.par = static_cast<int>(result.presses.size());
     return result;
 }
 

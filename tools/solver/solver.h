@@ -18,12 +18,26 @@ struct SolveOptions {
     // Milliseconds between one key and the next (the first: since the level started).
     // Each is a multiple of tickMs and at least 120, so a person can play the result. Waits on
     // a 100 ms grid keep every timer's offset on that grid against the 500 ms walking pace,
-    // which merges far more states than a 120 ms grid would (20 ms offsets).
-    std::vector<int64_t> waits{200, 500, 1000, 2000, 3000};
+    // which merges far more states than a 120 ms grid would (20 ms offsets). The half seconds
+    // matter to humane wins: a key a tick after an enemy's step is often one a second after
+    // an earlier key, and half a second later it is safe.
+    std::vector<int64_t> waits{200, 500, 1000, 1500, 2000, 2500, 3000};
     int64_t tickMs = 4;               // simulated time per idle tick
     // Ticks that can change nothing (no timer due, and the tick before changed nothing) are
     // skipped; off, every tick is played, which must find exactly the same.
     bool skipQuietTicks = true;
+    // Only humane wins (linePlay.h): each key must still work a tick early or late, and the
+    // win found must still win in every humane variant of its line. Off, the exact timing of
+    // a single tick may be what wins.
+    bool humane = true;
+    // The waits before the first key, when they differ from `waits` (a hint asks from a moment
+    // that is not just after a key).
+    std::vector<int64_t> firstWaits;
+    // How much more the keys still needed weigh than the keys pressed: 1 finds the fewest
+    // keys; more finds some win sooner.
+    int greed = 1;
+    // Seconds of searching before giving up (0: no limit); reported as the limit "N s".
+    double maxSeconds = 0;
     // Called after each round of the search with the keys searched so far, the states met
     // and the states whose next key is still to be tried.
     std::function<void(int keys, size_t states, size_t open)> progress;
@@ -38,6 +52,8 @@ struct SolveResult {
     // explored (a proof, for the waits tried), otherwise the limit that was reached.
     std::string limit;
     double seconds = 0;
+    // Keys and wins passed over because they only work at their exact tick (humane search).
+    size_t unplayable = 0;
 };
 
 // The keys the solver may press: turns and steps, then the four powers.
@@ -45,10 +61,26 @@ inline constexpr const char* SOLVER_KEYS = "wasdhjkl";
 
 // Searches from the current board as it stands (the game screen must be showing), best first
 // on keys pressed plus a lower bound on the keys still needed, so the first win found has the
-// fewest keys. `clock` must be the
+// fewest keys (when humane: of the lines whose every key still works a tick off). `clock` must be the
 // installed game clock; the board and the clock are put back as they were before returning.
 // The game's stock lines go to /dev/null meanwhile.
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options);
+
+// A level's par: the fewest keys of a humane win. The search's grid of waits cannot play every
+// humane line (a walkthrough may wait 250 ms, or 150), so the level's walkthrough counts too:
+// par is the keys of the shortest humane win the search finds with no more keys than the
+// walkthrough, or the walkthrough's when that is humane and the search finds none as short.
+struct ParResult {
+    int par = 0;                   // 0: neither the search nor the walkthrough gives a humane win
+    std::vector<Press> presses;    // the win of par keys
+    bool fromWalkthrough = false;
+    SolveResult search;            // what the search found, limited to the walkthrough's keys
+    std::string walkthroughFailure;  // humaneFailure() of the walkthrough; "" when humane
+};
+
+// From the current board, as solveCurrentLevel (humane, whatever `options` says); the board and
+// the clock are put back.
+ParResult findPar(ManualClock& clock, const std::vector<Press>& walkthrough, SolveOptions options);
 
 // Makes the level file at `path` the current board and shows the game screen. The level
 // sequence reads numbered files relative to the working directory, so the file is copied as
