@@ -2,6 +2,7 @@
 #include "levelSelect.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "board.h"
 #include "progress.h"
@@ -12,6 +13,9 @@
 namespace {
 bool open = false;
 int cursor = 0;
+// The labels as the select opened: progress, records and pars change only in play, so the
+// files are read once per opening, not for every label of every frame.
+std::vector<std::string> labels;
 
 int levelsPresent() { return std::max(getLevelCount(), 1); }
 int furthestReached() { return std::min(savedProgress(), levelsPresent() - 1); }
@@ -19,6 +23,8 @@ int furthestReached() { return std::min(savedProgress(), levelsPresent() - 1); }
 
 void openLevelSelect() {
     gotoTitle();
+    labels.clear();
+    for (int n = 0; n < levelsPresent(); ++n) labels.push_back(levelSelectLabel(n));
     open = true;
     cursor = furthestReached();
 }
@@ -51,6 +57,7 @@ void levelSelectKey(unsigned char key) {
 }
 
 std::string levelSelectLabel(int n) {
+    if (atLevelSelect() && n >= 0 && n < int(labels.size())) return labels[n];
     std::string label = std::to_string(n + 1) + "  ";
     if (n > furthestReached()) return label + "locked";
     const LevelRecord r = recordOf(n);
