@@ -43,16 +43,9 @@ void headline(Image& img, const Font& font, const std::string& text, int y, int 
     font.drawText(mask, x, 4, text, scale, rgb(0xffffff));
     int ring = std::max(2, scale / 2);
     for (int j = 0; j < mask.height(); ++j)
-        for (int i = 0; i < mask.width(); ++i) {
-            if (mask.at(i, j).a != 0)
-                continue;
-            bool near = false;
-            for (int dy = -ring; dy <= ring && !near; ++dy)
-                for (int dx = -ring; dx <= ring && !near; ++dx)
-                    near = mask.inside(i + dx, j + dy) && mask.at(i + dx, j + dy).a == 255;
-            if (near)
+        for (int i = 0; i < mask.width(); ++i)
+            if (mask.at(i, j).a == 0 && mask.nearCover(i, j, ring, 255))
                 img.blend(i, y - 4 + j, rgb(0x120c20));
-        }
     for (int j = 0; j < mask.height(); ++j)
         for (int i = 0; i < mask.width(); ++i)
             if (mask.at(i, j).a == 255) {
