@@ -70,24 +70,24 @@ int32_t uniform(std::mt19937& random, int64_t low, int64_t high)
 
 int32_t randomSign(std::mt19937& random, int32_t magnitude) { return (random() & 1) ? magnitude : -magnitude; }
 
-TEST_F(ImdctKernels, OnlyTheAvx2PathUsesTheVectorKernel)
+TEST_F(ImdctKernels, EveryVectorSetUsesItsOwnKernelAndTheReferenceNone)
 {
     ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
     EXPECT_EQ(imdct_long_blocks, nullptr);
-    if (mpaudec_use_kernels("sse2") == 0) {
-        EXPECT_EQ(imdct_long_blocks, nullptr);
-    }
+    ASSERT_EQ(mpaudec_use_kernels("lanes"), 0);
+    EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_lanes);
 #if defined(__x86_64__)
     if (mpaudec_use_kernels("avx2") == 0) {
         EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_avx2);
     }
+#elif defined(__aarch64__)
+    ASSERT_EQ(mpaudec_use_kernels("neon"), 0);
+    EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_neon);
 #endif
 }
 
-TEST_F(ImdctKernels, Avx2PathGivesThePortableBitsOnEveryKindOfInput)
+TEST_F(ImdctKernels, EveryVectorSetGivesThePortableBitsOnEveryKindOfInput)
 {
-    if (mpaudec_use_kernels("avx2") != 0)
-        GTEST_SKIP() << "no AVX2";
     constexpr int32_t SMALL = 1 << IMDCT_NARROW_INPUT_BITS;
     constexpr int32_t LIMIT = IMDCT_INPUT_LIMIT;
     const struct {
@@ -137,18 +137,29 @@ TEST_F(ImdctKernels, Avx2PathGivesThePortableBitsOnEveryKindOfInput)
          }},
         {"sparse", [](std::mt19937& r, int) { return r() % 40 == 0 ? static_cast<int32_t>(r()) : 0; }},
     };
-    for (const auto& c : cases) {
-        ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
-        const std::vector<int32_t> portable = transformGranules(c.source, 90, 7);
-        ASSERT_EQ(mpaudec_use_kernels("avx2"), 0);
-        const std::vector<int32_t> vector = transformGranules(c.source, 90, 7);
-        ASSERT_EQ(portable.size(), vector.size());
-        const auto differ = std::mismatch(portable.begin(), portable.end(), vector.begin());
-        EXPECT_TRUE(differ.first == portable.end())
-            << c.name << ": granule " << (differ.first - portable.begin()) / (2 * 18 * SBLIMIT) << " value "
-            << (differ.first - portable.begin()) % (2 * 18 * SBLIMIT) << ": portable " << *differ.first
-            << ", AVX2 " << *differ.second;
+    int sets = 0;
+    for (const char* path : {"lanes", "avx2", "neon"}) {
+        if (mpaudec_use_kernels(path) != 0)
+            continue;
+        ++sets;
+        for (const auto& c : cases) {
+            ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
+            const std::vector<int32_t> portable = transformGranules(c.source, 90, 7);
+            ASSERT_EQ(mpaudec_use_kernels(path), 0);
+            const std::vector<int32_t> vector = transformGranules(c.source, 90, 7);
+            ASSERT_EQ(portable.size(), vector.size());
+            const auto differ = std::mismatch(portable.begin(), portable.end(), vector.begin());
+            EXPECT_TRUE(differ.first == portable.end())
+                << path << ", " << c.name << ": granule " << (differ.first - portable.begin()) / (2 * 18 * SBLIMIT)
+                << " value " << (differ.first - portable.begin()) % (2 * 18 * SBLIMIT) << ": portable "
+                << *differ.first << ", vector " << *differ.second;
+        }
     }
+#if defined(__aarch64__)
+    EXPECT_EQ(sets, 2) << "the portable body and NEON";
+#else
+    EXPECT_GE(sets, 1);
+#endif
 }
 
 // The kernel multiplies 32-bit halves only, unchecked, when every input lies below
