@@ -27,46 +27,45 @@ protected:
         clock.advance(ms - clock.now());
         a.invokeCallback();
     }
+    // Gives the actor a new half-second timer.
+    void start(TimerFunc action, bool repeating) {
+        actor.addCallback(std::make_unique<TimedCallback>(action, 0.5f, repeating));
+    }
+    // Polls at `ms`, then checks the firings so far (the column) and whether a timer is held.
+    void expectAfterPollAt(int64_t ms, int firings, bool holdsTimer) {
+        pollAt(actor, ms);
+        EXPECT_EQ(actor.x, firings) << "polled at " << ms;
+        EXPECT_EQ(actor.callback != nullptr, holdsTimer) << "polled at " << ms;
+    }
 
     ManualClock clock{10000};  // timers must not depend on starting at zero
     Actor actor{0, 0, FA_N};
 };
 
 TEST_F(Timers, OneShotFiresOnceAtTheFirstPollOnOrAfterItsDeadline) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    start(stepEast, false);
     pollAt(actor, 10000);
-    pollAt(actor, 10499);
-    EXPECT_EQ(actor.x, 0);
-    ASSERT_NE(actor.callback, nullptr);
-    pollAt(actor, 10500);
-    EXPECT_EQ(actor.x, 1);
-    EXPECT_EQ(actor.callback, nullptr);
-    pollAt(actor, 12000);
-    EXPECT_EQ(actor.x, 1);
+    expectAfterPollAt(10499, 0, true);
+    expectAfterPollAt(10500, 1, false);
+    expectAfterPollAt(12000, 1, false);
 }
 
 TEST_F(Timers, RepeatingTimerMeasuresEachIntervalFromItsLastFiring) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
-    pollAt(actor, 10500);
-    EXPECT_EQ(actor.x, 1);
+    start(stepEast, true);
+    expectAfterPollAt(10500, 1, true);
     // Fired late at 11200: the next interval runs from there, lateness is not made up.
-    pollAt(actor, 11200);
-    EXPECT_EQ(actor.x, 2);
+    expectAfterPollAt(11200, 2, true);
     pollAt(actor, 11500);
-    pollAt(actor, 11699);
-    EXPECT_EQ(actor.x, 2);
-    pollAt(actor, 11700);
-    EXPECT_EQ(actor.x, 3);
+    expectAfterPollAt(11699, 2, true);
+    expectAfterPollAt(11700, 3, true);
     // A poll long after the deadline fires once, not once per missed interval.
-    pollAt(actor, 20000);
-    EXPECT_EQ(actor.x, 4);
-    EXPECT_NE(actor.callback, nullptr);
+    expectAfterPollAt(20000, 4, true);
 }
 
 // Due exactly when the next poll would fire it: a repeating timer is due again one
 // interval after each firing, a one-shot never after its firing, a killed one never.
 TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    start(stepEast, true);
     clock.advance(499);
     EXPECT_FALSE(actor.callback->isDue());
     clock.advance(1);
@@ -90,26 +89,22 @@ TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
 }
 
 TEST_F(Timers, KilledTimerNeverFiresAndIsDroppedAtTheNextPoll) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    start(stepEast, true);
     actor.callback->kill();
     EXPECT_TRUE(actor.callback->isDead());
     ASSERT_NE(actor.callback, nullptr);
-    pollAt(actor, 11000);
-    EXPECT_EQ(actor.x, 0);
-    EXPECT_EQ(actor.callback, nullptr);
+    expectAfterPollAt(11000, 0, false);
 }
 
 TEST_F(Timers, RepeatingTimerKilledByItsOwnActionIsDroppedAtOnce) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEastAndStop, 0.5f, true));
-    pollAt(actor, 10500);
-    EXPECT_EQ(actor.x, 1);
-    EXPECT_EQ(actor.callback, nullptr);
+    start(stepEastAndStop, true);
+    expectAfterPollAt(10500, 1, false);
 }
 
 TEST_F(Timers, ReplacedTimerNeverFires) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    start(stepEast, false);
     clock.advance(400);
-    actor.addCallback(std::make_unique<TimedCallback>(stepSouth, 0.5f, false));
+    start(stepSouth, false);
     // The first timer's deadline passes: nothing. The second's runs from its own creation.
     pollAt(actor, 10600);
     EXPECT_EQ(actor.x, 0);
