@@ -354,11 +354,7 @@ TEST_F(LevelLoader, RoutesPutTheirEnemiesOnPatrolAndTheOthersStandStill) {
 }
 
 TEST_F(LevelLoaderDeathTest, BadRoutesNameTheFileTheRouteAndWhatIsWrong) {
-    const auto status1 = testing::ExitedWithCode(1);
-    const struct {
-        const char* section;
-        const char* message;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"999,1,1,1,2,2,999", "level00.txt: route 1: the leg from \\(3, 0\\) to \\(2, 2\\) is not along a row or a column"},
         // The closing leg back to the start must be straight too.
         {"999,1,1,2,3,2,2,2,999", "level00.txt: route 1: the leg from \\(2, 2\\) to \\(3, 0\\) is not along a row or a column"},
@@ -379,6 +375,6 @@ TEST_F(LevelLoaderDeathTest, BadRoutesNameTheFileTheRouteAndWhatIsWrong) {
         {"999,1,1,2,3,2,3", "level00.txt: the file ends where a turning point's y was expected"},
         {"999,1,1,x", "level00.txt: not a number where a route's number of turning points was expected"},
     };
-    for (const auto& c : cases)
-        EXPECT_EXIT(loadReporting(withPatrols(c.section)), status1, c.message) << c.section;
+    for (const auto& [section, message] : cases)
+        EXPECT_EXIT(loadReporting(withPatrols(section)), testing::ExitedWithCode(1), message) << section;
 }

@@ -1,6 +1,7 @@
 // Tests of the polled timers in simulated time: one-shot, repeating, killed and replaced.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -31,11 +32,19 @@ protected:
     void start(TimerFunc action, bool repeating) {
         actor.addCallback(std::make_unique<TimedCallback>(action, 0.5f, repeating));
     }
-    // Polls at `ms`, then checks the firings so far (the column) and whether a timer is held.
-    void expectAfterPollAt(int64_t ms, int firings, bool holdsTimer) {
-        pollAt(actor, ms);
-        EXPECT_EQ(actor.x, firings) << "polled at " << ms;
-        EXPECT_EQ(actor.callback != nullptr, holdsTimer) << "polled at " << ms;
+    // Polls at each `ms` in turn, checking after each the firings so far (the column) and
+    // whether the actor still holds a timer.
+    struct Poll {
+        int64_t ms;
+        int firings;
+        bool holdsTimer;
+    };
+    void expectPolls(std::initializer_list<Poll> polls) {
+        for (const Poll& p : polls) {
+            pollAt(actor, p.ms);
+            EXPECT_EQ(actor.x, p.firings) << "polled at " << p.ms;
+            EXPECT_EQ(actor.callback != nullptr, p.holdsTimer) << "polled at " << p.ms;
+        }
     }
 
     ManualClock clock{10000};  // timers must not depend on starting at zero
@@ -44,22 +53,15 @@ protected:
 
 TEST_F(Timers, OneShotFiresOnceAtTheFirstPollOnOrAfterItsDeadline) {
     start(stepEast, false);
-    pollAt(actor, 10000);
-    expectAfterPollAt(10499, 0, true);
-    expectAfterPollAt(10500, 1, false);
-    expectAfterPollAt(12000, 1, false);
+    expectPolls({{10000, 0, true}, {10499, 0, true}, {10500, 1, false}, {12000, 1, false}});
 }
 
+// Fired late at 11200, the next interval runs from there: lateness is not made up. A poll
+// long after the deadline fires once, not once per missed interval.
 TEST_F(Timers, RepeatingTimerMeasuresEachIntervalFromItsLastFiring) {
     start(stepEast, true);
-    expectAfterPollAt(10500, 1, true);
-    // Fired late at 11200: the next interval runs from there, lateness is not made up.
-    expectAfterPollAt(11200, 2, true);
-    pollAt(actor, 11500);
-    expectAfterPollAt(11699, 2, true);
-    expectAfterPollAt(11700, 3, true);
-    // A poll long after the deadline fires once, not once per missed interval.
-    expectAfterPollAt(20000, 4, true);
+    expectPolls({{10500, 1, true}, {11200, 2, true}, {11500, 2, true}, {11699, 2, true},
+                 {11700, 3, true}, {20000, 4, true}});
 }
 
 // Due exactly when the next poll would fire it: a repeating timer is due again one
@@ -93,12 +95,12 @@ TEST_F(Timers, KilledTimerNeverFiresAndIsDroppedAtTheNextPoll) {
     actor.callback->kill();
     EXPECT_TRUE(actor.callback->isDead());
     ASSERT_NE(actor.callback, nullptr);
-    expectAfterPollAt(11000, 0, false);
+    expectPolls({{11000, 0, false}});
 }
 
 TEST_F(Timers, RepeatingTimerKilledByItsOwnActionIsDroppedAtOnce) {
     start(stepEastAndStop, true);
-    expectAfterPollAt(10500, 1, false);
+    expectPolls({{10500, 1, false}});
 }
 
 TEST_F(Timers, ReplacedTimerNeverFires) {
