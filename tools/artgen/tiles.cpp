@@ -70,21 +70,25 @@ Image fakeOf(const Image& heroLayer, Rgba tint)
     });
 }
 
-// The cloaked player: the figure mostly see-through, a pale shimmer marking its edge.
+// The cloaked player: the whole figure there for its player to follow, but veiled: washed in
+// the cloak's pale blue and see-through, more so on every other row like a shimmer of heat,
+// inside a bright ring with glints that no other tile has. Nothing of it is fully opaque.
 Image cloakOf(const Image& heroLayer)
 {
-    const Image body = heroLayer.recoloured([](Rgba& c) {
-        c = mix(c, rgb(0xb8e8ff, c.a), 0.35f);
-        c.a = uint8_t(c.a * 30 / 100);
-    });
+    Image body = heroLayer.recoloured([](Rgba& c) { c = mix(c, rgb(0xa8e0ff, c.a), 0.45f); });
+    for (int y = 0; y < body.height(); ++y)
+        for (int x = 0; x < body.width(); ++x) {
+            Rgba& c = body.at(x, y);
+            c.a = uint8_t(c.a * (y % 2 == 0 ? 85 : 55) / 100);
+        }
     Image tile(TILE_W, TILE_H);
-    tile.draw(outline(heroLayer, rgb(0xc8f4ff, 150)), 0, 0);
+    tile.draw(outline(heroLayer, rgb(0x7ce8ff, 240)), 0, 0);
     tile.draw(body, 0, 0);
-    // A few glints along the edge, placed by a fixed rule so every facing sparkles alike.
+    // A few glints along the ring, placed by a fixed rule so every facing sparkles alike.
     for (int y = 0; y < tile.height(); ++y)
         for (int x = 0; x < tile.width(); ++x)
-            if (tile.at(x, y).a == 150 && noise(x, y, 7) < 18)
-                tile.at(x, y) = rgb(0xffffff, 230);
+            if (tile.at(x, y).a == 240 && noise(x, y, 7) < 40)
+                tile.at(x, y) = rgb(0xffffff, 250);
     return tile;
 }
 
