@@ -7,6 +7,7 @@
 
 #include "board.h"
 #include "hud.h"
+#include "levelBanner.h"
 #include "levelSelect.h"
 #include "progress.h"
 #include "rewind.h"
@@ -64,6 +65,7 @@ void printStocks(const Board& board) {
 void keyboard(unsigned char key, int, int) {
     // Quitting needs no board and prints nothing, on any screen.
     if (key == 'q') std::exit(0);
+    endLevelBanner();  // the level's name and tip stay only until the first key
     // The flow step stops the game before a vanished level could leave no board;
     // this only keeps a key from ever acting on nothing.
     if (atLevelSelect()) {

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
 
-Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect}
+Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect|banner}
 
 The game runs in a temporary working directory holding images and levels made
 here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
@@ -13,17 +13,14 @@ user's home. Exit status 77 means "skipped" (no Xvfb on this machine).
 """
 
 import os
-import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import zlib
 
-from gameHarness import WIN_H, WIN_W, Failure, Game, start_xvfb, stop_xvfb
+from gameHarness import WIN_H, WIN_W, Failure, Game, run_under_xvfb
 
-SKIP = 77
 BOARD_W, BOARD_H = 8, 6           # squares of 96 x 96 pixels in the 800 x 600 window
 SQ_W, SQ_H = 768 // BOARD_W, 576 // BOARD_H
 
@@ -477,10 +474,13 @@ def hud(game, snapshots):
         raise Failure(f"standard output differs: {game.stdout()!r} (a restart is not a loss)")
 
 
-def damage_progress(workdir):
-    os.makedirs(os.path.dirname(progress_file(workdir)))
-    with open(progress_file(workdir), "w") as f:
-        f.write("garbage\n")
+def progress_holding(text):
+    """A preparation that leaves a progress file with the given text in the working folder."""
+    def prepare(workdir):
+        os.makedirs(os.path.dirname(progress_file(workdir)))
+        with open(progress_file(workdir), "w") as f:
+            f.write(text)
+    return prepare
 
 
 def continue_saved(game, snapshots):
@@ -500,12 +500,6 @@ def continue_saved(game, snapshots):
         game.wait_for_output(stock_line(level))
         if game.stdout() != stock_line(level):
             raise Failure(f"c printed {game.stdout()!r}")
-
-
-def progress_at_level_2(workdir):
-    os.makedirs(os.path.dirname(progress_file(workdir)))
-    with open(progress_file(workdir), "w") as f:
-        f.write("2\n")
 
 
 def level_select(game, snapshots):
@@ -533,50 +527,96 @@ def level_select(game, snapshots):
     game.quit()
 
 
+def write_level_notes(workdir):
+    levels = os.path.join(workdir, "assets", "levels")
+    with open(os.path.join(levels, "level00.name"), "w") as f:
+        f.write("Zero\nA one-line tip for the first level.\n")
+    with open(os.path.join(levels, "level01.name"), "w") as f:
+        f.write("One\n")
+
+
+HEADING_YELLOW = (245, 212, 92)
+TIP_GREY = (235, 235, 235)
+
+
+def expect_banner(screen, level, with_tip):
+    """The level's banner: a band across the board's middle (72 pixels high with a tip, 48
+    without), the terrain dimmed under it and the board as drawn just above and below it, the
+    heading in yellow on it and the tip's grey only when there is a tip. Column 0 of rows 2
+    and 3, where the checks look, holds no actor in either level."""
+    problems = []
+    half = 36 if with_tip else 24
+    def terrain_at(y):
+        return TERRAIN_COLOURS[level["grid"][BOARD_H - 1 - (y - 12) // SQ_H][0]]
+    for y in (300 - half, 300 + half - 1):
+        got, terrain = screen.at(20, y), terrain_at(y)
+        if not all(g <= t * 0.4 + 20 for g, t in zip(got, terrain)):
+            problems.append(f"band pixel (20, {y}) is {got}, expected the terrain {terrain} dimmed")
+    for y in (300 - half - 1, 300 + half):
+        if screen.at(20, y) != terrain_at(y):
+            problems.append(f"pixel (20, {y}) just off the band is {screen.at(20, y)}, expected {terrain_at(y)}")
+    colours = {screen.at(x, y) for y in range(300 - half, 300 + half) for x in range(16, 784)}
+    if not any(close(c, HEADING_YELLOW, 3) for c in colours):
+        problems.append("no heading on the band")
+    if any(close(c, TIP_GREY, 3) for c in colours) != with_tip:
+        problems.append("a tip on the band" if not with_tip else "no tip on the band")
+    return problems
+
+
+def banner(game, snapshots):
+    """The level's name (and its tip) show on a band as the level starts: on level 0 for 2.5 s
+    unless a key comes first, and on level 1, which has no tip, until the next key."""
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    started = time.monotonic()
+    game.keys("x")
+    snapshots["banner0"] = game.wait_for(lambda s: expect_banner(s, LEVEL0, True), "level 0's banner with its tip")
+    actors = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2),
+              (5, 4): (actor_colour(SG_S), 2)}
+    game.wait_for(lambda s: expect_board(s, LEVEL0, actors) + expect_hud_beside_board(s, LEVEL0, actors),
+                  "level 0 once its banner has gone")
+    if time.monotonic() - started < 2.0:
+        raise Failure("level 0's banner went in less than two seconds without a key")
+
+    game.keys("d", "d", "d", "d", "d", "s", "s", "s", "d", "d")   # to the exit, as in `play`
+    snapshots["banner1"] = game.wait_for(lambda s: expect_banner(s, LEVEL1, False), "level 1's banner, no tip")
+    pressed = time.monotonic()
+    game.keys("x")
+    game.wait_for(lambda s: expect_board(s, LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)}), "level 1 after a key")
+    if time.monotonic() - pressed > 1.5:
+        raise Failure("level 1's banner stayed after the key")
+    game.quit()
+
+
 # Set-up of the working folder before the game starts, for the scenarios that need one.
-PREPARE = {"continue": damage_progress, "levelselect": progress_at_level_2}
+PREPARE = {"continue": progress_holding("garbage\n"), "levelselect": progress_holding("2\n"),
+           "banner": write_level_notes}
 SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture,
-             "levelselect": level_select}
+             "levelselect": level_select, "banner": banner}
 LEVELS = {"recapture": [HALL], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
 
 
 def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):
     """Runs one scenario on a fresh working folder that prepare(workdir) fills, under an Xvfb
     screen of the given size; returns the exit status the test reports."""
-    if shutil.which("Xvfb") is None:
-        print("skipped: Xvfb is not installed")
-        return SKIP
-    for tool in ("xdotool", "import"):
-        if shutil.which(tool) is None:
-            print(f"FAILED: {tool} is not installed (scripts/setup.sh test installs it)")
-            return 1
-
-    workdir = tempfile.mkdtemp(prefix="veilwalker-e2e-")
     keep = os.environ.get("VW_E2E_KEEP")   # a folder to save the screenshots in, for a person to look at
-    xvfb = game = None
-    snapshots = {}
-    try:
-        prepare(workdir)
-        xvfb, display = start_xvfb(screen)
+
+    def body(workdir, display):
         game = Game(binary, workdir, display)
-        scenario(game, snapshots)
-        print(f"{name}: passed")
-        return 0
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
-        print(f"FAILED: {e}")
-        if game is not None:
-            print(f"standard output: {game.stdout()!r}\nstandard error: {game.stderr()!r}")
-        return 1
-    finally:
-        if game is not None:
+        snapshots = {}
+        try:
+            scenario(game, snapshots)
+        except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+            raise Failure(f"{e}\nstandard output: {game.stdout()!r}\nstandard error: {game.stderr()!r}") from e
+        finally:
             game.stop()
-        if keep:
-            os.makedirs(keep, exist_ok=True)
-            for shot, screen in snapshots.items():
-                with open(os.path.join(keep, f"{name}-{shot}.ppm"), "wb") as f:
-                    f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
-        stop_xvfb(xvfb)
-        shutil.rmtree(workdir, ignore_errors=True)
+            if keep:
+                os.makedirs(keep, exist_ok=True)
+                for shot, screen in snapshots.items():
+                    with open(os.path.join(keep, f"{name}-{shot}.ppm"), "wb") as f:
+                        f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
+        return f"{name}: passed"
+
+    return run_under_xvfb("veilwalker-e2e-", prepare, body, ("xdotool", "import"), screen)
 
 
 def main():

@@ -8,11 +8,11 @@
 #include <sys/auxv.h>
 #endif
 
-#include "imdct_kernels.h"
+#include "kernels.h"
 #include "mpaudec_internal.h"
-#include "synth_kernels.h"
 
 const KernelSet* mpa_kernels = nullptr;
+ImdctLongBlocks imdct_long_blocks = nullptr;
 
 namespace {
 
@@ -177,7 +177,18 @@ int mpaudec_use_kernels(const char* name)
     return -1;
 }
 
+void choose_kernels()
+{
+    if (!mpa_kernels)
+        mpaudec_use_kernels(mpaudec_fastest_kernels());
+}
+
 const char* mpaudec_kernels()
 {
     return mpa_kernels ? mpa_kernels->name : nullptr;
+}
+
+void antialias(int32_t* x, int last, const int32_t csa[8][2])
+{
+    mpa_kernels->antialias(x, last, csa);
 }

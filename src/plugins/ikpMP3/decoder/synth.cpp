@@ -1,10 +1,9 @@
-// synth.cpp — polyphase synthesis filter bank (32-point DCT, windowed history ring) and the x^(4/3) routine.
+// synth.cpp — the polyphase synthesis filter bank: its window and DCT tables, and the time slots
+// run through the chosen kernels into 16-bit samples.
 #include <cmath>
-#include <cstring>
 
-#include "imdct_kernels.h"
+#include "kernels.h"
 #include "mpaudec_internal.h"
-#include "synth_kernels.h"
 
 int32_t synth_window_runs[4][8][16];
 DctMatrices dct_matrices;
@@ -13,10 +12,6 @@ namespace {
 
 // 512 coefficients with 16 fraction bits, built from mpa_enwindow by synth_init.
 MPA_INT window[512];
-
-// 4/3 binomial series coefficients with 24 fraction bits.
-int dev_4_3_coefs[13];
-constexpr int pow_mult3[3] = {16777216, 21137967, 26632170};   // 1, 2^(1/3), 2^(2/3)
 
 // The window has 16 fraction bits; one output step is 2^-15.
 static_assert(SYNTH_OUT_SHIFT == SB_FRAC_BITS + 16 - 15);
@@ -29,7 +24,7 @@ void synth_init()
         window[i] = mpa_enwindow[i];
     for (int i = 1; i <= 256; ++i)
         window[512 - i] = (i % 64 == 0) ? mpa_enwindow[i] : -mpa_enwindow[i];
-    auto cosine = [](double x) { return static_cast<int32_t>(std::lround(std::cos(x) * (1 << DCT_COEF_BITS))); };
+    auto cosine = [](double x) { return fix_round(std::cos(x), DCT_COEF_BITS); };
     for (int n = 0; n < 16; ++n)
         for (int k = 0; k < 16; ++k)
             dct_matrices.odd16[n][k] = cosine((2 * n + 1) * (2 * k + 1) * M_PI / 64);
@@ -50,13 +45,6 @@ void synth_init()
             synth_window_runs[3][t][l] = -window[48 + l + tap];
         }
     }
-    if (!mpa_kernels)
-        mpaudec_use_kernels(mpaudec_fastest_kernels());
-}
-
-void antialias(int32_t* x, int last, const int32_t csa[8][2])
-{
-    mpa_kernels->antialias(x, last, csa);
 }
 
 void dct32(int32_t* out, int32_t* in)
@@ -87,53 +75,9 @@ void synth_slots(MPADecodeContext* s, short* samples, int nb_slots)
     for (int slot = 0; slot < nb_slots; ++slot) {
         const int offset0 = s->synth_buf_offset[0];
         const int offset1 = s->synth_buf_offset[1];
-        mpa_kernels->pair(s->synth_buf[0] + offset0, s->sb_samples[0][slot], s->synth_buf[1] + offset1, s->sb_samples[1][slot],
-                   samples + 64 * slot);
+        mpa_kernels->pair(s->synth_buf[0] + offset0, s->sb_samples[0][slot], s->synth_buf[1] + offset1,
+                          s->sb_samples[1][slot], samples + 64 * slot);
         s->synth_buf_offset[0] = (offset0 - 32) & (SYNTH_RING_SIZE - 1);
         s->synth_buf_offset[1] = (offset1 - 32) & (SYNTH_RING_SIZE - 1);
     }
-}
-
-void int_pow_init()
-{
-    int64_t a = int64_t{1} << 24;
-    for (int i = 0; i < 13; ++i) {
-        a = ((a * (22369621 - i * (int64_t{1} << 24))) >> 24) / (i + 1);
-        dev_4_3_coefs[i] = static_cast<int>(a);
-    }
-}
-
-int int_pow(int i, int* exponent)
-{
-    int64_t a = i;
-    int e = 24;
-    while (a < (int64_t{1} << 23)) {
-        a <<= 1;
-        --e;
-    }
-    const int64_t x = a - (int64_t{1} << 24);
-    int64_t acc = 0;
-    for (int j = 12; j >= 0; --j)
-        acc = (x * (dev_4_3_coefs[j] + acc)) >> 24;
-
-    int q = (4 * e) / 3;
-    const int r = (4 * e) % 3;
-    a = (pow_mult3[r] * (acc + (int64_t{1} << 24))) >> 24;
-    while (a > (int64_t{1} << 25) - 1) {
-        a >>= 1;
-        ++q;
-    }
-    while (a < (int64_t{1} << 24)) {
-        a <<= 1;
-        --q;
-    }
-    int result;
-    if (a + 1 >= (int64_t{1} << 25)) {
-        result = static_cast<int>((a + 1) >> 2);
-        ++q;
-    } else {
-        result = static_cast<int>((a + 1) >> 1);
-    }
-    *exponent = q;
-    return result;
 }

@@ -1,6 +1,6 @@
 // synth_avx2.cpp — the synthesis and alias reduction kernels over the AVX2 body of lanes.h, and the
 // AVX2 kernel set; this file and imdct_avx2.cpp alone are compiled with AVX2.
-#include "synth_kernels.h"
+#include "kernels.h"
 
 #if defined(__x86_64__)
 #ifndef __AVX2__

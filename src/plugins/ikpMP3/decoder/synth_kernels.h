@@ -1,12 +1,11 @@
 // synth_kernels.h — the synthesis and the alias reduction: their portable reference code, and their
-// vector kernels written once over lanes.h (instantiated in synth_avx2.cpp, synth_neon.cpp and
-// kernels.cpp), with the kernel sets mpaudec_use_kernels chooses from.
+// vector kernels written once over lanes.h (made into kernel sets by kernels.h).
 #pragma once
 
 #include <cstdint>
 
-#include "imdct_kernels.h"
 #include "lanes.h"
+#include "mpaudec_internal.h"
 
 // The windowed sums of one time slot, in four runs of 16 lanes. With b the history at the
 // current offset, run p lane l sums, over the 8 taps t, synth_window_runs[p][t][l] ×
@@ -80,35 +79,6 @@ inline void antialias_scalar(int32_t* x, int last, const int32_t csa[8][2])
 // The portable reference of the window sums and the 32-point DCT (kernels.cpp).
 void window_sums_reference(const int32_t* b, int64_t sums[4][16]);
 void dct32_reference(int32_t* out, const int32_t* in);
-
-// One instruction set's kernels, by the name mpaudec_use_kernels takes (kernels.cpp).
-struct KernelSet {
-    const char* name;
-    bool (*supported)();   // whether this CPU runs them
-    void (*prepare)();     // builds their tables from the portable ones; called when chosen
-    Dct32 dct32;
-    SynthSlot slot;
-    SynthPair pair;
-    Antialias antialias;
-    ImdctLongBlocks imdct_long;   // null: the portable transform
-    // The slot's last stage alone (tests): window sums in the portable layout to samples.
-    void (*output)(const int64_t sums[4][16], short* samples, int incr);
-};
-
-// The kernels in use, chosen once by the first synth_init or by mpaudec_use_kernels.
-extern const KernelSet* mpa_kernels;
-// The kernel set of that name built into this program, or null (tests).
-const KernelSet* mpaudec_kernel_set(const char* name);
-// The name of the fastest set this CPU runs.
-const char* mpaudec_fastest_kernels();
-// What the CPU offers (kernels.cpp, compiled for the baseline CPU).
-bool cpu_has_avx2();
-bool cpu_has_neon();
-
-// The vector sets (synth_avx2.cpp, synth_neon.cpp, kernels.cpp), where built.
-extern const KernelSet avx2_kernel_set;
-extern const KernelSet neon_kernel_set;
-extern const KernelSet lanes_kernel_set;
 
 namespace synth_lanes {
 namespace {
@@ -364,13 +334,6 @@ void antialias_kernel(int32_t* x, int last, const int32_t csa[8][2])
             L::store(at + N * q, hi);
         }
     }
-}
-
-// The kernel set of body L.
-template <class L>
-constexpr KernelSet kernel_set(const char* name, bool (*supported)(), ImdctLongBlocks imdct_long)
-{
-    return {name, supported, prepare<L>, dct32_kernel<L>, slot<L>, pair<L>, antialias_kernel<L>, imdct_long, output<L>};
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include "kernel_paths.h"
 #include "mpaudec_internal.h"
-#include "synth_kernels.h"
+#include "kernels.h"
 
 namespace {
 
