@@ -6,8 +6,8 @@
 // do, keeps every value within 32 bits and takes one multiply per product, unchecked. Any other
 // group is clamped as the portable code clamps, and each multiplying step checks whether its
 // operands fit 32 bits: one multiply per product if they do, else two on their 32-bit halves. Either
-// way every lane holds the low bits of the portable code's values, which never overflow 64 bits, so
-// samples and overlap come out bit for bit the same for every input.
+// way every lane holds the low 64 bits of the portable code's values, which wrap alike where corrupt
+// data takes them past 64 bits, so samples and overlap come out bit for bit the same for every input.
 #include "imdct_kernels.h"
 #include "mpaudec_internal.h"
 
@@ -79,11 +79,13 @@ inline __m128i low_halves_rounded(Vec x)
     return _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
 }
 
-// The 9-point cosine sums of one half of the transform (see dct4_18 in layer3.cpp).
+// The 9-point cosine sums of one half of the transform, IMDCT_SUM_GUARD_BITS more fraction bits than
+// the inputs (see dct4_18 in layer3_imdct.cpp).
+constexpr int SUM_SHIFT = IMDCT_COS9_BITS - IMDCT_SUM_GUARD_BITS;
 template <class P>
 void cosine_sums(const Vec x[9], Vec out[9])
 {
-    const Vec x0 = add(_mm256_slli_epi64(x[0], IMDCT_COS9_BITS), splat(int64_t{1} << (IMDCT_COS9_BITS - 1)));
+    const Vec x0 = add(_mm256_slli_epi64(x[0], IMDCT_COS9_BITS), splat(int64_t{1} << (SUM_SHIFT - 1)));
 #pragma GCC unroll 4
     for (int m = 0; m < 4; ++m) {
         const int64_t* cm = cos9[m];
@@ -93,35 +95,23 @@ void cosine_sums(const Vec x[9], Vec out[9])
             even = add(even, P::mul(x[j], splat(cm[j])));
         for (int j = 3; j < 9; j += 2)
             odd = add(odd, P::mul(x[j], splat(cm[j])));
-        out[m] = P::template shift<IMDCT_COS9_BITS>(add(even, odd), 0);
-        out[8 - m] = P::template shift<IMDCT_COS9_BITS>(sub(even, odd), 0);
+        out[m] = P::template shift<SUM_SHIFT>(add(even, odd), 0);
+        out[8 - m] = P::template shift<SUM_SHIFT>(sub(even, odd), 0);
     }
-    out[4] = add(sub(add(sub(x[0], x[2]), x[4]), x[6]), x[8]);
+    out[4] = _mm256_slli_epi64(add(sub(add(sub(x[0], x[2]), x[4]), x[6]), x[8]), IMDCT_SUM_GUARD_BITS);
 }
 
+// The DCT-IV's outputs: output m is icos72[m] × e + imdct_odd_scale[m] × o, with the sums of m
+// (of 17 - m past 8), rounded once.
 template <class P>
-void scale_odd_sums(const Vec sums[9], Vec out[9])
+void scale_outputs(const Vec e[9], const Vec o[9], Vec c[18])
 {
-#pragma GCC unroll 9
-    for (int m = 0; m < 9; ++m)
-        out[m] = P::template shift<IMDCT_FRAC_BITS>(P::mul(sums[m], splat(icos36[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
-}
-
-// pq holds e + o for m = 0..8, then e - o for m = 8..0: the DCT-IV's outputs in order.
-template <class P>
-void scale_outputs(const Vec pq[18], Vec c[18])
-{
+    constexpr int OUT_SHIFT = IMDCT_SCALE_BITS + IMDCT_SUM_GUARD_BITS;
 #pragma GCC unroll 18
-    for (int m = 0; m < 18; ++m)
-        c[m] = P::template shift<IMDCT_FRAC_BITS>(P::mul(pq[m], splat(icos72[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
-}
-
-// e + o for m = 0..8, then e - o for m = 8..0: what scale_outputs takes.
-inline void fold_halves(const Vec e[9], const Vec o[9], Vec pq[18])
-{
-    for (int m = 0; m < 9; ++m) {
-        pq[m] = add(e[m], o[m]);
-        pq[17 - m] = sub(e[m], o[m]);
+    for (int m = 0; m < 18; ++m) {
+        const int s = m < 9 ? m : 17 - m;
+        c[m] = P::template shift<OUT_SHIFT>(add(P::mul(e[s], splat(icos72[m])), P::mul(o[s], splat(imdct_odd_scale[m]))),
+                                            int64_t{1} << (OUT_SHIFT - 1));
     }
 }
 
@@ -209,14 +199,11 @@ void imdct_four_small(const int32_t* lines, const int64_t (*win)[4], int32_t* ou
     load_lines(lines, t);
     Vec a0[9], a1[9];
     split_inputs(t, a0, a1);
-    Vec e[9], sums1[9], o[9];
+    Vec e[9], o[9];
     cosine_sums<Narrow>(a0, e);
-    cosine_sums<Narrow>(a1, sums1);
-    scale_odd_sums<Narrow>(sums1, o);
-    Vec pq[18];
-    fold_halves(e, o, pq);
+    cosine_sums<Narrow>(a1, o);
     Vec c[18];
-    scale_outputs<Narrow>(pq, c);
+    scale_outputs<Narrow>(e, o, c);
     window_and_overlap<Narrow>(c, win, out, overlap);
 }
 
@@ -233,26 +220,18 @@ void imdct_four_checked(const int32_t* lines, const int64_t (*win)[4], int32_t* 
     split_inputs(t, a0, a1);
 
     // The clamp keeps a0 within 32 bits; a1[0] is only shifted.
-    Vec e[9], sums1[9];
+    Vec e[9], o[9];
     cosine_sums<Exact<false>>(a0, e);
     if (all_fit(a1 + 1, 8))
-        cosine_sums<Exact<false>>(a1, sums1);
+        cosine_sums<Exact<false>>(a1, o);
     else
-        cosine_sums<Exact<true>>(a1, sums1);
+        cosine_sums<Exact<true>>(a1, o);
 
-    Vec o[9];
-    if (all_fit(sums1, 9))
-        scale_odd_sums<Exact<false>>(sums1, o);
-    else
-        scale_odd_sums<Exact<true>>(sums1, o);
-
-    Vec pq[18];
-    fold_halves(e, o, pq);
     Vec c[18];
-    if (all_fit(pq, 18))
-        scale_outputs<Exact<false>>(pq, c);
+    if (all_fit(e, 9) && all_fit(o, 9))
+        scale_outputs<Exact<false>>(e, o, c);
     else
-        scale_outputs<Exact<true>>(pq, c);
+        scale_outputs<Exact<true>>(e, o, c);
 
     if (all_fit(c, 18))
         window_and_overlap<Exact<false>>(c, win, out, overlap);
