@@ -15,6 +15,7 @@
 #include "hud.h"
 #include "frameStep.h"
 #include "glide.h"
+#include "levelBanner.h"
 #include "levelSelect.h"
 #include "pictureFit.h"
 #include "redisplay.h"
@@ -194,6 +195,31 @@ void drawCloakAtPlayer(Board& board, const Picture& picture, const std::vector<G
     hudText(x, y, seconds, 0.6f, 0.9f, 1.0f);
 }
 
+// The level's name and tip as it starts: centred on a dark band across the board's middle,
+// through which the board still shows.
+void drawLevelBanner() {
+    const LevelNotes& notes = levelBannerNotes();
+    const std::string heading = levelBannerHeading(levelBannerLevel(), notes);
+    void* const headingFont = GLUT_BITMAP_TIMES_ROMAN_24;
+    void* const tipFont = GLUT_BITMAP_HELVETICA_12;
+    const int bandH = notes.tip.empty() ? 48 : 72, bandY = 300 - bandH / 2;
+    static const unsigned char shade[4] = {8, 8, 20, 200};
+    rasterAtPixel(16, bandY);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelZoom(768.0f, static_cast<float>(bandH));
+    glDrawPixels(1, 1, GL_RGBA, GL_UNSIGNED_BYTE, shade);
+    glPixelZoom(1.0f, 1.0f);
+    auto centred = [](void* font, const std::string& text, int baseline, float r, float g, float b) {
+        const auto* chars = reinterpret_cast<const unsigned char*>(text.c_str());
+        glColor3f(r, g, b);
+        rasterAtPixel((WINDOW_WIDTH - glutBitmapLength(font, chars)) / 2, baseline);
+        glutBitmapString(font, chars);
+    };
+    centred(headingFont, heading, bandY + bandH - 32, 0.96f, 0.83f, 0.36f);
+    if (!notes.tip.empty()) centred(tipFont, notes.tip, bandY + 16, 0.92f, 0.92f, 0.92f);
+}
+
 // Everything but the terrain comes from the picture the frame loop compares, so what
 // is painted is exactly what it decided to paint.
 void drawBoard(const Picture& picture, const std::vector<GlideShift>& shifts) {
@@ -205,6 +231,7 @@ void drawBoard(const Picture& picture, const std::vector<GlideShift>& shifts) {
     drawActors(*board, picture, shifts);
     drawCloakAtPlayer(*board, picture, shifts);
     drawHud(picture.hud);
+    if (picture.banner) drawLevelBanner();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "glide.h"
 #include "hintThinker.h"
 #include "idle.h"
+#include "levelBanner.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 
@@ -25,6 +26,7 @@ void clearPicture(Picture& p, Picture::Screen screen) {
     p.sight.clear();
     p.level = 0;
     p.lost = p.won = false;
+    p.banner = false;
     p.hud = {};
 }
 
@@ -43,6 +45,7 @@ void takeBoardPicture(Picture& p, Board& board) {
     p.won = board.hasWon();
     p.hud = hudState(board);
     if (sightOverlayShown()) p.sight = squaresInEnemySight(board);
+    p.banner = levelBannerShown();
 }
 
 // Every picture taken in play moves the glides on; another screen ends them.

@@ -19,6 +19,7 @@ struct Picture {
     bool won = false;
     HudState hud;
     std::vector<bool> sight;  // the overlay's squares; empty while it is hidden
+    bool banner = false;      // the level's name and tip show over the board
 
     bool operator==(const Picture&) const = default;
 };

@@ -6,6 +6,7 @@
 #include "board.h"
 #include "frameStep.h"
 #include "gameClock.h"
+#include "levelBanner.h"
 #include "screenFlow.h"
 #include "soundManager.h"
 
@@ -63,7 +64,8 @@ int msUntilNextTimer() {
     Board* board = getCurrentBoard();
     if (atTitle() || atEnding() || !board) return MAX_IDLE_WAIT_MS;
     const int64_t now = currentTimeMs();
-    const int64_t due = std::min(now + MAX_IDLE_WAIT_MS, nextTimerDueMs(*board));
+    // The level's banner going is a change of picture too.
+    const int64_t due = std::min({now + MAX_IDLE_WAIT_MS, nextTimerDueMs(*board), levelBannerEndsMs()});
     return static_cast<int>(std::max<int64_t>(due - now, 0));
 }
 

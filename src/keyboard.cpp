@@ -9,6 +9,7 @@
 #include "hint.h"
 #include "hintThinker.h"
 #include "hud.h"
+#include "levelBanner.h"
 #include "levelSelect.h"
 #include "progress.h"
 #include "rewind.h"
@@ -74,6 +75,7 @@ void keyboard(unsigned char key, int, int) {
     // Quitting needs no board and prints nothing, on any screen.
     if (key == 'q') std::exit(0);
     if (hintThinking() && !leavesBoardAlone(key)) dropHintQuestion();
+    endLevelBanner();  // the level's name and tip stay only until the first key
     // The flow step stops the game before a vanished level could leave no board;
     // this only keeps a key from ever acting on nothing.
     if (atLevelSelect()) {

@@ -29,6 +29,17 @@ bool facedSquareTakesObject(Board* board, int& x, int& y) {
     Actor* occupant = nullptr;
     return board->getObject(x, y, occupant) == OB_EMPTY;
 }
+
+// Food or a dead body from the player's stock onto the faced square, when there is stock
+// and the square takes it; otherwise nothing happens and the stock is kept.
+template <typename Placed>
+void placeFromStock(Board* board, int& stock, std::vector<Placed>& list, SoundSfx placed) {
+    int x = 0, y = 0;
+    if (stock <= 0 || !facedSquareTakesObject(board, x, y)) return;
+    list.emplace_back(x, y, FA_S);
+    decClamped(stock);
+    playSfx(placed);
+}
 }  // namespace
 
 // Direction keys turn first and step second.
@@ -85,23 +96,9 @@ void Board::move(int dx, int dy) {
     playSfx(SFX_WALKING);
 }
 
-void Board::useFood() {
-    if (numFood <= 0) return;
-    int x = 0, y = 0;
-    if (!facedSquareTakesObject(this, x, y)) return;
-    foods.emplace_back(x, y, FA_S);
-    decClamped(numFood);
-    playSfx(SFX_FOOD_PLACED);
-}
+void Board::useFood() { placeFromStock(this, numFood, foods, SFX_FOOD_PLACED); }
 
-void Board::useDeadBody() {
-    if (numDeadBody <= 0) return;
-    int x = 0, y = 0;
-    if (!facedSquareTakesObject(this, x, y)) return;
-    deadBodies.emplace_back(x, y, FA_S);
-    decClamped(numDeadBody);
-    playSfx(SFX_BODY_PLACED);
-}
+void Board::useDeadBody() { placeFromStock(this, numDeadBody, deadBodies, SFX_BODY_PLACED); }
 
 void Board::useCloak() {
     if (numCloak <= 0) return;

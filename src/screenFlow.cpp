@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "board.h"
+#include "levelBanner.h"
 #include "levelSelect.h"
 #include "progress.h"
 #include "records.h"
@@ -34,6 +35,7 @@ void gotoMainGame() {
     playBgm(chapterBgm(getCurrLevel()));
     showTitle = false;
     showEnding = false;
+    startLevelBanner(getCurrLevel());
 }
 
 void gotoEnding() {
@@ -63,6 +65,7 @@ void runFlowStep() {
         loadNextBoard();
         if (getCurrentBoard()) {
             rememberLevelReached(getCurrLevel());
+            startLevelBanner(getCurrLevel());
             if (chapterBgm(getCurrLevel()) != theme) playBgm(chapterBgm(getCurrLevel()));
         }
         if (!getCurrentBoard()) {

@@ -126,20 +126,33 @@ TEST_F(Assets, FakesAreTheirOwnImagesNotThePlayerOrEachOther)
     }
 }
 
-TEST_F(Assets, TheCloakedPlayerIsSeeThroughAndTheOthersAreSolid)
+// Cloaked, the player still sees the whole figure, clearly, but veiled: nothing of it fully
+// opaque, the body neither faint nor solid, inside a bright cyan ring.
+TEST_F(Assets, TheCloakedPlayerIsWholeButVeiledAndRinged)
 {
     for (const char* f : FACINGS) {
         Picture cloak = png(std::string("cloak_") + f), hero = png(std::string("hero_") + f);
-        int cloakSolid = 0, cloakFaint = 0, heroSolid = 0;
+        int cloakSolid = 0, heroSolid = 0, bodyShown = 0, ringCyan = 0;
+        long bodyAlpha = 0;
         for (int y = 0; y < 48; ++y)
             for (int x = 0; x < 64; ++x) {
-                cloakSolid += cloak.alpha(x, y) == 255;
-                cloakFaint += cloak.alpha(x, y) > 0 && cloak.alpha(x, y) < 128;
-                heroSolid += hero.alpha(x, y) == 255;
+                const uint8_t a = cloak.alpha(x, y);
+                const uint8_t* c = &cloak.rgba[(size_t(y) * 64 + x) * 4];
+                cloakSolid += a == 255;
+                if (hero.alpha(x, y) == 255) {
+                    ++heroSolid;
+                    bodyAlpha += a;
+                    bodyShown += a >= 100;
+                }
+                ringCyan += a >= 200 && c[2] >= 220 && c[1] >= 200 && c[0] < 160;
             }
         EXPECT_EQ(cloakSolid, 0) << f;
-        EXPECT_GT(cloakFaint, heroSolid / 2) << f;
         EXPECT_GT(heroSolid, 64 * 48 / 8) << f;
+        EXPECT_GE(bodyShown, heroSolid * 95 / 100) << f << ": parts of the figure are faint or gone";
+        EXPECT_GE(bodyAlpha, 140L * heroSolid) << f << ": the figure is too faint to follow";
+        EXPECT_LE(bodyAlpha, 210L * heroSolid) << f << ": the figure is too solid to read as cloaked";
+        EXPECT_GE(ringCyan, 40) << f << ": no bright ring";
+        EXPECT_GT(difference(cloak, hero), 0.05) << f;
     }
 }
 

@@ -1,13 +1,19 @@
 #!/usr/bin/python3
 """sound_test.py — plays the built game under Xvfb with SDL's disk audio driver and checks what it played.
 
-Usage: sound_test.py VEILWALKER_BINARY MP3DECODE_BINARY REPOSITORY {music|nodevice}
+Usage: sound_test.py VEILWALKER_BINARY MP3DECODE_BINARY REPOSITORY {music|captures|volume|nodevice}
 
 music:    the title plays its theme, exactly as the plug-in decodes it; the first key
           crossfades into the stage music over half a second, and after that the file the
           driver writes holds the stage music as the plug-in decodes it (by correlation);
           `m` fades it out along a 10 ms ramp to silence and a second `m` fades it back in
           where it has got to, each ramp within one LSB of the straight line; `q` exits 0.
+captures: caught three times in a row by a guard over the stage music, the alarms and stings
+          piling up: no sample of the output reaches the rails, and the captures are heard
+          (the output leaves the plug-in's music at the first, and grows louder than it).
+volume:   ten `-` bring the music down step by step to silence (every sample 0, and the
+          settings file says `music 0`); ten `=` bring it back up to full, where the output
+          is again the plug-in's music sample for sample (and the file says `music 10`).
 nodevice: SDL_AUDIODRIVER names no driver: one line on standard error, the game plays
           on (keys still work) and `q` exits 0.
 The game runs in a temporary folder with the repository's tiles, screens and sounds and
@@ -76,6 +82,51 @@ def zero_runs(samples, start, min_frames):
     return runs
 
 
+def decoded_music(mp3decode, repo, workdir, name):
+    """A piece of music as the plug-in decodes it, at the level the mixer plays music at full volume."""
+    path = os.path.join(workdir, name + ".raw")
+    subprocess.run([mp3decode, "--raw", os.path.join(repo, "assets", "sounds", name + ".mp3"), path],
+                   check=True, timeout=120)
+    return array.array("h", ((v * MUSIC_GAIN_NUM) >> MUSIC_GAIN_SHIFT for v in read_s16(path)))
+
+
+def read_output(disk, min_seconds):
+    got = read_s16(disk)
+    if len(got) // 2 < min_seconds * RATE:
+        raise Failure(f"the driver wrote only {len(got) / 2 / RATE:.2f} s of audio")
+    return got
+
+
+def music_starts(got, ref, probe, first_buffer, what):
+    """The buffer-aligned frame where `ref` starts in the output: frames start + probe on
+    match it exactly for a while."""
+    frames = len(got) // 2
+    for k in range(first_buffer, frames // BUFFER):
+        at = k * BUFFER + probe
+        if at + 256 > frames:
+            break
+        if got[2 * at:2 * at + 512] == ref[2 * probe:2 * probe + 512]:
+            return k * BUFFER
+    raise Failure(f"{what} is nowhere in the output as the plug-in decodes it")
+
+
+def stage_music(mp3decode, repo, workdir):
+    return decoded_music(mp3decode, repo, workdir, "stage")
+
+
+def stage_music_starts(got, ref):
+    """Where the stage music starts in the output of a game that left the title at once: past
+    the crossfade from the title's theme it is the plug-in's, sample for sample."""
+    return music_starts(got, ref, CROSSFADE_FRAMES + BUFFER, 0, "the stage music")
+
+
+def own_stderr(game):
+    """Fails if the game said anything on standard error; SDL's disk driver announces itself."""
+    own = [line for line in game.stderr().splitlines() if not line.startswith("CRITICAL: ")]
+    if own:
+        raise Failure(f"the game wrote to standard error: {own!r}")
+
+
 def music(binary, mp3decode, repo, workdir, display):
     disk = os.path.join(workdir, "audio.raw")
     game = Game(binary, workdir, display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=disk)
@@ -91,34 +142,15 @@ def music(binary, mp3decode, repo, workdir, display):
         game.quit()
     finally:
         game.stop()
-    # SDL's disk driver announces itself; nothing else may be said.
-    own = [line for line in game.stderr().splitlines() if not line.startswith("CRITICAL: ")]
-    if own:
-        raise Failure(f"the game wrote to standard error: {own!r}")
+    own_stderr(game)
 
-    def decoded(name):
-        path = os.path.join(workdir, name + ".raw")
-        subprocess.run([mp3decode, "--raw", os.path.join(repo, "assets", "sounds", name + ".mp3"), path],
-                       check=True, timeout=120)
-        return array.array("h", ((v * MUSIC_GAIN_NUM) >> MUSIC_GAIN_SHIFT for v in read_s16(path)))
-
-    title = decoded("title")
-    scaled = decoded("stage")
-    got = read_s16(disk)
+    title = decoded_music(mp3decode, repo, workdir, "title")
+    scaled = decoded_music(mp3decode, repo, workdir, "stage")
+    got = read_output(disk, 6)
     frames = len(got) // 2
-    if frames < 6 * RATE:
-        raise Failure(f"the driver wrote only {frames / RATE:.2f} s of audio")
 
     def starts(ref, probe, first_buffer, what):
-        """The buffer-aligned frame where `ref` starts in the output: frames start + probe on
-        match it exactly for a while."""
-        for k in range(first_buffer, frames // BUFFER):
-            at = k * BUFFER + probe
-            if at + 256 > frames:
-                break
-            if got[2 * at:2 * at + 512] == ref[2 * probe:2 * probe + 512]:
-                return k * BUFFER
-        raise Failure(f"{what} is nowhere in the output as the plug-in decodes it")
+        return music_starts(got, ref, probe, first_buffer, what)
 
     # The title's theme from its first buffer until the key: sample for sample.
     title_at = starts(title, 0, 0, "the title theme")
@@ -184,6 +216,164 @@ def music(binary, mp3decode, repo, workdir, display):
     check(rise + RAMP_FRAMES, end - rise - RAMP_FRAMES - RATE // 10, "after the mute (the music ran on)")
 
 
+# A guard at the east end of the middle row looks west along it; the player starts below
+# its line of sight and steps into it with `w`.
+WATCHED = "5,3,\n0,0,0,0,4,\n0,0,0,0,0,\n0,0,0,0,0,\n999,\n0,2,0,\n999,\n4,1,3,\n999,\n999,\n999,\n0,0,0,0\n"
+CAUGHT = "sorry, you lose a life\n"
+RAILS = (32767, -32768)
+# The mixer's soft knee bends every sample towards this and never reaches it.
+CEILING = 32000
+
+
+def captures(binary, mp3decode, repo, workdir, display):
+    disk = os.path.join(workdir, "audio.raw")
+    game = Game(binary, workdir, display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=disk)
+    try:
+        game.keys("x")
+        game.wait_for_output("fo: 0")
+        time.sleep(2.0)        # past the crossfade: the stage music alone
+        for attempt in range(1, 4):
+            game.keys("w")
+            deadline = time.monotonic() + 10
+            while game.stdout().count(CAUGHT) < attempt:
+                if time.monotonic() > deadline:
+                    raise Failure(f"the {attempt}. step into the guard's sight was not a capture")
+                time.sleep(0.02)
+        time.sleep(3.0)        # every alarm and sting to its end
+        game.quit()
+    finally:
+        game.stop()
+    own_stderr(game)
+    if game.stdout().count(CAUGHT) != 3:
+        raise Failure(f"expected three captures, standard output holds {game.stdout()!r}")
+
+    scaled = stage_music(mp3decode, repo, workdir)
+    got = read_output(disk, 4)
+    frames = len(got) // 2
+    shift = stage_music_starts(got, scaled)
+    onset = shift + CROSSFADE_FRAMES
+    first = next((k for k in range(onset, frames)
+                  if got[2 * k:2 * k + 2] != scaled[2 * (k - shift):2 * (k - shift) + 2]), None)
+    if first is None:
+        raise Failure("the output is the stage music alone: no capture was heard")
+    if first - onset < RATE:
+        raise Failure(f"the music played alone for only {(first - onset) / RATE:.2f} s before the first capture")
+
+    railed = sum(1 for v in got if v in RAILS)
+    peak = max(max(got), -min(got))
+    music_peak = max(abs(v) for v in scaled[2 * (first - shift):2 * (frames - shift)])
+
+    def rms(samples):
+        return math.sqrt(sum(v * v for v in samples) / max(1, len(samples)))
+
+    heard = rms(got[2 * first:2 * (first + RATE)])
+    under = rms(scaled[2 * (first - shift):2 * (first - shift + RATE)])
+    print(f"captures: first heard at frame {first}, {(first - onset) / RATE:.2f} s into the stage music; "
+          f"output peak {peak} ({20 * math.log10(peak / 32768):.2f} dBFS) against the music's own {music_peak}; "
+          f"{railed} samples on the rails; the second after the first capture "
+          f"{20 * math.log10(heard / max(under, 1)):.1f} dB above the music alone")
+    if railed:
+        raise Failure(f"{railed} samples of the output reach the rails")
+    if peak >= CEILING:
+        raise Failure(f"the output peaks at {peak}, past the knee's ceiling of {CEILING}")
+    if heard < under * 10 ** (3 / 20):
+        raise Failure("the captures are not heard above the music: the second after the first is "
+                      f"only {20 * math.log10(heard / max(under, 1)):.1f} dB louder than the music alone")
+
+
+def volume(binary, mp3decode, repo, workdir, display):
+    disk = os.path.join(workdir, "audio.raw")
+    settings = os.path.join(workdir, "data", "veilwalker", "settings")
+    game = Game(binary, workdir, display, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=disk)
+
+    def settings_say(text):
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            try:
+                with open(settings) as f:
+                    if f.read() == text:
+                        return
+            except OSError:
+                pass
+            time.sleep(0.05)
+        raise Failure(f"the settings file never said {text!r}")
+
+    try:
+        game.keys("x")
+        game.wait_for_output("fo: 0")
+        time.sleep(2.0)
+        game.keys(*["minus"] * 10)
+        settings_say("music 0\neffects 10\n")
+        time.sleep(1.5)
+        game.keys(*["equal"] * 10)
+        settings_say("music 10\neffects 10\n")
+        time.sleep(2.0)
+        game.quit()
+    finally:
+        game.stop()
+    own_stderr(game)
+
+    scaled = stage_music(mp3decode, repo, workdir)
+    got = read_output(disk, 6)
+    frames = len(got) // 2
+    shift = stage_music_starts(got, scaled)
+    onset = shift + CROSSFADE_FRAMES
+
+    # The music's level in every 10 ms: the gain that best fits the output to the plug-in's music.
+    window = 441
+    gains = []
+    for at in range(onset, frames - window, window):
+        a = got[2 * at:2 * (at + window)]
+        b = scaled[2 * (at - shift):2 * (at - shift + window)]
+        energy = sum(v * v for v in b)
+        gains.append((at, sum(x * y for x, y in zip(a, b)) / energy if energy > 0 else None,
+                      all(v == 0 for v in a)))
+    silent = [i for i, (_, _, zero) in enumerate(gains) if zero]
+    if not silent:
+        raise Failure("ten - never silenced the music")
+    down, up = silent[0], silent[-1]
+    if len(silent) != up - down + 1 or up - down + 1 < RATE // window:
+        raise Failure(f"the silence after ten - lasted {len(silent) * window / RATE:.2f} s in "
+                      f"{(up - down + 1) * window / RATE:.2f} s; expected one stretch of 1.5 s")
+
+    def plateaus(part):
+        """The levels the music stays at for two windows or more, in order, each rounded."""
+        seen = []
+        for (_, g, _), (_, h, _) in zip(part, part[1:]):
+            if g is not None and h is not None and abs(g - h) < 0.005:
+                level = round(g, 2)
+                if not seen or abs(seen[-1] - level) > 0.005:
+                    seen.append(level)
+        return seen
+
+    steps = [round((k / 10) ** 2, 2) for k in range(10, -1, -1)]
+    falling, rising = plateaus(gains[:down + 1]), plateaus(gains[up:])
+    print(f"volume: the music's level on the way down {falling}, back up {rising}")
+    for what, seen, want in (("down", falling, steps), ("up", rising, steps[::-1])):
+        if seen[0] != want[0] or seen[-1] != want[-1]:
+            raise Failure(f"on the way {what} the music went from {seen[0]} to {seen[-1]}, not {want[0]} to {want[-1]}")
+        strays = [level for level in seen if level not in want]
+        if strays or seen != sorted(seen, reverse=(what == "down")):
+            raise Failure(f"on the way {what} the music stayed at {seen}: not the steps {want} in order")
+        if len(seen) < 5:
+            raise Failure(f"on the way {what} the music stayed only at {seen}: it jumped, not in steps")
+
+    # Before the first - and after the tenth =, the music is the plug-in's, sample for sample
+    # (a window on either side of the ramps left out: their first or last frames are near 1).
+    before = next(i for i, (_, g, _) in enumerate(gains) if g is not None and g < 0.995) - 1
+    after = max(i for i, (_, g, _) in enumerate(gains) if g is not None and g < 0.995) + 2
+    for what, first, last in (("before the first -", onset, gains[before][0]),
+                              ("after the tenth =", gains[after][0], frames - RATE // 10)):
+        if last - first < RATE:
+            raise Failure(f"{what} the music played at full level for only {(last - first) / RATE:.2f} s")
+        a = got[2 * first:2 * last]
+        b = scaled[2 * (first - shift):2 * (last - shift)]
+        exact = sum(1 for x, y in zip(a, b) if x == y) / len(a)
+        print(f"volume: {what}, {(last - first) / RATE:.2f} s, {100 * exact:.2f} % of samples exactly the plug-in's")
+        if exact < 0.999:
+            raise Failure(f"{what} only {100 * exact:.2f} % of the samples are the plug-in's music")
+
+
 def nodevice(binary, repo, workdir, display):
     game = Game(binary, workdir, display, SDL_AUDIODRIVER="no_such_driver")
     try:
@@ -199,8 +389,11 @@ def nodevice(binary, repo, workdir, display):
         raise Failure(f"expected one line about the missing device on standard error, got {game.stderr()!r}")
 
 
+SCENARIOS = {"music": music, "captures": captures, "volume": volume, "nodevice": nodevice}
+
+
 def main():
-    if len(sys.argv) != 5 or sys.argv[4] not in ("music", "nodevice"):
+    if len(sys.argv) != 5 or sys.argv[4] not in SCENARIOS:
         print(__doc__)
         return 2
     binary, mp3decode, repo, scenario = (os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]),
@@ -218,12 +411,12 @@ def main():
             shutil.copytree(os.path.join(repo, "assets", part), os.path.join(workdir, "assets", part))
         os.makedirs(os.path.join(workdir, "assets", "levels"))
         with open(os.path.join(workdir, "assets", "levels", "level00.txt"), "w") as f:
-            f.write(LEVEL)
+            f.write(WATCHED if scenario == "captures" else LEVEL)
         xvfb, display = start_xvfb()
-        if scenario == "music":
-            music(binary, mp3decode, repo, workdir, display)
-        else:
+        if scenario == "nodevice":
             nodevice(binary, repo, workdir, display)
+        else:
+            SCENARIOS[scenario](binary, mp3decode, repo, workdir, display)
         print(f"{scenario}: passed")
         return 0
     except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:

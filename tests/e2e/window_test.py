@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
 
-Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect}
+Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect|banner}
 
 The game runs in a temporary working directory holding images and levels made
 here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
@@ -533,10 +533,70 @@ def level_select(game, snapshots):
     game.quit()
 
 
+def write_level_notes(workdir):
+    levels = os.path.join(workdir, "assets", "levels")
+    with open(os.path.join(levels, "level00.name"), "w") as f:
+        f.write("Zero\nA one-line tip for the first level.\n")
+    with open(os.path.join(levels, "level01.name"), "w") as f:
+        f.write("One\n")
+
+
+HEADING_YELLOW = (245, 212, 92)
+TIP_GREY = (235, 235, 235)
+
+
+def expect_banner(screen, level, with_tip):
+    """The level's banner: a band across the board's middle (72 pixels high with a tip, 48
+    without), the terrain dimmed under it and the board as drawn just above and below it, the
+    heading in yellow on it and the tip's grey only when there is a tip. Column 0 of rows 2
+    and 3, where the checks look, holds no actor in either level."""
+    problems = []
+    half = 36 if with_tip else 24
+    def terrain_at(y):
+        return TERRAIN_COLOURS[level["grid"][BOARD_H - 1 - (y - 12) // SQ_H][0]]
+    for y in (300 - half, 300 + half - 1):
+        got, terrain = screen.at(20, y), terrain_at(y)
+        if not all(g <= t * 0.4 + 20 for g, t in zip(got, terrain)):
+            problems.append(f"band pixel (20, {y}) is {got}, expected the terrain {terrain} dimmed")
+    for y in (300 - half - 1, 300 + half):
+        if screen.at(20, y) != terrain_at(y):
+            problems.append(f"pixel (20, {y}) just off the band is {screen.at(20, y)}, expected {terrain_at(y)}")
+    colours = {screen.at(x, y) for y in range(300 - half, 300 + half) for x in range(16, 784)}
+    if not any(close(c, HEADING_YELLOW, 3) for c in colours):
+        problems.append("no heading on the band")
+    if any(close(c, TIP_GREY, 3) for c in colours) != with_tip:
+        problems.append("a tip on the band" if not with_tip else "no tip on the band")
+    return problems
+
+
+def banner(game, snapshots):
+    """The level's name (and its tip) show on a band as the level starts: on level 0 for 2.5 s
+    unless a key comes first, and on level 1, which has no tip, until the next key."""
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    started = time.monotonic()
+    game.keys("x")
+    snapshots["banner0"] = game.wait_for(lambda s: expect_banner(s, LEVEL0, True), "level 0's banner with its tip")
+    actors = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2),
+              (5, 4): (actor_colour(SG_S), 2)}
+    game.wait_for(lambda s: expect_board(s, LEVEL0, actors) + expect_hud_beside_board(s, LEVEL0, actors),
+                  "level 0 once its banner has gone")
+    if time.monotonic() - started < 2.0:
+        raise Failure("level 0's banner went in less than two seconds without a key")
+
+    game.keys("d", "d", "d", "d", "d", "s", "s", "s", "d", "d")   # to the exit, as in `play`
+    snapshots["banner1"] = game.wait_for(lambda s: expect_banner(s, LEVEL1, False), "level 1's banner, no tip")
+    pressed = time.monotonic()
+    game.keys("x")
+    game.wait_for(lambda s: expect_board(s, LEVEL1, {(0, 0): (actor_colour(ILL_E), 1)}), "level 1 after a key")
+    if time.monotonic() - pressed > 1.5:
+        raise Failure("level 1's banner stayed after the key")
+    game.quit()
+
+
 # Set-up of the working folder before the game starts, for the scenarios that need one.
-PREPARE = {"continue": damage_progress, "levelselect": progress_at_level_2}
+PREPARE = {"continue": damage_progress, "levelselect": progress_at_level_2, "banner": write_level_notes}
 SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture,
-             "levelselect": level_select}
+             "levelselect": level_select, "banner": banner}
 LEVELS = {"recapture": [HALL], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
 
 

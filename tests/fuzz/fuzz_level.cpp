@@ -3,14 +3,9 @@
 #include <cstdint>
 
 #include "board.h"
-#include "check.h"
-#include "fuzzInput.h"
+#include "fuzzStops.h"
 
 namespace {
-struct Stopped {
-    int status;
-};
-
 // What the loader promises about every board it lets through.
 void checkStandsOk(Board& board, const Actor& a) {
     FUZZ_CHECK(board.inBounds(a.x, a.y));
@@ -40,13 +35,7 @@ void checkRoute(Board& board, const Actor& a) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static ScratchFile file(".txt");
-    static const bool handlerSet = [] {
-        setFatalHandler([](int status, const char*) { throw Stopped{status}; });
-        return true;
-    }();
-    (void)handlerSet;
-    const char* path = file.write(data, size);
+    const char* path = stoppableInput(".txt", data, size);
 
     try {
         Board board(path);

@@ -3,24 +3,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "check.h"
-#include "fuzzInput.h"
+#include "fuzzStops.h"
 #include "pngLoader.h"
 
-namespace {
-struct Stopped {
-    int status;
-};
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static ScratchFile file(".png");
-    static const bool handlerSet = [] {
-        setFatalHandler([](int status, const char*) { throw Stopped{status}; });
-        return true;
-    }();
-    (void)handlerSet;
-    const char* path = file.write(data, size);
+    const char* path = stoppableInput(".png", data, size);
 
     png_uint_32 width = 0, height = 0;
     png_bytep pixels = nullptr;

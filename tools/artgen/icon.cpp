@@ -72,16 +72,9 @@ Image buildIcon(int size, const std::string& spriteDir)
     const int bx = (size - bust.width()) / 2, by = size - inset - bust.height();
     const int ring = std::max(1, scale / 3);
     for (int y = 0; y < bust.height(); ++y)
-        for (int x = 0; x < bust.width(); ++x) {
-            if (bust.at(x, y).a != 0)
-                continue;
-            bool near = false;
-            for (int dy = -ring; dy <= ring && !near; ++dy)
-                for (int dx = -ring; dx <= ring && !near; ++dx)
-                    near = bust.inside(x + dx, y + dy) && bust.at(x + dx, y + dy).a != 0;
-            if (near)
+        for (int x = 0; x < bust.width(); ++x)
+            if (bust.at(x, y).a == 0 && bust.nearCover(x, y, ring))
                 art.blend(bx + x, by + y, rgb(0x0a0814, 220));
-        }
     art.draw(bust, bx, by);
 
     // Cut out the rounded tile, with a light rim so it stands out on a dark panel too.

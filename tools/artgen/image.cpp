@@ -80,6 +80,15 @@ void Image::draw(const Image& src, int x, int y)
             blend(x + i, y + j, src.at(i, j));
 }
 
+bool Image::nearCover(int x, int y, int ring, uint8_t minAlpha) const
+{
+    for (int dy = -ring; dy <= ring; ++dy)
+        for (int dx = -ring; dx <= ring; ++dx)
+            if (inside(x + dx, y + dy) && at(x + dx, y + dy).a >= minAlpha)
+                return true;
+    return false;
+}
+
 Image Image::mirrored() const
 {
     Image out(w, h);

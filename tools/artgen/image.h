@@ -30,6 +30,20 @@ public:
     void fillEllipse(float cx, float cy, float rx, float ry, Rgba c);   // blended
     void draw(const Image& src, int x, int y);     // composite src with its top-left at (x, y)
 
+    // Whether a pixel of alpha `minAlpha` or more lies within `ring` pixels of (x, y), in
+    // both directions (a square around it, (x, y) itself included).
+    bool nearCover(int x, int y, int ring, uint8_t minAlpha = 1) const;
+    // A copy with `recolour(Rgba&)` applied to every pixel that is not wholly clear.
+    template <typename Recolour>
+    Image recoloured(Recolour&& recolour) const
+    {
+        Image out = *this;
+        for (Rgba& c : out.px)
+            if (c.a != 0)
+                recolour(c);
+        return out;
+    }
+
     Image mirrored() const;                        // left and right exchanged
     Image scaled(int factor) const;                // nearest-neighbour enlargement
 

@@ -43,16 +43,9 @@ void headline(Image& img, const Font& font, const std::string& text, int y, int 
     font.drawText(mask, x, 4, text, scale, rgb(0xffffff));
     int ring = std::max(2, scale / 2);
     for (int j = 0; j < mask.height(); ++j)
-        for (int i = 0; i < mask.width(); ++i) {
-            if (mask.at(i, j).a != 0)
-                continue;
-            bool near = false;
-            for (int dy = -ring; dy <= ring && !near; ++dy)
-                for (int dx = -ring; dx <= ring && !near; ++dx)
-                    near = mask.inside(i + dx, j + dy) && mask.at(i + dx, j + dy).a == 255;
-            if (near)
+        for (int i = 0; i < mask.width(); ++i)
+            if (mask.at(i, j).a == 0 && mask.nearCover(i, j, ring, 255))
                 img.blend(i, y - 4 + j, rgb(0x120c20));
-        }
     for (int j = 0; j < mask.height(); ++j)
         for (int i = 0; i < mask.width(); ++i)
             if (mask.at(i, j).a == 255) {
@@ -85,6 +78,23 @@ void keyCap(Image& img, const Font& font, int x, int y, char key)
     int tw = font.textWidth(s, 2);
     // Centre the letter's x-height band (rows 2 to 6 of the glyph) on the cap's face.
     font.drawText(img, x + (size - tw) / 2, y + (size - 4) / 2 - 9, s, 2, rgb(0x241c34));
+}
+
+// A controller's button as it is printed on the pad: a round face button in its colour, or a
+// grey pill for the shoulders, Start and Back. Returns the x just after it.
+int padButton(Image& img, const Font& font, int x, int y, const std::string& label, Rgba face, Rgba ink)
+{
+    const int h = 30, w = std::max(h, font.textWidth(label, 2) + 14);
+    const float r = h / 2.0f;
+    for (int dy = 0; dy < 2; ++dy) {  // the shadow, then the button over it
+        const Rgba c = dy == 0 ? rgb(0x000000, 120) : face;
+        const int ox = dy == 0 ? 2 : 0, oy = dy == 0 ? 3 : 0;
+        img.fillEllipse(x + ox + r, y + oy + r, r, r, c);
+        img.fillEllipse(x + ox + w - r, y + oy + r, r, r, c);
+        if (w > h) img.fillRect(x + ox + int(r), y + oy, w - h, h, c);
+    }
+    font.drawText(img, x + (w - font.textWidth(label, 2)) / 2, y + 6, label, 2, ink);
+    return x + w;
 }
 
 void panel(Image& img, int x, int y, int w, int h)
@@ -138,49 +148,66 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
     headline(img, font, "Veilwalker", 18, 9, rgb(0xb8fff0), rgb(0x9060e0));
     centredText(img, font, "Slip past every watchful eye and reach the stairs.", 100, 2, rgb(0xd8d0f0));
 
-    panel(img, 40, 122, 720, 366);
+    panel(img, 40, 120, 720, 362);
+    // Each power's key and controller button, its tile on a patch of ground as in play, and
+    // what it does; then the commander, who has no key but must be met.
     struct Row {
         const char* keys;
+        const char* button;
+        uint32_t buttonColour;
         const char* icon;
         const char* text;
+        const char* more;  // a second, dimmer line
     };
     const Row rows[] = {
-        {"wasd", "hero_right", "turn to face a way; again to step"},
-        {"h", "pizza", "food: guards walk over to eat it"},
-        {"j", "bones", "dead body: guards back off, dogs come"},
-        {"k", "cloak_front", "cloak: nobody sees you for 2 seconds"},
-        {"l", "g1fake_front", "fake: the enemy you face looks like you"},
+        {"wasd", nullptr, 0, "hero_right", "turn to face a way; again to step", "also arrows, d-pad or left stick"},
+        {"h", "A", 0x3cb043, "pizza", "food: guards walk over to eat it", nullptr},
+        {"j", "B", 0xd03a30, "bones", "dead body: guards back off, dogs come", nullptr},
+        {"k", "X", 0x3070e0, "cloak_front", "cloak: nobody sees you for 2 seconds", nullptr},
+        {"l", "Y", 0xe0b020, "g1fake_front", "fake: the enemy you face looks like you", nullptr},
+        {"", nullptr, 0, "command_front", "commander: nothing lures him away:", "food and bodies never fool him"},
     };
-    int y = 128;
+    // 46 apart: the ground patches overlap a little and read as one strip.
+    int y = 126;
     for (const Row& r : rows) {
         int x = 60;
         for (const char* k = r.keys; *k; ++k, x += 34)
             keyCap(img, font, x, y + 8, *k);
-        // shown on a patch of ground, as in play
+        if (r.button)
+            padButton(img, font, x + 6, y + 9, r.button, rgb(r.buttonColour),
+                      rgb(r.buttonColour == 0xe0b020 ? 0x241c34 : 0xffffff));
         img.fillRect(209, y - 1, TILE_W + 2, TILE_H + 2, rgb(0x9272d0, 200));
         img.draw(tile(tiles, "sand"), 210, y);
         img.draw(tile(tiles, r.icon), 210, y);
-        font.drawText(img, 290, y + 12, r.text, 2, rgb(0xf0ecf8));
-        y += 50;
+        if (r.more) {
+            font.drawText(img, 290, y + 3, r.text, 2, rgb(0xf0ecf8));
+            font.drawText(img, 290, y + 25, r.more, 2, rgb(0xb8b0d0));
+        } else {
+            font.drawText(img, 290, y + 12, r.text, 2, rgb(0xf0ecf8));
+        }
+        y += 46;
     }
-    // The keys without a power, two to a line.
-    const Row others[] = {
-        {"v", nullptr, "show what enemies see"},
-        {"r", nullptr, "restart the level"},
-        {"m", nullptr, "music and sound on/off"},
-        {"q", nullptr, "quit"},
-        {"-=", nullptr, "music volume"},
-        {"[]", nullptr, "effects volume"},
+    y += 2;
+    // The keys without a power, in three columns, with their controller buttons.
+    const struct {
+        const char* keys;
+        const char* button;
+        const char* text;
+    } others[] = {
+        {"v", "LB", "sight"},   {"r", "RB", "restart"}, {"-=", nullptr, "music volume"},
+        {"m", "Back", "sound on/off"}, {"q", nullptr, "quit"}, {"[]", nullptr, "effects volume"},
     };
+    const int columns[] = {52, 312, 506};
     for (int i = 0; i < int(std::size(others)); ++i) {
-        const int x = i % 2 == 0 ? 60 : 440;
-        const int row = y + 2 + (i / 2) * 34;
-        int capX = x;
-        for (const char* k = others[i].keys; *k; ++k, capX += 34) keyCap(img, font, capX, row, *k);
-        font.drawText(img, capX + 10, row + 4, others[i].text, 2, rgb(0xf0ecf8));
+        const int row = y + 4 + (i / 3) * 33;
+        int x = columns[i % 3];
+        for (const char* k = others[i].keys; *k; ++k, x += 34) keyCap(img, font, x, row, *k);
+        if (others[i].button)
+            x = padButton(img, font, x + 4, row + 1, others[i].button, rgb(0x3a3648), rgb(0xf0ecf8));
+        font.drawText(img, x + 8, row + 6, others[i].text, 2, rgb(0xf0ecf8));
     }
 
-    centredText(img, font, "c: continue;  other keys: level 1", 494, 2, rgb(0xf4d45c));
+    centredText(img, font, "c or Start: continue;  other keys: level 1", 485, 2, rgb(0xf4d45c));
     return img;
 }
 

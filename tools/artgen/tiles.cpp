@@ -27,13 +27,7 @@ Image outline(const Image& layer, Rgba colour)
     Image ring(layer.width(), layer.height());
     for (int y = 0; y < layer.height(); ++y)
         for (int x = 0; x < layer.width(); ++x) {
-            if (layer.at(x, y).a != 0)
-                continue;
-            bool touches = false;
-            for (int dy = -1; dy <= 1 && !touches; ++dy)
-                for (int dx = -1; dx <= 1 && !touches; ++dx)
-                    touches = layer.inside(x + dx, y + dy) && layer.at(x + dx, y + dy).a != 0;
-            if (touches)
+            if (layer.at(x, y).a == 0 && layer.nearCover(x, y, 1))
                 ring.at(x, y) = colour;
         }
     return ring;
@@ -67,41 +61,34 @@ const Rgba INK = rgb(0x140f1c);
 // The player's image worn by an enemy: washed in the enemy's colour and ringed with it.
 Image fakeOf(const Image& heroLayer, Rgba tint)
 {
-    Image out = heroLayer;
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x) {
-            Rgba& c = out.at(x, y);
-            if (c.a == 0)
-                continue;
-            int luma = (c.r * 77 + c.g * 150 + c.b * 29) >> 8;
-            Rgba washed{uint8_t(std::min(255, tint.r * (luma + 60) / 255)),
-                        uint8_t(std::min(255, tint.g * (luma + 60) / 255)),
-                        uint8_t(std::min(255, tint.b * (luma + 60) / 255)), c.a};
-            c = mix(c, washed, 0.55f);
-        }
-    return out;
+    return heroLayer.recoloured([&](Rgba& c) {
+        int luma = (c.r * 77 + c.g * 150 + c.b * 29) >> 8;
+        Rgba washed{uint8_t(std::min(255, tint.r * (luma + 60) / 255)),
+                    uint8_t(std::min(255, tint.g * (luma + 60) / 255)),
+                    uint8_t(std::min(255, tint.b * (luma + 60) / 255)), c.a};
+        c = mix(c, washed, 0.55f);
+    });
 }
 
-// The cloaked player: the figure mostly see-through, a pale shimmer marking its edge.
+// The cloaked player: the whole figure there for its player to follow, but veiled: washed in
+// the cloak's pale blue and see-through, more so on every other row like a shimmer of heat,
+// inside a bright ring with glints that no other tile has. Nothing of it is fully opaque.
 Image cloakOf(const Image& heroLayer)
 {
-    Image body = heroLayer;
+    Image body = heroLayer.recoloured([](Rgba& c) { c = mix(c, rgb(0xa8e0ff, c.a), 0.45f); });
     for (int y = 0; y < body.height(); ++y)
         for (int x = 0; x < body.width(); ++x) {
             Rgba& c = body.at(x, y);
-            if (c.a == 0)
-                continue;
-            c = mix(c, rgb(0xb8e8ff, c.a), 0.35f);
-            c.a = uint8_t(c.a * 30 / 100);
+            c.a = uint8_t(c.a * (y % 2 == 0 ? 85 : 55) / 100);
         }
     Image tile(TILE_W, TILE_H);
-    tile.draw(outline(heroLayer, rgb(0xc8f4ff, 150)), 0, 0);
+    tile.draw(outline(heroLayer, rgb(0x7ce8ff, 240)), 0, 0);
     tile.draw(body, 0, 0);
-    // A few glints along the edge, placed by a fixed rule so every facing sparkles alike.
+    // A few glints along the ring, placed by a fixed rule so every facing sparkles alike.
     for (int y = 0; y < tile.height(); ++y)
         for (int x = 0; x < tile.width(); ++x)
-            if (tile.at(x, y).a == 150 && noise(x, y, 7) < 18)
-                tile.at(x, y) = rgb(0xffffff, 230);
+            if (tile.at(x, y).a == 240 && noise(x, y, 7) < 40)
+                tile.at(x, y) = rgb(0xffffff, 250);
     return tile;
 }
 

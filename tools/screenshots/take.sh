@@ -4,7 +4,8 @@
 #   tools/screenshots/take.sh [LEVEL ...]
 #
 # Saves docs/screenshot-title.png and docs/screenshot-levelNN.png for each LEVEL
-# number given (default: the first level and the last one), all from the game
+# number given (default: the first level and the last one; the first one given is shot
+# with its name and tip showing, the others without), all from the game
 # started in the repository root. A level is reached the way a returning player
 # reaches it: with `c` on the title and a progress file (in a scratch data folder,
 # never the user's) that holds its number, so no level has to be played through.
@@ -65,10 +66,12 @@ shoot() {
   echo "$1: $(stat -c %s "$1") bytes"
 }
 
-# `c` leaves the title for the level saved as progress, without acting on it.
+# `c` leaves the title for the level saved as progress, without acting on it, and waits $1
+# seconds. The level's name shows for its first 2.5 s: the first level is shot with it, the
+# others once it has gone.
 leave_title() {
   xdotool key c
-  sleep 1.5
+  sleep "$1"
 }
 
 mkdir -p docs
@@ -80,7 +83,7 @@ for n in "${levels[@]}"; do
   [[ -f "assets/levels/$name.txt" ]] || { echo "take.sh: no assets/levels/$name.txt" >&2; exit 1; }
   echo "$n" > "$XDG_DATA_HOME/veilwalker/progress"
   start_game "$root"
-  leave_title
+  if [[ $n == "${levels[0]}" ]]; then leave_title 1; else leave_title 3.5; fi
   shoot "docs/screenshot-$name.png"
   stop_game
 done

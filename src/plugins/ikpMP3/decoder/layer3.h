@@ -1,9 +1,13 @@
-// layer3.h — layer III tables and the steps of mp_decode_layer3, for the decoder and its tests.
+// layer3.h — layer III tables and the stages of mp_decode_layer3, for the decoder and its tests:
+// side information and scale factors (layer3_sideinfo.cpp), Huffman decoding (layer3_huffdec.cpp),
+// requantisation and stereo (layer3_requant.cpp), alias reduction and the IMDCT (layer3_imdct.cpp).
 #pragma once
 
 #include <cstdint>
 
 #include "mpaudec_internal.h"
+
+constexpr int GRANULE_LINES = SBLIMIT * 18;   // spectral lines of one granule and channel
 
 // One Huffman code table: xsize × xsize values, code length and code per value (x outer).
 struct HuffTable {
@@ -26,7 +30,11 @@ extern const uint8_t slen_table[2][16];
 extern const uint8_t lsf_nsf_table[6][3][4];
 extern const int32_t scale_factor_mult3[4];
 
-// Computed once by mp_layer3_init.
+// Computed once by mp_layer3_init, each by its stage's build function.
+void build_band_index();
+void build_requant_tables();   // after int_pow_init
+void build_imdct_tables();
+int build_huffman();           // 0, or -1 when memory runs out
 extern uint16_t band_index_long[9][23];
 extern uint32_t table_4_3_value[8207];
 extern int8_t table_4_3_exp[8207];
@@ -67,8 +75,22 @@ inline uint32_t huff_entry(const HuffLookup& t, uint64_t window)
 // value^(4/3) × 2^(exponent / 4) with 23 fraction bits, value 1..8206; saturates far above full scale.
 int32_t l3_unscale(int value, int exponent);
 
+// l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below
+// SMALL_EXP_MIN every such value comes out 0; exponents end at 45 (global gain 255).
+constexpr int SMALL_EXP_MIN = -192;
+extern int32_t unscale_small[256][16];
+
+// The row for an exponent; the first row (all zeros) serves every lower exponent too.
+inline const int32_t* small_row(int exponent)
+{
+    return unscale_small[exponent > SMALL_EXP_MIN ? exponent - SMALL_EXP_MIN : 0];
+}
+
 // One granule and channel of side information; -1 for window switching with block type 0.
 int read_granule_side_info(MPADecodeContext* s, GranuleDef* g);
+// The scale factors of granule g of channel ch; first is the channel's first granule, whose
+// factors an MPEG-1 second granule may share.
+void read_scale_factors(MPADecodeContext* s, GranuleDef* g, int ch, const GranuleDef* first);
 void lsf_sf_expand(int slen[4], int sf, int n1, int n2, int n3);
 void exponents_from_scale_factors(const MPADecodeContext* s, const GranuleDef* g, int16_t* exponents);
 int huffman_decode(MPADecodeContext* s, GranuleDef* g, const int16_t* exponents, int end_pos);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "bits.h"
+#include "fixed.h"
 #include "mpaudec.h"
 
 // Sample values: 32-bit with 23 fraction bits (1.0 = 0x800000).
@@ -74,37 +75,21 @@ struct GranuleDef {
     int32_t sb_hybrid[SBLIMIT * 18];
 };
 
-// a × b with the 64-bit product shifted right by s (arithmetic).
-inline int32_t mul_shift(int32_t a, int32_t b, int s)
-{
-    return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> s);
-}
-
-// Fixed-point product of two values with 23 fraction bits.
-inline int32_t MULL(int32_t a, int32_t b) { return mul_shift(a, b, 23); }
-
 // Shared tables, built once per process by the first mpaudec_init.
 extern const uint16_t mpa_bitrate_tab[2][3][15];   // [lsf][layer - 1][index], kbit/s
 extern const uint16_t mpa_freq_tab[3];
 extern const int32_t mpa_enwindow[257];            // synthesis window D[0..256], 16 fraction bits
 extern const uint8_t* const alloc_tables[5];       // layer II: per sub-band, bits then classes
 
-// Synthesis filter bank and x^(4/3) (synth.cpp).
-void synth_init();
-void dct32(int32_t* out, int32_t* in);   // destroys in
-// Layer III alias reduction over boundaries 1..last of 576 lines, on the chosen kernels.
-void antialias(int32_t* x, int last, const int32_t csa[8][2]);
-int round_sample(int64_t sum);          // window sum (SB_FRAC_BITS + 16 fraction bits) to 16 bits
-void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples);
-// Every channel of time slots 0..nb_slots - 1 of sb_samples, interleaved into samples.
-void synth_slots(MPADecodeContext* s, short* samples, int nb_slots);
-void int_pow_init();
-int int_pow(int i, int* exponent);       // i^(4/3) ~ result * 2^(exponent - 23), i >= 1
-
-// Frame layer (mpaudec.cpp).
+// Frame header (header.cpp).
+uint32_t read_header(const uint8_t* p);   // four bytes, most significant first
 int check_header(uint32_t header);
 int decode_header(MPADecodeContext* s, uint32_t header);
-int mp_decode_frame(MPADecodeContext* s, short* samples);
+int padding_bytes(uint32_t header);       // layer I pads in 4-byte slots
+int samples_per_frame(const MPADecodeContext* s);
+
+// Layers I and II (layer12.cpp). layer12_init builds their shared tables once.
+void layer12_init();
 int mp_decode_layer1(MPADecodeContext* s);
 int mp_decode_layer2(MPADecodeContext* s);
 int l2_select_table(int bitrate, int nb_channels, int freq, int lsf);
@@ -114,3 +99,21 @@ int l2_select_table(int bitrate, int nb_channels, int freq, int lsf);
 // the time slots written to sb_samples (36, or 18 at the lower rates), -1 on failure.
 int mp_layer3_init();
 int mp_decode_layer3(MPADecodeContext* s);
+// Layer III alias reduction over boundaries 1..last of 576 lines, on the chosen kernels
+// (kernels.cpp).
+void antialias(int32_t* x, int last, const int32_t csa[8][2]);
+
+// x^(4/3) (layer3_requant.cpp).
+void int_pow_init();
+int int_pow(int i, int* exponent);       // i^(4/3) ~ result * 2^(exponent - 23), i >= 1
+
+// Synthesis filter bank (synth.cpp), on the chosen kernels.
+void synth_init();
+void dct32(int32_t* out, int32_t* in);   // destroys in
+int round_sample(int64_t sum);          // window sum (SB_FRAC_BITS + 16 fraction bits) to 16 bits
+void synth_filter(MPADecodeContext* s, int ch, short* samples, int incr, int32_t* sb_samples);
+// Every channel of time slots 0..nb_slots - 1 of sb_samples, interleaved into samples.
+void synth_slots(MPADecodeContext* s, short* samples, int nb_slots);
+
+// The frame's audio data decoded into samples (mpaudec.cpp).
+int mp_decode_frame(MPADecodeContext* s, short* samples);

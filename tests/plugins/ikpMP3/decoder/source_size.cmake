@@ -1,0 +1,20 @@
+# Run with cmake -P: every source of the decoder and the plug-in stays under 500 lines, one stage
+# a file. Needs: VW_SOURCE_DIR.
+file(GLOB sources "${VW_SOURCE_DIR}/src/plugins/ikpMP3/decoder/*.cpp" "${VW_SOURCE_DIR}/src/plugins/ikpMP3/decoder/*.h"
+     "${VW_SOURCE_DIR}/src/plugins/ikpMP3/*.cpp" "${VW_SOURCE_DIR}/src/plugins/ikpMP3/*.h")
+list(LENGTH sources count)
+if(count LESS 10)
+  message(FATAL_ERROR "only ${count} sources found under ${VW_SOURCE_DIR}/src/plugins/ikpMP3")
+endif()
+set(too_long "")
+foreach(source ${sources})
+  file(READ "${source}" content)
+  string(REGEX MATCHALL "\n" newlines "${content}")
+  list(LENGTH newlines n)
+  if(n GREATER_EQUAL 500)
+    string(APPEND too_long "\n  ${source}: ${n} lines")
+  endif()
+endforeach()
+if(too_long)
+  message(FATAL_ERROR "sources of 500 lines or more:${too_long}")
+endif()
