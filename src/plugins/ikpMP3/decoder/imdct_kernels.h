@@ -1,5 +1,5 @@
 // imdct_kernels.h — the layer III long-block IMDCT's constants and its vector kernel, written once
-// over lanes.h: the portable transform (dct4_18, the reference) lives in layer3.cpp, the kernel's
+// over lanes.h: the portable transform (dct4_18, the reference) lives in layer3_imdct.cpp, the kernel's
 // instances in imdct_avx2.cpp, imdct_neon.cpp and kernels.cpp, and all read the same tables.
 #pragma once
 
@@ -8,20 +8,27 @@
 #include "lanes.h"
 #include "mpaudec_internal.h"
 
-// The transform's fixed point: constants and rounding steps carry 23 fraction bits, the 9-point
-// cosine sums' constants IMDCT_COS9_BITS.
+// The transform's fixed point: the window and its rounding carry 23 fraction bits, the 9-point
+// cosine sums' constants IMDCT_COS9_BITS. The sums keep IMDCT_SUM_GUARD_BITS fraction bits more
+// than the inputs, and the output scales (icos72, imdct_odd_scale) carry IMDCT_SCALE_BITS: the
+// scales reach 11.5 near the transform's ends, and would magnify any rounding before them.
 constexpr int IMDCT_FRAC_BITS = 23;
-constexpr int IMDCT_COS9_BITS = 28;
-// Inputs are clamped to 8 times full scale (one conformance stream goes past 4) so that no 64-bit
-// product can overflow.
+constexpr int IMDCT_COS9_BITS = 30;
+constexpr int IMDCT_SUM_GUARD_BITS = 3;
+constexpr int IMDCT_SCALE_BITS = 27;
+// Inputs are clamped to 8 times full scale (one conformance stream goes past 4). Music keeps every
+// 64-bit sum exact; inputs far beyond full scale (corrupt data) can wrap them, alike in every kernel.
 constexpr int32_t IMDCT_INPUT_LIMIT = (1 << 30) - 1;
 // Inputs below 2^IMDCT_NARROW_INPUT_BITS in magnitude keep every operand and result of the
 // transform's multiplications within 32 bits (a test derives the bound from the constants).
 constexpr int IMDCT_NARROW_INPUT_BITS = 22;
 
 // Built once by mp_layer3_init; every value fits 32 bits.
-extern int64_t icos36[9];     // 1 / (2 cos((2m + 1)π/36))
-extern int64_t icos72[18];    // 1 / (2 cos((2m + 1)π/72))
+extern int64_t icos36[9];     // 1 / (2 cos((2m + 1)π/36)), IMDCT_SCALE_BITS fraction bits
+extern int64_t icos72[18];    // 1 / (2 cos((2m + 1)π/72)), IMDCT_SCALE_BITS fraction bits
+// icos72[m] × icos36[m] (m < 9), -icos72[m] × icos36[17 - m] (m > 8): DCT-IV output m is
+// icos72[m] × even sum + imdct_odd_scale[m] × odd sum, with the sums of m or 17 - m.
+extern int64_t imdct_odd_scale[18];
 extern int64_t cos9[4][9];    // cos((2m + 1) j π/18), IMDCT_COS9_BITS fraction bits
 // mdct_win's rows 0..3 for four adjacent sub-bands starting at an even one (lanes 1 and 3 on the
 // frequency-inverted row + 4), with the signs of the DCT-IV's unfolding: sample i of a sub-band's
@@ -51,8 +58,9 @@ void imdct_long_blocks_lanes(const int32_t* x, int first, int end, int row, int3
 // groups of music do, keeps every value within 32 bits and takes one multiply per product,
 // unchecked. Any other group is clamped as the portable code clamps, and each multiplying step
 // checks whether its operands fit 32 bits: one multiply per product if they do, else two on their
-// 32-bit halves. Either way every lane holds the low bits of the portable code's values, which
-// never overflow 64 bits, so samples and overlap come out bit for bit the same for every input.
+// 32-bit halves. Either way every lane holds the low 64 bits of the portable code's values, which
+// wrap alike where corrupt data takes them past 64 bits, so samples and overlap come out bit for
+// bit the same for every input.
 namespace imdct_lanes {
 namespace {
 
@@ -95,12 +103,14 @@ struct Narrow {
     static V shift(V x, int64_t rounding) { return L::template shr64<S>(Ops<L>::add(x, Ops<L>::splat(rounding))); }
 };
 
-// The 9-point cosine sums of one half of the transform (see dct4_18 in layer3.cpp).
+// The 9-point cosine sums of one half of the transform, IMDCT_SUM_GUARD_BITS more fraction bits than
+// the inputs (see dct4_18 in layer3_imdct.cpp).
+constexpr int SUM_SHIFT = IMDCT_COS9_BITS - IMDCT_SUM_GUARD_BITS;
 template <class L, class P, class V>
 void cosine_sums(const V x[9], V out[9])
 {
     using O = Ops<L>;
-    const V x0 = O::add(L::template shl64<IMDCT_COS9_BITS>(x[0]), O::splat(int64_t{1} << (IMDCT_COS9_BITS - 1)));
+    const V x0 = O::add(L::template shl64<IMDCT_COS9_BITS>(x[0]), O::splat(int64_t{1} << (SUM_SHIFT - 1)));
     MPA_UNROLLED for (int m = 0; m < 4; ++m) {
         const int64_t* cm = cos9[m];
         V even = x0;
@@ -109,27 +119,23 @@ void cosine_sums(const V x[9], V out[9])
             even = O::add(even, P::mul(x[j], O::splat(cm[j])));
         MPA_UNROLLED for (int j = 3; j < 9; j += 2)
             odd = O::add(odd, P::mul(x[j], O::splat(cm[j])));
-        out[m] = P::template shift<IMDCT_COS9_BITS>(O::add(even, odd), 0);
-        out[8 - m] = P::template shift<IMDCT_COS9_BITS>(O::sub(even, odd), 0);
+        out[m] = P::template shift<SUM_SHIFT>(O::add(even, odd), 0);
+        out[8 - m] = P::template shift<SUM_SHIFT>(O::sub(even, odd), 0);
     }
-    out[4] = O::add(O::sub(O::add(O::sub(x[0], x[2]), x[4]), x[6]), x[8]);
+    out[4] = L::template shl64<IMDCT_SUM_GUARD_BITS>(O::add(O::sub(O::add(O::sub(x[0], x[2]), x[4]), x[6]), x[8]));
 }
 
-// out[m] = (v[m] × k[m] + half) >> IMDCT_FRAC_BITS for m < N.
-template <class L, class P, class V, int N>
-void scale(const V v[N], const int64_t (&k)[N], V out[N])
+// The DCT-IV's outputs: output m is icos72[m] × e + imdct_odd_scale[m] × o, with the sums of m
+// (of 17 - m past 8), rounded once.
+template <class L, class P, class V>
+void scale_outputs(const V e[9], const V o[9], V c[18])
 {
-    MPA_UNROLLED for (int m = 0; m < N; ++m)
-        out[m] = P::template shift<IMDCT_FRAC_BITS>(P::mul(v[m], Ops<L>::splat(k[m])), int64_t{1} << (IMDCT_FRAC_BITS - 1));
-}
-
-// e + o for m = 0..8, then e - o for m = 8..0: the DCT-IV's outputs in order, before icos72.
-template <class L, class V>
-void fold_halves(const V e[9], const V o[9], V pq[18])
-{
-    MPA_UNROLLED for (int m = 0; m < 9; ++m) {
-        pq[m] = Ops<L>::add(e[m], o[m]);
-        pq[17 - m] = Ops<L>::sub(e[m], o[m]);
+    using O = Ops<L>;
+    constexpr int OUT_SHIFT = IMDCT_SCALE_BITS + IMDCT_SUM_GUARD_BITS;
+    MPA_UNROLLED for (int m = 0; m < 18; ++m) {
+        const int s = m < 9 ? m : 17 - m;
+        c[m] = P::template shift<OUT_SHIFT>(O::add(P::mul(e[s], O::splat(icos72[m])), P::mul(o[s], O::splat(imdct_odd_scale[m]))),
+                                            int64_t{1} << (OUT_SHIFT - 1));
     }
 }
 
@@ -183,13 +189,11 @@ void transform_small(const int32_t* lines, const int64_t (*win)[4], int lane, in
     L::load_columns18(lines, 18, t);
     V a0[9], a1[9];
     split_inputs<L>(t, a0, a1);
-    V e[9], sums1[9], o[9];
+    V e[9], o[9];
     cosine_sums<L, P>(a0, e);
-    cosine_sums<L, P>(a1, sums1);
-    scale<L, P, V, 9>(sums1, icos36, o);
-    V pq[18], c[18];
-    fold_halves<L>(e, o, pq);
-    scale<L, P, V, 18>(pq, icos72, c);
+    cosine_sums<L, P>(a1, o);
+    V c[18];
+    scale_outputs<L, P>(e, o, c);
     window_and_overlap<L, P>(c, win, lane, out, overlap);
 }
 
@@ -207,25 +211,18 @@ void transform_checked(const int32_t* lines, const int64_t (*win)[4], int lane, 
     split_inputs<L>(t, a0, a1);
 
     // The clamp keeps a0 within 32 bits; a1[0] is only shifted.
-    V e[9], sums1[9];
+    V e[9], o[9];
     cosine_sums<L, Exact<L, false>>(a0, e);
     if (O::all_fit(a1 + 1, 8))
-        cosine_sums<L, Exact<L, false>>(a1, sums1);
+        cosine_sums<L, Exact<L, false>>(a1, o);
     else
-        cosine_sums<L, Exact<L, true>>(a1, sums1);
+        cosine_sums<L, Exact<L, true>>(a1, o);
 
-    V o[9];
-    if (O::all_fit(sums1, 9))
-        scale<L, Exact<L, false>, V, 9>(sums1, icos36, o);
+    V c[18];
+    if (O::all_fit(e, 9) && O::all_fit(o, 9))
+        scale_outputs<L, Exact<L, false>>(e, o, c);
     else
-        scale<L, Exact<L, true>, V, 9>(sums1, icos36, o);
-
-    V pq[18], c[18];
-    fold_halves<L>(e, o, pq);
-    if (O::all_fit(pq, 18))
-        scale<L, Exact<L, false>, V, 18>(pq, icos72, c);
-    else
-        scale<L, Exact<L, true>, V, 18>(pq, icos72, c);
+        scale_outputs<L, Exact<L, true>>(e, o, c);
 
     if (O::all_fit(c, 18))
         window_and_overlap<L, Exact<L, false>>(c, win, lane, out, overlap);

@@ -169,28 +169,30 @@ TEST_F(ImdctKernels, SmallInputsKeepEveryValueOfTheTransformWithin32Bits)
     const double b = std::ldexp(1.0, IMDCT_NARROW_INPUT_BITS) - 1;
     const double fit = std::ldexp(1.0, 31) - 1;
     const double cos_one = std::ldexp(1.0, IMDCT_COS9_BITS);
-    const double frac_one = std::ldexp(1.0, IMDCT_FRAC_BITS);
-    // The cosine sums of inputs bounded by x: out[m] and out[8 - m] share their terms.
+    const double guard = std::ldexp(1.0, IMDCT_SUM_GUARD_BITS);
+    const double scale_one = std::ldexp(1.0, IMDCT_SCALE_BITS + IMDCT_SUM_GUARD_BITS);
+    // The cosine sums of inputs bounded by x, with their guard bits: out[m] and out[8 - m] share
+    // their terms.
     auto sumBounds = [&](double x) {
         std::vector<double> bound(9);
         for (int m = 0; m < 4; ++m) {
-            double terms = x * cos_one + cos_one / 2;
+            double terms = x * cos_one + cos_one / guard / 2;
             for (int j = 1; j < 9; ++j)
                 terms += x * std::abs(static_cast<double>(cos9[m][j]));
-            bound[m] = bound[8 - m] = terms / cos_one + 1;
+            bound[m] = bound[8 - m] = terms * guard / cos_one + 1;
         }
-        bound[4] = 5 * x;
+        bound[4] = 5 * x * guard;
         return bound;
     };
     const double a1 = 4 * b;   // a sum of four inputs
     const std::vector<double> even = sumBounds(2 * b);
     const std::vector<double> odd = sumBounds(a1);
     double largest = a1;
-    for (int m = 0; m < 9; ++m) {
-        const double o = odd[m] * static_cast<double>(icos36[m]) / frac_one + 1;
-        const double pq = even[m] + o;
-        const double c = pq * std::max(static_cast<double>(icos72[m]), static_cast<double>(icos72[17 - m])) / frac_one + 1;
-        largest = std::max({largest, even[m], odd[m], o, pq, c});
+    for (int m = 0; m < 18; ++m) {
+        const int k = m < 9 ? m : 17 - m;
+        const double c = (even[k] * std::abs(static_cast<double>(icos72[m]))
+                          + odd[k] * std::abs(static_cast<double>(imdct_odd_scale[m]))) / scale_one + 1;
+        largest = std::max({largest, even[k], odd[k], c});
     }
     std::printf("largest value from inputs below 2^%d: 2^%.2f\n", IMDCT_NARROW_INPUT_BITS, std::log2(largest));
     EXPECT_LE(largest, fit);
