@@ -3,45 +3,24 @@
 
 #include <string>
 
-// The stage music is the first chapter's theme; each ten levels after it have their own.
+#include "soundTable.h"
+
+// Both enumerations come from the sound table, in its order: BGM_NONE 0, BGM_STAGE 1,
+// BGM_ENDING 2, ...; SFX_GAME_OVER 0, SFX_WALKING 1, ...
+#define VW_SOUND_EVENT(event, file, score) event,
 enum SoundBgm {
     BGM_NONE = 0,
-    BGM_STAGE = 1,
-    BGM_ENDING = 2,
-    BGM_TITLE = 3,
-    BGM_CHAPTER_2 = 4,
-    BGM_CHAPTER_3 = 5,
-    NUM_SOUND_BGM = 6
+    VW_MUSIC_SOUNDS(VW_SOUND_EVENT)
+    NUM_SOUND_BGM
 };
+enum SoundSfx {
+    VW_EFFECT_SOUNDS(VW_SOUND_EVENT)
+    NUM_SOUND_SFX
+};
+#undef VW_SOUND_EVENT
 constexpr int LEVELS_PER_CHAPTER = 10;
 // The theme of the chapter holding `level` (counted from 0); the last theme goes on past it.
 SoundBgm chapterBgm(int level);
-
-enum SoundSfx {
-    SFX_GAME_OVER = 0,
-    SFX_WALKING = 1,
-    SFX_ILLUSION_SOUND = 2,
-    SFX_LEVEL_VICTORY = 3,
-    SFX_GUARD_SEES_BODY = 4,
-    SFX_DOG_DIES = 5,
-    SFX_DOG_DISCOVERS_PLAYER = 6,
-    SFX_GUARD_KILLS_GUARD = 7,
-    SFX_GUARD_DISCOVERS_PLAYER = 8,
-    SFX_FOOD_PLACED = 9,
-    SFX_BODY_PLACED = 10,
-    SFX_CLOAK_ON = 11,
-    SFX_CLOAK_ENDING = 12,      // the cloak's last half second
-    SFX_CLOAK_OFF = 13,
-    SFX_BUMP = 14,              // a step into wall or water
-    SFX_RESTART = 15,
-    SFX_DOG_BITES = 16,         // a dog kills a fake
-    SFX_COMMANDER_DISCOVERS_PLAYER = 17,
-    // Two more footsteps: the output plays one of the three for SFX_WALKING, at a slightly
-    // different pitch each time. The game itself never asks for these two.
-    SFX_WALKING_2 = 18,
-    SFX_WALKING_3 = 19,
-    NUM_SOUND_SFX = 20
-};
 
 // Where the hooks send their requests: the audio device in the game, a recorder in
 // tests. The game logic never learns which.

@@ -1,4 +1,5 @@
 // soundEvents_test.cpp — each sound is asked for once, at the moment the game does the thing.
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -9,20 +10,23 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
 namespace {
-const char* const SFX_NAMES[NUM_SOUND_SFX] = {
-    "game_over",    "walking",      "illusion_sound", "level_victory", "guard_sees_body",
-    "dog_dies",     "dog_discovers_player", "guard_kills_guard", "guard_discovers_player",
-    "food_placed",  "body_placed",  "cloak_on",       "cloak_ending",  "cloak_off",
-    "bump",         "restart",      "dog_bites",      "commander_discovers_player",
-    "walking_2",    "walking_3"};
-const char* const BGM_NAMES[NUM_SOUND_BGM] = {"bgm_none", "bgm_stage", "bgm_ending", "bgm_title", "bgm_chapter_2",
-                                              "bgm_chapter_3"};
+// What the recorder writes down: an effect by its file's name ("walking"), the music by its
+// event's ("bgm_stage"), both from the sound table.
+std::string effectName(SoundSfx sfx) {
+    const std::string file = SOUND_FILES[int(NUM_SOUND_BGM) + int(sfx)].file;
+    return file.substr(0, file.find('.'));
+}
+std::string musicName(SoundBgm bgm) {
+    std::string event = SOUND_FILES[bgm].event;
+    for (char& c : event) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return event;
+}
 
 // Stands in for the audio device and writes down every request in order.
 class SoundRecorder : public SoundOutput {
 public:
-    void playBgm(SoundBgm bgm) override { heard.push_back(BGM_NAMES[bgm]); }
-    void playSfx(SoundSfx sfx) override { heard.push_back(SFX_NAMES[sfx]); }
+    void playBgm(SoundBgm bgm) override { heard.push_back(musicName(bgm)); }
+    void playSfx(SoundSfx sfx) override { heard.push_back(effectName(sfx)); }
     void setMuted(bool m) override { heard.push_back(m ? "mute" : "unmute"); }
     void setVolumes(int music, int effects) override {
         heard.push_back("volumes " + std::to_string(music) + " " + std::to_string(effects));

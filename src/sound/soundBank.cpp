@@ -6,43 +6,13 @@
 #include <iterator>
 
 namespace {
-const char* const SOUND_PATHS[NUM_SOUNDS] = {
-    nullptr,
-    "assets/sounds/stage.mp3",
-    "assets/sounds/ending.mp3",
-    "assets/sounds/title.mp3",
-    "assets/sounds/chapter_2.mp3",
-    "assets/sounds/chapter_3.mp3",
-    "assets/sounds/game_over.mp3",
-    "assets/sounds/walking.mp3",
-    "assets/sounds/illusion_sound.mp3",
-    "assets/sounds/level_victory.mp3",
-    "assets/sounds/guard_sees_body.mp3",
-    "assets/sounds/dog_dies.mp3",
-    "assets/sounds/dog_discovers_player.mp3",
-    "assets/sounds/guard_kills_guard.mp3",
-    "assets/sounds/guard_discovers_player.mp3",
-    "assets/sounds/food_placed.mp3",
-    "assets/sounds/body_placed.mp3",
-    "assets/sounds/cloak_on.mp3",
-    "assets/sounds/cloak_ending.mp3",
-    "assets/sounds/cloak_off.mp3",
-    "assets/sounds/bump.mp3",
-    "assets/sounds/restart.mp3",
-    "assets/sounds/dog_bites.mp3",
-    "assets/sounds/commander_discovers_player.mp3",
-    "assets/sounds/walking_2.mp3",
-    "assets/sounds/walking_3.mp3",
-};
-static_assert(std::size(SOUND_PATHS) == NUM_SOUNDS);
-
 // Well within a buffer: the keeper rewinds a looped music copy long before the spare runs out.
 constexpr auto KEEPER_PERIOD = std::chrono::milliseconds(5);
 // Decoded once at loading; a few MPEG frames grow the stream's buffers to their full size.
 constexpr int WARM_UP_FRAMES = 4096;
 }  // namespace
 
-const char* soundPath(int sound) { return sound >= 0 && sound < NUM_SOUNDS ? SOUND_PATHS[sound] : nullptr; }
+const char* soundPath(int sound) { return sound >= 0 && sound < NUM_SOUNDS ? SOUND_FILES[sound].path : nullptr; }
 
 std::string SoundBank::load(EngineHost& host, int sound, const std::string& path, int copies) {
     std::ifstream in(path, std::ios::binary);

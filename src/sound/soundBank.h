@@ -13,10 +13,10 @@
 #include "sound/mixer.h"
 #include "soundManager.h"
 
-// One number per sound file: the music by its SoundBgm value, then the effects.
+// One number per sound, its row in SOUND_FILES: the music by its SoundBgm value, then the effects.
 constexpr int soundOf(SoundBgm bgm) { return int(bgm); }
 constexpr int soundOf(SoundSfx sfx) { return int(NUM_SOUND_BGM) + int(sfx); }
-constexpr int NUM_SOUNDS = int(NUM_SOUND_BGM) + int(NUM_SOUND_SFX);
+constexpr int NUM_SOUNDS = NUM_SOUND_FILES;
 // "assets/sounds/stage.mp3" and the like; null for BGM_NONE, which has no file.
 const char* soundPath(int sound);
 

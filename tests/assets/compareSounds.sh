@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates every sound with soundgen and lame and fails unless each is byte-for-byte
-# the committed file and no committed sound is missing from the output.
+# Regenerates every sound of the game's sound table (soundgen --list) with soundgen and lame
+# and fails unless each is byte-for-byte the committed file, and no file, committed or made,
+# is outside the table.
 #   compareSounds.sh SOUNDGEN ASSETS_SOUNDS SCRATCH      (exit 77: lame is not installed)
 set -euo pipefail
 soundgen=$1
@@ -10,18 +11,21 @@ command -v lame > /dev/null || { echo "skipped: lame is not installed"; exit 77;
 rm -rf "$scratch"
 "$(dirname "$0")/../../tools/soundgen/make_sounds.sh" "$soundgen" "$scratch"
 
+# The files the game's sound table names, each made from its score.
+mapfile -t wanted < <("$soundgen" --list | cut -d' ' -f2)
+(( ${#wanted[@]} > 0 )) || { echo "soundgen --list names no sounds"; exit 1; }
 bad=()
-for f in "$scratch"/*.mp3; do
-  name=$(basename "$f")
-  if [[ ! -e "$committed/$name" ]]; then bad+=("$name (not committed)")
-  elif ! cmp -s "$f" "$committed/$name"; then bad+=("$name (differs)"); fi
+for name in "${wanted[@]}"; do
+  if [[ ! -e "$scratch/$name" ]]; then bad+=("$name (in the sound table but not generated)")
+  elif [[ ! -e "$committed/$name" ]]; then bad+=("$name (not committed)")
+  elif ! cmp -s "$scratch/$name" "$committed/$name"; then bad+=("$name (differs)"); fi
 done
-for f in "$committed"/*; do
+listed() { printf '%s\n' "${wanted[@]}" | grep -qxF "$1"; }
+for f in "$scratch"/* "$committed"/*; do
   name=$(basename "$f")
-  [[ -e "$scratch/$name" ]] || bad+=("$name (committed but not generated)")
+  listed "$name" || bad+=("$name in $(dirname "$f") (not in the sound table)")
 done
-count=$(ls "$scratch" | wc -l)
-if (( count != 25 )); then bad+=("soundgen made $count sounds, the game needs 25"); fi
+count=${#wanted[@]}
 if (( ${#bad[@]} > 0 )); then
   echo "sounds out of date; regenerate with: tools/soundgen/make_sounds.sh SOUNDGEN assets/sounds"
   printf '  %s\n' "${bad[@]}"
