@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -131,6 +132,19 @@ protected:
                         boardPicture(*getCurrentBoard()).c_str());
     }
 
+    // Starts each level in turn and hands it, with its walkthrough, to `check(n, walk)`; `how`
+    // follows the walkthrough's file in a failure's trace.
+    void forEachWalkthrough(const std::function<void(int, const Walk&)>& check, const std::string& how = "")
+    {
+        for (int n = 0; n < levelCount(); ++n) {
+            SCOPED_TRACE(levelPath(n, "walk") + how);
+            const Walk walk = readWalk(levelPath(n, "walk"));
+            ASSERT_EQ(walk.error, "");
+            startLevel(n);
+            check(n, walk);
+        }
+    }
+
     bool tracing() const { return trace && (traceLevel < 0 || traceLevel == getCurrLevel()); }
 
     // Plays the presses on the current level through the shared line player; stops when it
@@ -187,16 +201,12 @@ TEST_F(Campaign, TwelveOrMoreLevelsEachTwelveByTwelveWithAWalkthrough)
 
 TEST_F(Campaign, EachWalkthroughWinsItsLevelWithoutBeingSeen)
 {
-    for (int n = 0; n < levelCount(); ++n) {
-        SCOPED_TRACE(levelPath(n, "walk"));
-        Walk walk = readWalk(levelPath(n, "walk"));
-        ASSERT_EQ(walk.error, "");
-        startLevel(n);
+    forEachWalkthrough([&](int n, const Walk& walk) {
         Outcome out = play(walk.presses);
         EXPECT_TRUE(out.won) << (out.lost ? "lost" : "not won") << " at " << out.atMs << " ms\n" << out.picture;
         EXPECT_FALSE(out.lost);
         EXPECT_EQ(getCurrLevel(), n + 1 < levelCount() ? n + 1 : 0) << "the win did not move the game on";
-    }
+    });
 }
 
 // The same walkthroughs on a slow and a fast machine: no level depends on a lucky frame.
@@ -204,14 +214,10 @@ TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRates)
 {
     for (int64_t tick : {1, 17, 33}) {
         tickMs = tick;
-        for (int n = 0; n < levelCount(); ++n) {
-            SCOPED_TRACE(levelPath(n, "walk") + " ticking every " + std::to_string(tick) + " ms");
-            Walk walk = readWalk(levelPath(n, "walk"));
-            ASSERT_EQ(walk.error, "");
-            startLevel(n);
+        forEachWalkthrough([&](int, const Walk& walk) {
             Outcome out = play(walk.presses);
             EXPECT_TRUE(out.won) << (out.lost ? "lost" : "not won") << " at " << out.atMs << " ms\n" << out.picture;
-        }
+        }, " ticking every " + std::to_string(tick) + " ms");
     }
 }
 
@@ -220,16 +226,12 @@ TEST_F(Campaign, WalkthroughsStillWinAtOtherFrameRates)
 // the level's par, the fewest keys of such a win.
 TEST_F(Campaign, WalkthroughsAreHumaneAndNoneBeatsPar)
 {
-    for (int n = 0; n < levelCount(); ++n) {
-        SCOPED_TRACE(levelPath(n, "walk"));
-        Walk walk = readWalk(levelPath(n, "walk"));
-        ASSERT_EQ(walk.error, "");
-        startLevel(n);
+    forEachWalkthrough([&](int n, const Walk& walk) {
         EXPECT_EQ(humaneFailure(clock, walk.presses, tickMs), "");
         const int par = levelPar(n);
         EXPECT_GT(par, 0) << "no par file " << levelPath(n, "par") << " (solver --write-par makes it)";
         EXPECT_GE(static_cast<int>(walk.presses.size()), par) << "the walkthrough beats par: par is wrong";
-    }
+    });
 }
 
 // The solver searches every key sequence (on its grid of waits) from each level's start. Its

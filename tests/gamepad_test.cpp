@@ -53,6 +53,11 @@ protected:
         });
         return keys;
     }
+    // After a poll has seen every controller plugged in or pulled out, `count` are open.
+    void expectOpenAfterPoll(int count) {
+        poll();
+        EXPECT_EQ(openGamepadCount(), count);
+    }
     std::string click(VirtualPad& pad, int button) {
         pad.button(button, true);
         std::string keys = poll();
@@ -140,26 +145,21 @@ TEST_F(Gamepad, ControllersPluggedInAndOutWhileRunning) {
     {
         VirtualPad first;
         ASSERT_TRUE(first.ok()) << SDL_GetError();
-        poll();
-        EXPECT_EQ(openGamepadCount(), 1);
+        expectOpenAfterPoll(1);
         VirtualPad second;
         ASSERT_TRUE(second.ok()) << SDL_GetError();
-        poll();
-        EXPECT_EQ(openGamepadCount(), 2);
+        expectOpenAfterPoll(2);
         // Either one plays.
         EXPECT_EQ(click(first, SDL_CONTROLLER_BUTTON_B), "j");
         EXPECT_EQ(click(second, SDL_CONTROLLER_BUTTON_Y), "l");
         first.detach();
-        poll();
-        EXPECT_EQ(openGamepadCount(), 1);
+        expectOpenAfterPoll(1);
         EXPECT_EQ(click(second, SDL_CONTROLLER_BUTTON_X), "k");
     }
-    poll();
-    EXPECT_EQ(openGamepadCount(), 0);
+    expectOpenAfterPoll(0);
     VirtualPad again;
     ASSERT_TRUE(again.ok()) << SDL_GetError();
-    poll();
-    EXPECT_EQ(openGamepadCount(), 1);
+    expectOpenAfterPoll(1);
     EXPECT_EQ(click(again, SDL_CONTROLLER_BUTTON_DPAD_DOWN), "s");
 }
 

@@ -19,6 +19,18 @@ protected:
         keyboard(key, 0, 0);
         return GetCapturedStdout();
     }
+    // `key` ends the program with status 0, its output matching `output`. The child's output
+    // goes to standard error, where the death test reads it.
+    static void expectKeyEnds(unsigned char key, const char* output) {
+        EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), keyboard(key, 0, 0)), testing::ExitedWithCode(0),
+                    output);
+    }
+    // The ending screen, its "you win!" already printed (and swallowed here).
+    void atTheEnding() {
+        CaptureStdout();
+        gotoEnding();
+        GetCapturedStdout();
+    }
 };
 
 TEST_F(Keyboard, FirstKeyLeavesTheTitleAndActsOnLevelZero) {
@@ -56,26 +68,18 @@ TEST_F(Keyboard, TheKeyThatReachesTheExitWinsAtOnce) {
     EXPECT_TRUE(board().hasWon());
 }
 
-// Output is sent to standard error in the child so that the death test can read it.
 TEST_F(Keyboard, QuitEndsAtOnceOnEveryScreenPrintingNothing) {
     for (auto screen : {gotoTitle, gotoMainGame}) {
         screen();
-        EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), keyboard('q', 0, 0)),
-                    testing::ExitedWithCode(0), "^$");
+        expectKeyEnds('q', "^$");
     }
-    CaptureStdout();
-    gotoEnding();
-    GetCapturedStdout();
-    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), keyboard('q', 0, 0)),
-                testing::ExitedWithCode(0), "^$");
+    atTheEnding();
+    expectKeyEnds('q', "^$");
 }
 
 TEST_F(Keyboard, AnyOtherKeyOnTheEndingWinsAndEnds) {
-    CaptureStdout();
-    gotoEnding();
-    GetCapturedStdout();
-    EXPECT_EXIT((dup2(STDERR_FILENO, STDOUT_FILENO), keyboard('d', 0, 0)),
-                testing::ExitedWithCode(0), "^you win!$");
+    atTheEnding();
+    expectKeyEnds('d', "^you win!$");
 }
 
 TEST_F(Keyboard, RRestartsTheLevelFromItsFileWithoutCountingALoss) {

@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <string>
+#include <utility>
 
 #include "board.h"
 #include "gameClock.h"
@@ -230,38 +231,28 @@ TEST_F(LevelLoaderDeathTest, FirstOffendingValueInReadingOrderDecides) {
                 testing::ExitedWithCode(1), located("power usage out of bounds: 200"));
 }
 
-TEST_F(LevelLoaderDeathTest, TruncatedFileNamesTheFileAndTheMissingValue) {
-    const auto status1 = testing::ExitedWithCode(1);
-    EXPECT_EXIT(loadReporting(""), status1,
-                located("assets/levels/level00.txt: the file ends where the width was expected"));
-    EXPECT_EXIT(loadReporting("4,3,0,2,1,0,0"), status1,
-                "level00.txt: the file ends where a terrain code was expected");
-    EXPECT_EXIT(loadReporting(withPlayer("1,2")), status1,
-                "level00.txt: the file ends where an enemy's facing was expected");
-    EXPECT_EXIT(loadReporting(withPlayer("999,999")), status1,
-                "level00.txt: the file ends where an SG's x or 999 was expected");
-    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,")), status1,
-                "level00.txt: the file ends where the fake count was expected");
-}
-
-TEST_F(LevelLoaderDeathTest, SomethingNotANumberNamesTheFileAndTheValue) {
-    const auto status1 = testing::ExitedWithCode(1);
-    EXPECT_EXIT(loadReporting("five,4"), status1,
-                located("assets/levels/level00.txt: not a number where the width was expected"));
-    // Two separators in a row: the second stands where the number is due.
-    EXPECT_EXIT(loadReporting("1,,1"), status1,
-                "level00.txt: not a number where the height was expected");
-    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,x,0")), status1,
-                "level00.txt: not a number where the cloak count was expected");
-    // Too large for an int.
-    EXPECT_EXIT(loadReporting("99999999999,1"), status1,
-                "level00.txt: not a number where the width was expected");
-    // The same, or a sign with no digits, as the very last thing in the file: the
-    // file did not end early, the value is bad.
-    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,99999999999")), status1,
-                "level00.txt: not a number where the fake count was expected");
-    EXPECT_EXIT(loadReporting(withPlayer("999,999,999,0,0,0,-")), status1,
-                "level00.txt: not a number where the fake count was expected");
+// The file ending early, or something that is not a number where one is due: the file and
+// the value expected are named.
+TEST_F(LevelLoaderDeathTest, AnEarlyEndOrSomethingNotANumberNamesTheFileAndTheValue) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", located("assets/levels/level00.txt: the file ends where the width was expected")},
+        {"4,3,0,2,1,0,0", "level00.txt: the file ends where a terrain code was expected"},
+        {withPlayer("1,2"), "level00.txt: the file ends where an enemy's facing was expected"},
+        {withPlayer("999,999"), "level00.txt: the file ends where an SG's x or 999 was expected"},
+        {withPlayer("999,999,999,0,0,0,"), "level00.txt: the file ends where the fake count was expected"},
+        {"five,4", located("assets/levels/level00.txt: not a number where the width was expected")},
+        // Two separators in a row: the second stands where the number is due.
+        {"1,,1", "level00.txt: not a number where the height was expected"},
+        {withPlayer("999,999,999,0,0,x,0"), "level00.txt: not a number where the cloak count was expected"},
+        // Too large for an int.
+        {"99999999999,1", "level00.txt: not a number where the width was expected"},
+        // The same, or a sign with no digits, as the very last thing in the file: the
+        // file did not end early, the value is bad.
+        {withPlayer("999,999,999,0,0,0,99999999999"), "level00.txt: not a number where the fake count was expected"},
+        {withPlayer("999,999,999,0,0,0,-"), "level00.txt: not a number where the fake count was expected"},
+    };
+    for (const auto& [text, message] : cases)
+        EXPECT_EXIT(loadReporting(text), testing::ExitedWithCode(1), message) << text;
 }
 
 // The value as a regular expression that matches only itself.
@@ -363,11 +354,7 @@ TEST_F(LevelLoader, RoutesPutTheirEnemiesOnPatrolAndTheOthersStandStill) {
 }
 
 TEST_F(LevelLoaderDeathTest, BadRoutesNameTheFileTheRouteAndWhatIsWrong) {
-    const auto status1 = testing::ExitedWithCode(1);
-    const struct {
-        const char* section;
-        const char* message;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"999,1,1,1,2,2,999", "level00.txt: route 1: the leg from \\(3, 0\\) to \\(2, 2\\) is not along a row or a column"},
         // The closing leg back to the start must be straight too.
         {"999,1,1,2,3,2,2,2,999", "level00.txt: route 1: the leg from \\(2, 2\\) to \\(3, 0\\) is not along a row or a column"},
@@ -388,6 +375,6 @@ TEST_F(LevelLoaderDeathTest, BadRoutesNameTheFileTheRouteAndWhatIsWrong) {
         {"999,1,1,2,3,2,3", "level00.txt: the file ends where a turning point's y was expected"},
         {"999,1,1,x", "level00.txt: not a number where a route's number of turning points was expected"},
     };
-    for (const auto& c : cases)
-        EXPECT_EXIT(loadReporting(withPatrols(c.section)), status1, c.message) << c.section;
+    for (const auto& [section, message] : cases)
+        EXPECT_EXIT(loadReporting(withPatrols(section)), testing::ExitedWithCode(1), message) << section;
 }

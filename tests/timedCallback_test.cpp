@@ -1,6 +1,7 @@
 // Tests of the polled timers in simulated time: one-shot, repeating, killed and replaced.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -27,46 +28,46 @@ protected:
         clock.advance(ms - clock.now());
         a.invokeCallback();
     }
+    // Gives the actor a new half-second timer.
+    void start(TimerFunc action, bool repeating) {
+        actor.addCallback(std::make_unique<TimedCallback>(action, 0.5f, repeating));
+    }
+    // Polls at each `ms` in turn, checking after each the firings so far (the column) and
+    // whether the actor still holds a timer.
+    struct Poll {
+        int64_t ms;
+        int firings;
+        bool holdsTimer;
+    };
+    void expectPolls(std::initializer_list<Poll> polls) {
+        for (const Poll& p : polls) {
+            pollAt(actor, p.ms);
+            EXPECT_EQ(actor.x, p.firings) << "polled at " << p.ms;
+            EXPECT_EQ(actor.callback != nullptr, p.holdsTimer) << "polled at " << p.ms;
+        }
+    }
 
     ManualClock clock{10000};  // timers must not depend on starting at zero
     Actor actor{0, 0, FA_N};
 };
 
 TEST_F(Timers, OneShotFiresOnceAtTheFirstPollOnOrAfterItsDeadline) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
-    pollAt(actor, 10000);
-    pollAt(actor, 10499);
-    EXPECT_EQ(actor.x, 0);
-    ASSERT_NE(actor.callback, nullptr);
-    pollAt(actor, 10500);
-    EXPECT_EQ(actor.x, 1);
-    EXPECT_EQ(actor.callback, nullptr);
-    pollAt(actor, 12000);
-    EXPECT_EQ(actor.x, 1);
+    start(stepEast, false);
+    expectPolls({{10000, 0, true}, {10499, 0, true}, {10500, 1, false}, {12000, 1, false}});
 }
 
+// Fired late at 11200, the next interval runs from there: lateness is not made up. A poll
+// long after the deadline fires once, not once per missed interval.
 TEST_F(Timers, RepeatingTimerMeasuresEachIntervalFromItsLastFiring) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
-    pollAt(actor, 10500);
-    EXPECT_EQ(actor.x, 1);
-    // Fired late at 11200: the next interval runs from there, lateness is not made up.
-    pollAt(actor, 11200);
-    EXPECT_EQ(actor.x, 2);
-    pollAt(actor, 11500);
-    pollAt(actor, 11699);
-    EXPECT_EQ(actor.x, 2);
-    pollAt(actor, 11700);
-    EXPECT_EQ(actor.x, 3);
-    // A poll long after the deadline fires once, not once per missed interval.
-    pollAt(actor, 20000);
-    EXPECT_EQ(actor.x, 4);
-    EXPECT_NE(actor.callback, nullptr);
+    start(stepEast, true);
+    expectPolls({{10500, 1, true}, {11200, 2, true}, {11500, 2, true}, {11699, 2, true},
+                 {11700, 3, true}, {20000, 4, true}});
 }
 
 // Due exactly when the next poll would fire it: a repeating timer is due again one
 // interval after each firing, a one-shot never after its firing, a killed one never.
 TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    start(stepEast, true);
     clock.advance(499);
     EXPECT_FALSE(actor.callback->isDue());
     clock.advance(1);
@@ -90,26 +91,22 @@ TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
 }
 
 TEST_F(Timers, KilledTimerNeverFiresAndIsDroppedAtTheNextPoll) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, true));
+    start(stepEast, true);
     actor.callback->kill();
     EXPECT_TRUE(actor.callback->isDead());
     ASSERT_NE(actor.callback, nullptr);
-    pollAt(actor, 11000);
-    EXPECT_EQ(actor.x, 0);
-    EXPECT_EQ(actor.callback, nullptr);
+    expectPolls({{11000, 0, false}});
 }
 
 TEST_F(Timers, RepeatingTimerKilledByItsOwnActionIsDroppedAtOnce) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEastAndStop, 0.5f, true));
-    pollAt(actor, 10500);
-    EXPECT_EQ(actor.x, 1);
-    EXPECT_EQ(actor.callback, nullptr);
+    start(stepEastAndStop, true);
+    expectPolls({{10500, 1, false}});
 }
 
 TEST_F(Timers, ReplacedTimerNeverFires) {
-    actor.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    start(stepEast, false);
     clock.advance(400);
-    actor.addCallback(std::make_unique<TimedCallback>(stepSouth, 0.5f, false));
+    start(stepSouth, false);
     // The first timer's deadline passes: nothing. The second's runs from its own creation.
     pollAt(actor, 10600);
     EXPECT_EQ(actor.x, 0);

@@ -47,45 +47,33 @@ protected:
     ManualClock clock;
 };
 
-TEST_F(ActorMoves, ApproachStepsForwardButNeverOffTheBoard) {
-    Actor a(0, 1, FA_E);
-    a.approach();
-    EXPECT_TRUE(a.isAt(1, 1));  // onto water: tiles are not examined
-    a.approach();
-    EXPECT_TRUE(a.isAt(2, 1));  // onto a wall likewise
-    a.approach();
-    a.approach();
-    EXPECT_TRUE(a.isAt(3, 1));
-    EXPECT_EQ(a.o, FA_E);
-
-    Actor corner(0, 0, FA_N);
-    corner.approach();
-    EXPECT_TRUE(corner.isAt(0, 0));
-    corner.o = FA_W;
-    corner.approach();
-    EXPECT_TRUE(corner.isAt(0, 0));
-    EXPECT_EQ(corner.o, FA_W);
-}
-
-TEST_F(ActorMoves, FleeStepsBackAndTurnsAboutOnlyWhenThereIsRoom) {
-    Actor a(0, 1, FA_E);  // west edge behind it
-    a.flee();
-    EXPECT_TRUE(a.isAt(0, 1));
-    EXPECT_EQ(a.o, FA_E);
-
-    Actor b(2, 2, FA_N);
-    b.flee();
-    EXPECT_TRUE(b.isAt(2, 2));  // south edge behind it
-    EXPECT_EQ(b.o, FA_N);
-    b.o = FA_S;
-    b.flee();
-    EXPECT_TRUE(b.isAt(2, 1));
-    EXPECT_EQ(b.o, FA_N);
-
-    Actor c(1, 0, FA_W);
-    c.flee();
-    EXPECT_TRUE(c.isAt(2, 0));
-    EXPECT_EQ(c.o, FA_E);
+// One step each on the 4 x 3 board: water at (1, 1), a wall at (2, 1); tiles are not examined.
+TEST_F(ActorMoves, ApproachStepsForwardFleeStepsBackAndTurnsAboutNeitherOffTheBoard) {
+    const struct {
+        const char* why;
+        void (Actor::*step)();
+        int x, y;
+        Facing o;
+        int toX, toY;
+        Facing toO;
+    } cases[] = {
+        {"approach onto water", &Actor::approach, 0, 1, FA_E, 1, 1, FA_E},
+        {"approach onto a wall", &Actor::approach, 1, 1, FA_E, 2, 1, FA_E},
+        {"approach onto floor", &Actor::approach, 2, 1, FA_E, 3, 1, FA_E},
+        {"approach at the east edge", &Actor::approach, 3, 1, FA_E, 3, 1, FA_E},
+        {"approach at the north edge", &Actor::approach, 0, 0, FA_N, 0, 0, FA_N},
+        {"approach at the west edge", &Actor::approach, 0, 0, FA_W, 0, 0, FA_W},
+        {"flee with the west edge behind", &Actor::flee, 0, 1, FA_E, 0, 1, FA_E},
+        {"flee with the south edge behind", &Actor::flee, 2, 2, FA_N, 2, 2, FA_N},
+        {"flee north, turned about", &Actor::flee, 2, 2, FA_S, 2, 1, FA_N},
+        {"flee east, turned about", &Actor::flee, 1, 0, FA_W, 2, 0, FA_E},
+    };
+    for (const auto& c : cases) {
+        Actor a(c.x, c.y, c.o);
+        (a.*c.step)();
+        EXPECT_TRUE(a.isAt(c.toX, c.toY)) << c.why << ": at (" << a.x << ", " << a.y << ")";
+        EXPECT_EQ(a.o, c.toO) << c.why;
+    }
 }
 
 TEST_F(ActorMoves, StepTimersClearTheirFlagWhenTheyFire) {

@@ -10,6 +10,14 @@ namespace {
 class Patrol : public LevelScenario {
 protected:
     Guard& guard(size_t i = 0) { return board().getGuards().at(i); }
+    // Guard 0's squares and facings until `untilMs`.
+    Trace guardTrace(int64_t untilMs) { return trace([&]() -> Actor& { return guard(); }, untilMs); }
+    // Plays `level` until guard 0 has taken its first patrol step, east to (1, 0).
+    void playToTheFirstStep(const std::string& level) {
+        play(level);
+        runFor(510);
+        ASSERT_TRUE(guard().isAt(1, 0));
+    }
 };
 
 TEST_F(Patrol, WalksOutAndBackOneSquarePerPaceFacingTheWayItWalks) {
@@ -19,7 +27,7 @@ TEST_F(Patrol, WalksOutAndBackOneSquarePerPaceFacingTheWayItWalks) {
     EXPECT_EQ(guard().o, FA_E);
     // The first look (at 10 ms) starts the walk; a step each 500 ms, with no key pressed.
     // On reaching (3, 0) it faces the way back at once.
-    EXPECT_EQ(trace([&]() -> Actor& { return guard(); }, 3600),
+    EXPECT_EQ(guardTrace(3600),
               (Trace{"510:1,0,E", "1010:2,0,E", "1510:3,0,W", "2010:2,0,W", "2510:1,0,W",
                      "3010:0,0,E", "3510:1,0,E"}));
 }
@@ -27,7 +35,7 @@ TEST_F(Patrol, WalksOutAndBackOneSquarePerPaceFacingTheWayItWalks) {
 TEST_F(Patrol, TurnsAtEveryPointOfALoopAndClosesItAtTheStart) {
     play(withRoutes(levelText({"...", "...", "..."}, {1, 1, FA_N}, {{0, 0, FA_S}}),
                     "1,0,3,2,0,2,2,0,2,"));
-    const Trace loop = trace([&]() -> Actor& { return guard(); }, 4100);
+    const Trace loop = guardTrace(4100);
     EXPECT_EQ(loop, (Trace{"510:1,0,E", "1010:2,0,S", "1510:2,1,S", "2010:2,2,W", "2510:1,2,W",
                            "3010:0,2,N", "3510:0,1,N", "4010:0,0,E"}));
     // The player in the middle is never in a line the guard looks along... until the
@@ -54,14 +62,12 @@ TEST_F(Patrol, CommanderPatrolsAtAGuardsPaceAndIgnoresFood) {
 
 TEST_F(Patrol, FoodDrawsItOffTheRouteAndItWalksBackToWhereItLeftIt) {
     // The guard walks row 0 between (0, 0) and (5, 0); the player stands out of its sight.
-    play(withRoutes(levelText({"......", "......"}, {0, 1, FA_E}, {{0, 0, FA_N}}), "1,0,1,5,0,"));
-    runFor(510);
-    ASSERT_TRUE(guard().isAt(1, 0));
+    playToTheFirstStep(withRoutes(levelText({"......", "......"}, {0, 1, FA_E}, {{0, 0, FA_N}}), "1,0,1,5,0,"));
     // Food ahead: the next look (10 ms on) gives up the patrol step for a step to the food at
     // the walking pace. Standing on the food it no longer sees it, so it walks back to (1, 0),
     // turns east as it was, and a pace later goes on along its route.
     board().getFoods().emplace_back(3, 0, FA_S);
-    EXPECT_EQ(trace([&]() -> Actor& { return guard(); }, 3600),
+    EXPECT_EQ(guardTrace(3600),
               (Trace{"510:2,0,E", "1010:3,0,E", "1510:2,0,W", "2010:1,0,W", "2510:1,0,E",
                      "3010:2,0,E", "3510:3,0,E"}));
     EXPECT_EQ(guard().routeNext, 1);
@@ -69,14 +75,12 @@ TEST_F(Patrol, FoodDrawsItOffTheRouteAndItWalksBackToWhereItLeftIt) {
 }
 
 TEST_F(Patrol, ABodyTurnsItBackAndItResumesWhenTheBodyIsGone) {
-    play(withRoutes(levelText({".......", "......."}, {6, 1, FA_W}, {{0, 0, FA_N}}), "1,0,1,4,0,"));
-    runFor(510);
-    ASSERT_TRUE(guard().isAt(1, 0));
+    playToTheFirstStep(withRoutes(levelText({".......", "......."}, {6, 1, FA_W}, {{0, 0, FA_N}}), "1,0,1,4,0,"));
     board().getDeadBodies().emplace_back(4, 0, FA_S);
     // It backs off west and turns about, walks back to (1, 0) facing east, sees the body
     // again and backs off again; back once more after the body has gone (two seconds), it
     // goes on along its route where it left it.
-    EXPECT_EQ(trace([&]() -> Actor& { return guard(); }, 6000),
+    EXPECT_EQ(guardTrace(6000),
               (Trace{"510:0,0,W", "1010:1,0,E", "1510:0,0,W", "2010:1,0,E", "2510:2,0,E",
                      "3010:3,0,E", "3510:4,0,W", "4010:3,0,W", "4510:2,0,W", "5010:1,0,W",
                      "5510:0,0,E"}));

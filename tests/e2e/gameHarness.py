@@ -4,9 +4,12 @@ keys typed with xdotool, screenshots with ImageMagick, its output and exit statu
 """
 
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 
+SKIP = 77                         # the exit status ctest reports as "skipped"
 WIN_W, WIN_H = 800, 600
 WAIT_S = 30                       # longest wait for any one thing to appear
 
@@ -160,3 +163,38 @@ def stop_xvfb(xvfb):
     except subprocess.TimeoutExpired:
         xvfb.kill()
         xvfb.wait()
+
+
+def copy_game_assets(repo, workdir):
+    """The repository's tiles, screens and sounds in workdir/assets, beside an empty levels folder."""
+    for part in ("tiles", "screens", "sounds"):
+        shutil.copytree(os.path.join(repo, "assets", part), os.path.join(workdir, "assets", part))
+    os.makedirs(os.path.join(workdir, "assets", "levels"))
+
+
+def run_under_xvfb(prefix, prepare, body, tools=("xdotool",), screen="1024x768x24"):
+    """What every end-to-end test does around its own checks: skipped without Xvfb, failed
+    without one of the tools; otherwise a fresh working folder (named from prefix) that
+    prepare(workdir) fills, an Xvfb screen of that size, and body(workdir, display), which
+    returns the line to print when it passes. The folder and the server go in the end.
+    Returns the test's exit status."""
+    if shutil.which("Xvfb") is None:
+        print("skipped: Xvfb is not installed")
+        return SKIP
+    for tool in tools:
+        if shutil.which(tool) is None:
+            print(f"FAILED: {tool} is not installed (scripts/setup.sh test installs it)")
+            return 1
+    workdir = tempfile.mkdtemp(prefix=prefix)
+    xvfb = None
+    try:
+        prepare(workdir)
+        xvfb, display = start_xvfb(screen)
+        print(body(workdir, display))
+        return 0
+    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired, OSError) as e:
+        print(f"FAILED: {e}")
+        return 1
+    finally:
+        stop_xvfb(xvfb)
+        shutil.rmtree(workdir, ignore_errors=True)

@@ -17,12 +17,10 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-from gameHarness import Failure, Game, start_xvfb, stop_xvfb
+from gameHarness import Failure, Game, copy_game_assets, run_under_xvfb
 
-SKIP = 77
 STATUS = {signal.SIGINT: 130, signal.SIGTERM: 143}
 
 # Three by three floor squares and an exit; the player in the middle facing north.
@@ -85,34 +83,21 @@ def main():
         return 2
     binary, repo, driver = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
     limit = float(sys.argv[4]) if len(sys.argv) == 5 else 0.5
-    if shutil.which("Xvfb") is None:
-        print("skipped: Xvfb is not installed")
-        return SKIP
-    if shutil.which("xdotool") is None:
-        print("FAILED: xdotool is not installed (scripts/setup.sh test installs it)")
-        return 1
     # The game inherits these; a test started as a background job would pass SIGINT on ignored.
     signal.signal(signal.SIGINT, signal.SIG_DFL)
-    workdir = tempfile.mkdtemp(prefix="veilwalker-signal-")
-    xvfb = None
-    try:
-        for part in ("tiles", "screens", "sounds"):
-            shutil.copytree(os.path.join(repo, "assets", part), os.path.join(workdir, "assets", part))
-        os.makedirs(os.path.join(workdir, "assets", "levels"))
+
+    def prepare(workdir):
+        copy_game_assets(repo, workdir)
         for n in (0, 1):
             with open(os.path.join(workdir, "assets", "levels", f"level{n:02d}.txt"), "w") as f:
                 f.write(LEVEL)
-        xvfb, display = start_xvfb()
+
+    def body(workdir, display):
         for sig in (signal.SIGINT, signal.SIGTERM):
             stop_with(binary, workdir, display, driver, sig, limit)
-        print(f"{driver}: passed")
-        return 0
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired, OSError) as e:
-        print(f"FAILED: {e}")
-        return 1
-    finally:
-        stop_xvfb(xvfb)
-        shutil.rmtree(workdir, ignore_errors=True)
+        return f"{driver}: passed"
+
+    return run_under_xvfb("veilwalker-signal-", prepare, body)
 
 
 if __name__ == "__main__":

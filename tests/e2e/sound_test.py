@@ -23,15 +23,12 @@ a small level of its own. Exit status 77 means "skipped" (no Xvfb on this machin
 import array
 import math
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-from gameHarness import WAIT_S, Failure, Game, start_xvfb, stop_xvfb
+from gameHarness import WAIT_S, Failure, Game, copy_game_assets, run_under_xvfb
 
-SKIP = 77
 RATE = 44100
 # The mixer plays the music at 5/8 of its level, rounding down.
 MUSIC_GAIN_NUM, MUSIC_GAIN_SHIFT = 5, 3
@@ -413,33 +410,20 @@ def main():
         return 2
     binary, mp3decode, repo, scenario = (os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]),
                                          os.path.abspath(sys.argv[3]), sys.argv[4])
-    if shutil.which("Xvfb") is None:
-        print("skipped: Xvfb is not installed")
-        return SKIP
-    if shutil.which("xdotool") is None:
-        print("FAILED: xdotool is not installed (scripts/setup.sh test installs it)")
-        return 1
-    workdir = tempfile.mkdtemp(prefix="veilwalker-sound-")
-    xvfb = None
-    try:
-        for part in ("tiles", "screens", "sounds"):
-            shutil.copytree(os.path.join(repo, "assets", part), os.path.join(workdir, "assets", part))
-        os.makedirs(os.path.join(workdir, "assets", "levels"))
+
+    def prepare(workdir):
+        copy_game_assets(repo, workdir)
         with open(os.path.join(workdir, "assets", "levels", "level00.txt"), "w") as f:
             f.write(WATCHED if scenario == "captures" else LEVEL)
-        xvfb, display = start_xvfb()
+
+    def body(workdir, display):
         if scenario == "nodevice":
             nodevice(binary, repo, workdir, display)
         else:
             SCENARIOS[scenario](binary, mp3decode, repo, workdir, display)
-        print(f"{scenario}: passed")
-        return 0
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
-        print(f"FAILED: {e}")
-        return 1
-    finally:
-        stop_xvfb(xvfb)
-        shutil.rmtree(workdir, ignore_errors=True)
+        return f"{scenario}: passed"
+
+    return run_under_xvfb("veilwalker-sound-", prepare, body)
 
 
 if __name__ == "__main__":

@@ -13,17 +13,14 @@ user's home. Exit status 77 means "skipped" (no Xvfb on this machine).
 """
 
 import os
-import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import zlib
 
-from gameHarness import WIN_H, WIN_W, Failure, Game, start_xvfb, stop_xvfb
+from gameHarness import WIN_H, WIN_W, Failure, Game, run_under_xvfb
 
-SKIP = 77
 BOARD_W, BOARD_H = 8, 6           # squares of 96 x 96 pixels in the 800 x 600 window
 SQ_W, SQ_H = 768 // BOARD_W, 576 // BOARD_H
 
@@ -477,10 +474,13 @@ def hud(game, snapshots):
         raise Failure(f"standard output differs: {game.stdout()!r} (a restart is not a loss)")
 
 
-def damage_progress(workdir):
-    os.makedirs(os.path.dirname(progress_file(workdir)))
-    with open(progress_file(workdir), "w") as f:
-        f.write("garbage\n")
+def progress_holding(text):
+    """A preparation that leaves a progress file with the given text in the working folder."""
+    def prepare(workdir):
+        os.makedirs(os.path.dirname(progress_file(workdir)))
+        with open(progress_file(workdir), "w") as f:
+            f.write(text)
+    return prepare
 
 
 def continue_saved(game, snapshots):
@@ -500,12 +500,6 @@ def continue_saved(game, snapshots):
         game.wait_for_output(stock_line(level))
         if game.stdout() != stock_line(level):
             raise Failure(f"c printed {game.stdout()!r}")
-
-
-def progress_at_level_2(workdir):
-    os.makedirs(os.path.dirname(progress_file(workdir)))
-    with open(progress_file(workdir), "w") as f:
-        f.write("2\n")
 
 
 def level_select(game, snapshots):
@@ -594,7 +588,8 @@ def banner(game, snapshots):
 
 
 # Set-up of the working folder before the game starts, for the scenarios that need one.
-PREPARE = {"continue": damage_progress, "levelselect": progress_at_level_2, "banner": write_level_notes}
+PREPARE = {"continue": progress_holding("garbage\n"), "levelselect": progress_holding("2\n"),
+           "banner": write_level_notes}
 SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture,
              "levelselect": level_select, "banner": banner}
 LEVELS = {"recapture": [HALL], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
@@ -603,40 +598,25 @@ LEVELS = {"recapture": [HALL], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
 def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):
     """Runs one scenario on a fresh working folder that prepare(workdir) fills, under an Xvfb
     screen of the given size; returns the exit status the test reports."""
-    if shutil.which("Xvfb") is None:
-        print("skipped: Xvfb is not installed")
-        return SKIP
-    for tool in ("xdotool", "import"):
-        if shutil.which(tool) is None:
-            print(f"FAILED: {tool} is not installed (scripts/setup.sh test installs it)")
-            return 1
-
-    workdir = tempfile.mkdtemp(prefix="veilwalker-e2e-")
     keep = os.environ.get("VW_E2E_KEEP")   # a folder to save the screenshots in, for a person to look at
-    xvfb = game = None
-    snapshots = {}
-    try:
-        prepare(workdir)
-        xvfb, display = start_xvfb(screen)
+
+    def body(workdir, display):
         game = Game(binary, workdir, display)
-        scenario(game, snapshots)
-        print(f"{name}: passed")
-        return 0
-    except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
-        print(f"FAILED: {e}")
-        if game is not None:
-            print(f"standard output: {game.stdout()!r}\nstandard error: {game.stderr()!r}")
-        return 1
-    finally:
-        if game is not None:
+        snapshots = {}
+        try:
+            scenario(game, snapshots)
+        except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as e:
+            raise Failure(f"{e}\nstandard output: {game.stdout()!r}\nstandard error: {game.stderr()!r}") from e
+        finally:
             game.stop()
-        if keep:
-            os.makedirs(keep, exist_ok=True)
-            for shot, screen in snapshots.items():
-                with open(os.path.join(keep, f"{name}-{shot}.ppm"), "wb") as f:
-                    f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
-        stop_xvfb(xvfb)
-        shutil.rmtree(workdir, ignore_errors=True)
+            if keep:
+                os.makedirs(keep, exist_ok=True)
+                for shot, screen in snapshots.items():
+                    with open(os.path.join(keep, f"{name}-{shot}.ppm"), "wb") as f:
+                        f.write(b"P6\n%d %d\n255\n" % (screen.w, screen.h) + screen.pixels)
+        return f"{name}: passed"
+
+    return run_under_xvfb("veilwalker-e2e-", prepare, body, ("xdotool", "import"), screen)
 
 
 def main():

@@ -12,6 +12,7 @@
 struct LevelFacts {
     int width = 0, height = 0;
     int food = 0, deadBody = 0, cloak = 0, fake = 0;
+    bool operator==(const LevelFacts&) const = default;
 };
 LevelFacts readLevelFacts(const char* filename);
 

@@ -13,8 +13,33 @@ namespace {
 const std::string ROOM = levelText({"#####E", "#.,..#", "#...~#", "######"}, {1, 1, FA_E},
                                    {{2, 2, FA_N}}, {{3, 2, FA_N}}, {{4, 1, FA_S}}, {2, 1, 1, 1});
 
+// A check, a change to a board that breaks its rule, and what the check then says (a part of it).
+struct BrokenRule {
+    const char* name;
+    std::function<void(Board&)> breakIt;
+    std::function<std::string(Board&)> check;
+    const char* says;
+};
+
+// A change that gives the first of a list's members (`list`, a Board getter) a timer that
+// runs `action` a second on.
+template <typename List>
+std::function<void(Board&)> giveTimer(List& (Board::*list)(), TimerFunc action) {
+    return [=](Board& b) { (b.*list)()[0].addCallback(std::make_unique<TimedCallback>(action, 1, false)); };
+}
+
 class MonkeyInvariants : public LevelScenario {
 protected:
+    // On each board `start()` gives, the rule's check holds, and once broken it says so.
+    static void expectEachReported(const std::vector<BrokenRule>& rules, const std::function<Board&()>& start) {
+        for (const BrokenRule& r : rules) {
+            SCOPED_TRACE(r.name);
+            Board& b = start();
+            EXPECT_EQ(r.check(b), "") << "holds before it is broken";
+            r.breakIt(b);
+            EXPECT_NE(r.check(b).find(r.says), std::string::npos) << r.check(b);
+        }
+    }
     Board& room() {
         Board& b = play(ROOM);
         facts = readLevelFacts("assets/levels/level00.txt");
@@ -34,12 +59,8 @@ protected:
 
 TEST_F(MonkeyInvariants, FactsAreWhatTheFileGives) {
     room();
-    EXPECT_EQ(facts.width, 6);
-    EXPECT_EQ(facts.height, 4);
-    EXPECT_EQ(facts.food, 2);
-    EXPECT_EQ(facts.deadBody, 1);
-    EXPECT_EQ(facts.cloak, 1);
-    EXPECT_EQ(facts.fake, 1);
+    const LevelFacts given{6, 4, 2, 1, 1, 1};  // width, height; food, dead body, cloak, fake
+    EXPECT_EQ(facts, given);
 }
 
 // Played by the rules — food before the guard's eyes, a cloak, a fake dog, and time for the
@@ -66,13 +87,7 @@ TEST_F(MonkeyInvariants, HoldOnALevelPlayedByTheRules) {
 }
 
 TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
-    struct Case {
-        const char* name;
-        std::function<void(Board&)> breakIt;
-        std::function<std::string(Board&)> check;
-        const char* says;
-    };
-    std::vector<Case> cases = {
+    const std::vector<BrokenRule> rules = {
         {"stock above what the level gave", [this](Board&) { facts.cloak = 0; },
          [this](Board& b) { return stocksWithinWhatTheLevelGave(b, facts); }, "cloak stock is 1"},
         {"player in the wall", [](Board& b) { b.getIll().x = 0; }, playerOnAnAcceptableSquare,
@@ -96,11 +111,9 @@ TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
          timersMatchTheirOwners, "2 behaviour flags"},
         {"cloaked without a timer", [](Board& b) { b.getIll().isCloaked = true; },
          timersMatchTheirOwners, "cloaked with no timer"},
-        {"commander holding a timer",
-         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
-         timersMatchTheirOwners, "commander 0 at (4, 1) home (4, 1) holds a timer"},
-        {"commander without a route holding a timer",
-         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(foodTimeout, 1, false)); },
+        {"commander holding a timer", giveTimer(&Board::getSgs, foodTimeout), timersMatchTheirOwners,
+         "commander 0 at (4, 1) home (4, 1) holds a timer"},
+        {"commander without a route holding a timer", giveTimer(&Board::getSgs, foodTimeout),
          commandersNeverMove, "commander 0 at (4, 1) home (4, 1) holds a timer"},
         {"timer left unpolled",
          [this](Board& b) {
@@ -115,14 +128,10 @@ TEST_F(MonkeyInvariants, EachSpeaksUpWhenItsRuleIsBroken) {
         {"level past the campaign", [this](Board&) { levels = 0; },
          [this](Board&) { return levelWithinTheCampaign(levels); }, "outside the campaign's 0 levels"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    expectEachReported(rules, [this]() -> Board& {
         levels = 1;
-        Board& b = room();
-        EXPECT_EQ(c.check(b), "") << "holds before it is broken";
-        c.breakIt(b);
-        EXPECT_NE(c.check(b).find(c.says), std::string::npos) << c.check(b);
-    }
+        return room();
+    });
 }
 
 // The rules that hold of every list of actors and objects are checked on each of the five
@@ -294,31 +303,21 @@ TEST_F(MonkeyInvariants, HoldWhilePatrolsWalkAndOneIsLuredAndResumes) {
 }
 
 TEST_F(MonkeyInvariants, PatrolRulesSpeakUpWhenBroken) {
-    struct Case {
-        const char* name;
-        std::function<void(Board&)> breakIt;
-        std::function<std::string(Board&)> check;
-        const char* says;
-    } cases[] = {
+    const std::vector<BrokenRule> rules = {
         {"patrol home off its route", [](Board& b) { b.getGuards()[0].homeY = 1; }, patrolsKeepToTheirRoutes,
          "guard 0 at (2, 2) home (2, 1) has its home off its route"},
         {"patrol heading for a point it lacks", [](Board& b) { b.getDogs()[0].routeNext = 2; },
          patrolsKeepToTheirRoutes, "dog 0 at (5, 2) home (5, 2) walks towards turning point 2 of 2"},
-        {"patrolling commander holding a lure's timer",
-         [](Board& b) { b.getSgs()[0].addCallback(std::make_unique<TimedCallback>(approachCallback, 1, false)); },
+        {"patrolling commander holding a lure's timer", giveTimer(&Board::getSgs, approachCallback),
          commandersNeverMove, "commander 0 at (3, 1) home (3, 1) holds a timer that is not its patrol's"},
-        {"patrol holding a timer no flag accounts for",
-         [](Board& b) { b.getGuards()[0].addCallback(std::make_unique<TimedCallback>(fleeCallback, 1, false)); },
+        {"patrol holding a timer no flag accounts for", giveTimer(&Board::getGuards, fleeCallback),
          timersMatchTheirOwners, "guard 0 at (2, 2) home (2, 2) holds a timer no behaviour flag accounts for"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    expectEachReported(rules, [this]() -> Board& {
         Board& b = play(PATROLS);
         runFor(20);  // every patrol has taken up its walk
-        EXPECT_EQ(c.check(b), "") << "holds before it is broken";
-        c.breakIt(b);
-        EXPECT_NE(c.check(b).find(c.says), std::string::npos) << c.check(b);
-    }
+        return b;
+    });
 }
 
 TEST(MonkeyFlowStep, ALossRestartsEvenWhenWonAndAWinMovesOn) {
