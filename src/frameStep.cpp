@@ -5,6 +5,7 @@
 #include "board.h"
 #include "gameClock.h"
 #include "glide.h"
+#include "hintThinker.h"
 #include "idle.h"
 #include "levelBanner.h"
 #include "redisplay.h"
@@ -99,6 +100,7 @@ FlowReport flowStep() {
 
 FrameReport frameStep(const TickWatcher& watcher) {
     FrameReport r;
+    serviceHint();
     if (onGameScreen()) {
         if (!getCurrentBoard()) return r;  // the flow step has stopped the game
         runCallbackPhase();

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "gameClock.h"
+#include "hintThinker.h"
 
 namespace {
 bool overlayShown = false;
@@ -18,6 +19,7 @@ HudState hudState(Board& board) {
     hud.deadBody = board.getDeadBodyUse();
     hud.cloak = board.getCloakUse();
     hud.fake = board.getFakeUse();
+    hud.hint = shownHint();
     const Ill& ill = board.getIll();
     // The cloak's timer is the only one the player ever holds.
     if (ill.isCloaked && ill.callback && !ill.callback->isDead()) {

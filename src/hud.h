@@ -14,6 +14,7 @@ struct HudState {
     int levelCount = 0;   // the level files present
     int food = 0, deadBody = 0, cloak = 0, fake = 0;  // stocks left
     int cloakTenthsLeft = 0;  // 0 while the cloak is off; rounded up, so 1 in the last tenth
+    std::string hint;         // the hint shown beside the player: "d", "wait", "none" or empty
 
     bool operator==(const HudState&) const = default;
 };

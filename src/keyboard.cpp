@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "board.h"
+#include "hint.h"
+#include "hintThinker.h"
 #include "hud.h"
 #include "levelBanner.h"
 #include "levelSelect.h"
@@ -55,6 +57,13 @@ bool canBeTakenBack(unsigned char key) {
     return false;
 }
 
+// Keys that leave the board as it is: a hint being thought of goes on meanwhile.
+bool leavesBoardAlone(unsigned char key) {
+    for (const char* k = "vm-=[]"; *k; ++k)
+        if (key == static_cast<unsigned char>(*k)) return true;
+    return isHintKey(key);
+}
+
 void printStocks(const Board& board) {
     std::printf("fo: %d, db: %d, cl: %d, fk: %d\n", board.getFoodUse(), board.getDeadBodyUse(),
                 board.getCloakUse(), board.getFakeUse());
@@ -65,6 +74,7 @@ void printStocks(const Board& board) {
 void keyboard(unsigned char key, int, int) {
     // Quitting needs no board and prints nothing, on any screen.
     if (key == 'q') std::exit(0);
+    if (hintThinking() && !leavesBoardAlone(key)) dropHintQuestion();
     endLevelBanner();  // the level's name and tip stay only until the first key
     // The flow step stops the game before a vanished level could leave no board;
     // this only keeps a key from ever acting on nothing.
@@ -81,6 +91,13 @@ void keyboard(unsigned char key, int, int) {
     }
     Board& before = requireCurrentBoard();
     if (atTitle()) beginTry();
+    if (isHintKey(key)) {
+        if (!atTitle() && !atEnding() && !hintThinking()) {
+            noteHintAsked();
+            askForHint();
+        }
+        return;
+    }
     if (isRewindKey(key) && !atTitle() && !atEnding()) {
         rewindLastKey();
         printStocks(requireCurrentBoard());

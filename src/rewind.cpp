@@ -81,3 +81,10 @@ void noteLevelRestarted() { currentTry().keys = 0; }
 void noteHintAsked() { currentTry().hinted = true; }
 bool hintUsedThisTry() { return currentTry().hinted; }
 bool rewindUsedThisTry() { return currentTry().rewound; }
+
+struct TryKept::Kept {
+    Try t;
+};
+
+TryKept::TryKept() : kept(std::make_unique<Kept>(Kept{current})) {}
+TryKept::~TryKept() { current = std::move(kept->t); }

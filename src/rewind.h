@@ -52,3 +52,17 @@ void noteLevelRestarted();
 void noteHintAsked();
 bool hintUsedThisTry();
 bool rewindUsedThisTry();
+
+// Keeps the current try aside while a search plays keys of its own (which begin tries of
+// their own), and puts it back when it goes.
+class TryKept {
+public:
+    TryKept();
+    ~TryKept();
+    TryKept(const TryKept&) = delete;
+    TryKept& operator=(const TryKept&) = delete;
+
+private:
+    struct Kept;
+    std::unique_ptr<Kept> kept;
+};

@@ -15,11 +15,11 @@ TEST_F(Hud, ShowsTheLevelOfTheLevelsPresentAndTheStocks) {
     play(level);
     HudState hud = hudState(board());
     EXPECT_EQ(hudLevelText(hud), "Level 1 / 4");
-    EXPECT_EQ(hud, (HudState{1, 4, 2, 1, 3, 0, 0}));
+    EXPECT_EQ(hud, (HudState{1, 4, 2, 1, 3, 0, 0, ""}));
 
     board().useFood();
     board().useDeadBody();  // (1, 1) holds the food: refused
-    EXPECT_EQ(hudState(board()), (HudState{1, 4, 1, 1, 3, 0, 0}));
+    EXPECT_EQ(hudState(board()), (HudState{1, 4, 1, 1, 3, 0, 0, ""}));
 
     // The count follows the files present at the last load.
     writeLevel(4, level);

@@ -1,5 +1,5 @@
 // mpabench.cpp — decodes the same MP3 files with this decoder, libmpg123 and libmad, and prints the time each takes.
-//   mpabench [-r RUNS] [-k scalar|sse2|avx2] FILE...
+//   mpabench [-r RUNS] [-k scalar|lanes|avx2|neon] FILE...
 // -k runs this decoder on the named kernels instead of those it picks for the CPU.
 // Each decoder turns the whole file (held in memory) into 16-bit PCM; the best of RUNS runs counts.
 // Times are the CPU time of the decoding thread, so that other work on a shared machine does not
@@ -223,7 +223,7 @@ int main(int argc, char** argv)
         }
     }
     if (files.empty()) {
-        std::fprintf(stderr, "usage: mpabench [-r RUNS] [-k scalar|sse2|avx2] FILE...\n");
+        std::fprintf(stderr, "usage: mpabench [-r RUNS] [-k scalar|lanes|avx2|neon] FILE...\n");
         return 2;
     }
     if (mpg123_init() != MPG123_OK) {

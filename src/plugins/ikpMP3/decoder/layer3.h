@@ -28,7 +28,8 @@ extern const uint8_t band_size_short[9][13];
 extern const uint8_t mpa_pretab[2][22];
 extern const uint8_t slen_table[2][16];
 extern const uint8_t lsf_nsf_table[6][3][4];
-extern const int32_t scale_factor_mult3[4];
+extern const uint32_t scale_factor_mult3[4];   // 2^(k/4), SCALE_FACTOR_MULT3_BITS fraction bits
+constexpr int SCALE_FACTOR_MULT3_BITS = 31;
 
 // Computed once by mp_layer3_init, each by its stage's build function.
 void build_band_index();
@@ -36,6 +37,7 @@ void build_requant_tables();   // after int_pow_init
 void build_imdct_tables();
 int build_huffman();           // 0, or -1 when memory runs out
 extern uint16_t band_index_long[9][23];
+// i^(4/3) = table_4_3_value[i] × 2^(table_4_3_exp[i] - 31), the value in [2^31, 2^32).
 extern uint32_t table_4_3_value[8207];
 extern int8_t table_4_3_exp[8207];
 extern int32_t is_table[2][16];
@@ -72,7 +74,8 @@ inline uint32_t huff_entry(const HuffLookup& t, uint64_t window)
     return e;
 }
 
-// value^(4/3) × 2^(exponent / 4) with 23 fraction bits, value 1..8206; saturates far above full scale.
+// value^(4/3) × 2^(exponent / 4) with SB_FRAC_BITS fraction bits, rounded, value 1..8206; saturates
+// far above full scale.
 int32_t l3_unscale(int value, int exponent);
 
 // l3_unscale of the values below 16, which make up nearly all of the spectrum, by exponent. Below

@@ -11,6 +11,7 @@ int32_t csa_table[8][2];
 int32_t mdct_win[8][36];
 int64_t icos36[9];
 int64_t icos72[18];
+int64_t imdct_odd_scale[18];
 int64_t cos9[4][9];
 int64_t mdct_win_lanes[4][36][4];
 
@@ -48,37 +49,49 @@ void dct4_18(int64_t c[18], const int32_t in[18])
         a[1][j] = int64_t{v[2 * j + 1]} + v[2 * j] + v[2 * j - 1] + v[2 * j - 2];
     }
 
-    // m and 8 - m share their products, the odd-j terms changing sign. Products add up unshifted.
-    constexpr int SUM_SHIFT = COS9_BITS;
-    constexpr int64_t SUM_ROUND = int64_t{1} << (SUM_SHIFT - 1);
+    // m and 8 - m share their products, the odd-j terms changing sign. Products add up unshifted
+    // and the sums keep IMDCT_SUM_GUARD_BITS more fraction bits than the inputs. Past about twice
+    // full scale (only corrupt data gets there) the sums wrap, alike in every kernel.
+    constexpr int SUM_SHIFT = COS9_BITS - IMDCT_SUM_GUARD_BITS;
+    constexpr uint64_t SUM_ROUND = uint64_t{1} << (SUM_SHIFT - 1);
     int64_t sums[2][9];
     for (int part = 0; part < 2; ++part) {
         const int64_t* x = a[part];
         int64_t* out = sums[part];
-        const int64_t x0 = x[0] * (1 << COS9_BITS) + SUM_ROUND;
+        auto term = [&](int j, int m) { return static_cast<uint64_t>(x[j]) * static_cast<uint64_t>(cos9[m][j]); };
+        const uint64_t x0 = (static_cast<uint64_t>(x[0]) << COS9_BITS) + SUM_ROUND;
         for (int m = 0; m < 4; ++m) {
-            const int64_t* cm = cos9[m];
-            const int64_t even = x0 + x[2] * cm[2] + x[4] * cm[4] + x[6] * cm[6] + x[8] * cm[8];
-            const int64_t odd = x[1] * cm[1] + x[3] * cm[3] + x[5] * cm[5] + x[7] * cm[7];
-            out[m] = (even + odd) >> SUM_SHIFT;
-            out[8 - m] = (even - odd) >> SUM_SHIFT;
+            const uint64_t even = x0 + term(2, m) + term(4, m) + term(6, m) + term(8, m);
+            const uint64_t odd = term(1, m) + term(3, m) + term(5, m) + term(7, m);
+            out[m] = static_cast<int64_t>(even + odd) >> SUM_SHIFT;
+            out[8 - m] = static_cast<int64_t>(even - odd) >> SUM_SHIFT;
         }
-        out[4] = x[0] - x[2] + x[4] - x[6] + x[8];
+        out[4] = (x[0] - x[2] + x[4] - x[6] + x[8]) * (1 << IMDCT_SUM_GUARD_BITS);
     }
-    for (int m = 0; m < 9; ++m) {
-        const int64_t e = sums[0][m];
-        const int64_t o = mul_round(sums[1][m], icos36[m]);
-        c[m] = mul_round(e + o, icos72[m]);
-        c[17 - m] = mul_round(e - o, icos72[17 - m]);
+    // Output m takes the sums of m (of 17 - m past 8) in one sum of two products, rounded once, so
+    // that the large scales near the transform's ends do not magnify a rounding on the way. The
+    // products may wrap where the sum does not: the sum is exact whenever the output fits.
+    constexpr int OUT_SHIFT = IMDCT_SCALE_BITS + IMDCT_SUM_GUARD_BITS;
+    constexpr uint64_t OUT_ROUND = uint64_t{1} << (OUT_SHIFT - 1);
+    for (int m = 0; m < 18; ++m) {
+        const int s = m < 9 ? m : 17 - m;
+        const uint64_t sum = static_cast<uint64_t>(sums[0][s]) * static_cast<uint64_t>(icos72[m])
+                             + static_cast<uint64_t>(sums[1][s]) * static_cast<uint64_t>(imdct_odd_scale[m]) + OUT_ROUND;
+        c[m] = static_cast<int64_t>(sum) >> OUT_SHIFT;
     }
 }
 
 void build_transform_tables()
 {
     for (int m = 0; m < 9; ++m)
-        icos36[m] = fix_round(1.0 / (2.0 * std::cos((2 * m + 1) * M_PI / 36.0)));
-    for (int m = 0; m < 18; ++m)
-        icos72[m] = fix_round(1.0 / (2.0 * std::cos((2 * m + 1) * M_PI / 72.0)));
+        icos36[m] = fix_round(1.0 / (2.0 * std::cos((2 * m + 1) * M_PI / 36.0)), IMDCT_SCALE_BITS);
+    for (int m = 0; m < 18; ++m) {
+        const double scale = 1.0 / (2.0 * std::cos((2 * m + 1) * M_PI / 72.0));
+        const int s = m < 9 ? m : 17 - m;
+        const double odd = (m < 9 ? 1.0 : -1.0) / (2.0 * std::cos((2 * s + 1) * M_PI / 36.0));
+        icos72[m] = fix_round(scale, IMDCT_SCALE_BITS);
+        imdct_odd_scale[m] = fix_round(scale * odd, IMDCT_SCALE_BITS);
+    }
     for (int m = 0; m < 4; ++m)
         for (int j = 0; j < 9; ++j)
             cos9[m][j] = fix_round(std::cos((2 * m + 1) * j * M_PI / 18.0), COS9_BITS);

@@ -89,10 +89,18 @@ int int_pow(int i, int* exponent)
 
 void build_requant_tables()
 {
+    // i^(4/3) = table_4_3_value[i] × 2^(table_4_3_exp[i] - 31), the value in [2^31, 2^32): 32
+    // significant bits, which int_pow's 24-bit working precision cannot give.
     for (int i = 1; i < 8207; ++i) {
         int e = 0;
-        table_4_3_value[i] = static_cast<uint32_t>(int_pow(i, &e));
-        table_4_3_exp[i] = static_cast<int8_t>(e);
+        const double mantissa = std::frexp(i * std::cbrt(static_cast<double>(i)), &e);   // [0.5, 1)
+        uint64_t v = static_cast<uint64_t>(std::llround(std::ldexp(mantissa, 32)));
+        if (v >> 32) {
+            v >>= 1;
+            ++e;
+        }
+        table_4_3_value[i] = static_cast<uint32_t>(v);
+        table_4_3_exp[i] = static_cast<int8_t>(e - 1);
     }
     for (int e = 0; e < 256; ++e) {
         unscale_small[e][0] = 0;
@@ -104,13 +112,14 @@ void build_requant_tables()
 
 int32_t l3_unscale(int value, int exponent)
 {
-    // The table gives FRAC_BITS fraction bits; spectral values carry SB_FRAC_BITS.
-    const int sh = FRAC_BITS - (SB_FRAC_BITS - FRAC_BITS) - (table_4_3_exp[value] + (exponent >> 2));
+    // value^(4/3) is the table's value with 31 fraction bits times 2^exp, 2^(exponent / 4) the
+    // multiplier times 2^(exponent >> 2); the result has SB_FRAC_BITS.
+    const int sh = 31 + SCALE_FACTOR_MULT3_BITS - SB_FRAC_BITS - (table_4_3_exp[value] + (exponent >> 2));
     if (sh >= 64)
         return 0;
     if (sh < 1)
         return INT32_MAX;   // far beyond full scale: clip instead of shifting by a negative count
-    const uint64_t m = uint64_t{table_4_3_value[value]} * static_cast<uint32_t>(scale_factor_mult3[exponent & 3]);
+    const uint64_t m = uint64_t{table_4_3_value[value]} * scale_factor_mult3[exponent & 3];
     const uint64_t r = (m + (uint64_t{1} << (sh - 1))) >> sh;
     return r > INT32_MAX ? INT32_MAX : static_cast<int32_t>(r);
 }

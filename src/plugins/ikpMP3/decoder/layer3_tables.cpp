@@ -48,5 +48,6 @@ const uint8_t lsf_nsf_table[6][3][4] = {
     {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
 };
 
-// 2^(k/4), k = 0..3, with 23 fraction bits.
-const int32_t scale_factor_mult3[4] = {8388608, 9975792, 11863283, 14107901};
+// 2^(k/4), k = 0..3, with 31 fraction bits (rounded): below 2^32, so that its product with an
+// x^(4/3) table value stays below 2^64.
+const uint32_t scale_factor_mult3[4] = {2147483648u, 2553802834u, 3037000500u, 3611622603u};

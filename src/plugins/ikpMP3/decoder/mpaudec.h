@@ -36,11 +36,13 @@ int mpaudec_decode_frame(MPAuDecContext* ctx, void* data, int* data_size,
 // Frees the private state and clears the public fields; shared tables stay.
 void mpaudec_clear(MPAuDecContext* ctx);
 
-// The decoder's inner loops exist as portable code and, on x86-64, as SSE2 and AVX2 code; the
-// first mpaudec_init picks the fastest this CPU runs (AVX2 where present, else the portable code,
-// which beats SSE2's). All give the same output, bit for bit.
-// mpaudec_use_kernels("scalar" | "sse2" | "avx2") switches every decoder of the process (for
-// tests and benchmarks; never while another thread decodes) and returns 0, or -1 when this
+// The decoder's inner loops exist as portable reference code ("scalar") and as vector kernels
+// written once over a small vocabulary with a body per instruction set: "lanes" (the portable
+// body, one lane), "avx2" (x86-64) and "neon" (64-bit ARM). The first mpaudec_init picks the
+// fastest this CPU runs (AVX2 or NEON where present, else the reference). All give the same
+// output, bit for bit.
+// mpaudec_use_kernels("scalar" | "lanes" | "avx2" | "neon") switches every decoder of the process
+// (for tests and benchmarks; never while another thread decodes) and returns 0, or -1 when this
 // build or CPU lacks that path. mpaudec_kernels names the path in use (null before either call).
 int mpaudec_use_kernels(const char* name);
 const char* mpaudec_kernels();

@@ -103,7 +103,8 @@ int mp_decode_layer3(MPADecodeContext* s);
 // (kernels.cpp).
 void antialias(int32_t* x, int last, const int32_t csa[8][2]);
 
-// x^(4/3) (layer3_requant.cpp).
+// x^(4/3) in 24-bit working precision (layer3_requant.cpp); layer III's table of x^(4/3) is
+// computed to 32 significant bits instead, which this routine cannot give.
 void int_pow_init();
 int int_pow(int i, int* exponent);       // i^(4/3) ~ result * 2^(exponent - 23), i >= 1
 

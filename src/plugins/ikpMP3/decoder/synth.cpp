@@ -7,41 +7,11 @@
 
 int32_t synth_window_runs[4][8][16];
 DctMatrices dct_matrices;
-SynthWideTables synth_wide_tables;
 
 namespace {
 
 // 512 coefficients with 16 fraction bits, built from mpa_enwindow by synth_init.
 MPA_INT window[512];
-
-// The AVX2 kernels' tables (see synth_kernels.h), from the portable ones.
-void build_wide_tables()
-{
-    SynthWideTables& w = synth_wide_tables;
-    constexpr int even_columns[8] = {0, 2, 1, 3, 4, 6, 5, 7};
-    for (int n = 0; n < 16; ++n)
-        for (int k = 0; k < 16; ++k)
-            w.dct_odd16[n][k] = dct_matrices.odd16[n][k];
-    for (int n = 0; n < 8; ++n) {
-        for (int i = 0; i < 8; ++i) {
-            w.dct_even8[n][i] = dct_matrices.even8[n][even_columns[i]];
-            w.dct_odd8[n][i] = dct_matrices.odd8[n][even_columns[i]];
-        }
-    }
-    for (int block = 0; block < 4; ++block) {
-        const int forward = block < 2 ? 0 : 3;
-        const int backward = block < 2 ? 1 : 2;
-        const int j = 8 * (block % 2);
-        for (int t = 0; t < 8; ++t) {
-            for (int q = 0; q < 4; ++q) {
-                w.window[block][t][0][q] = synth_window_runs[forward][t][j + 2 * q];
-                w.window[block][t][1][q] = synth_window_runs[forward][t][j + 2 * q + 1];
-                w.window[block][t][2][q] = synth_window_runs[backward][t][8 - j + 2 * q];
-                w.window[block][t][3][q] = synth_window_runs[backward][t][9 - j + 2 * q];
-            }
-        }
-    }
-}
 
 // The window has 16 fraction bits; one output step is 2^-15.
 static_assert(SYNTH_OUT_SHIFT == SB_FRAC_BITS + 16 - 15);
@@ -75,7 +45,6 @@ void synth_init()
             synth_window_runs[3][t][l] = -window[48 + l + tap];
         }
     }
-    build_wide_tables();
 }
 
 void dct32(int32_t* out, int32_t* in)

@@ -1,10 +1,11 @@
-// synth_kernels.h — the synthesis window's inner loop, written once over lanes.h and instantiated
-// in synth.cpp for the portable and SSE2 paths; synth_avx2.cpp has a fused AVX2 pass of its own.
+// synth_kernels.h — the synthesis and the alias reduction: their portable reference code, and their
+// vector kernels written once over lanes.h (made into kernel sets by kernels.h).
 #pragma once
 
 #include <cstdint>
 
 #include "lanes.h"
+#include "mpaudec_internal.h"
 
 // The windowed sums of one time slot, in four runs of 16 lanes. With b the history at the
 // current offset, run p lane l sums, over the 8 taps t, synth_window_runs[p][t][l] ×
@@ -28,22 +29,6 @@ struct DctMatrices {
 extern DctMatrices dct_matrices;
 
 using Dct32 = void (*)(int32_t* out, const int32_t* in);
-
-// The AVX2 synthesis multiplies with _mm256_mul_epi32, which reads the low 32 bits of each 64-bit
-// lane: its coefficients are stored widened to 64 bits and in the order its lanes need, so each is
-// one plain load. Built by synth_init from dct_matrices and synth_window_runs.
-// dct_even8 and dct_odd8: row n, columns k in the order 0, 2, 1, 3, 4, 6, 5, 7.
-// window[block][t]: block 0 and 1 give outputs 8 block + i, block 2 and 3 outputs 16 + 8 (block - 2)
-// + i (i < 8), from a forward run f (0, then 3) and a backward run r (1, then 2) read at first lane
-// j = 0 or 8 (f) and 8 - j (r); vectors {f lanes j + 2q, f lanes j + 2q + 1, r lanes 8 - j + 2q,
-// r lanes 9 - j + 2q} for q < 4.
-struct SynthWideTables {
-    alignas(32) int64_t dct_odd16[16][16];
-    alignas(32) int64_t dct_even8[8][8];
-    alignas(32) int64_t dct_odd8[8][8];
-    alignas(32) int64_t window[4][8][4][4];
-};
-extern SynthWideTables synth_wide_tables;
 
 // One time slot of one channel: the DCT of in (32 sub-band samples) goes into the history ring at
 // b (32-byte aligned; and into its mirror SYNTH_RING_SIZE further on), and the 32 output samples are written every incr
@@ -91,71 +76,265 @@ inline void antialias_scalar(int32_t* x, int last, const int32_t csa[8][2])
     }
 }
 
+// The portable reference of the window sums and the 32-point DCT (kernels.cpp).
+void window_sums_reference(const int32_t* b, int64_t sums[4][16]);
+void dct32_reference(int32_t* out, const int32_t* in);
+
+namespace synth_lanes {
 namespace {
 
+// The coefficients in the form body L multiplies with, from synth_window_runs and dct_matrices.
+// forward[h][q][t] and backward[h][q][t] serve outputs 16 h + N q .. + N - 1 (N = LANES), the
+// first from run 0 (h = 0) or 3 at lanes N q.., the second from run 1 or 2 at lanes 16 - N (q + 1)..,
+// which run the other way: its sums are reversed before they meet the first's.
 template <class L>
-inline void window_sums_with(const int32_t* b, int64_t sums[4][16])
+struct Tables {
+    static constexpr int N = L::LANES;
+    typename L::Coef odd16[16][16 / N];
+    typename L::Coef odd8[8][8 / N];
+    typename L::Coef even8[8][8 / N];
+    typename L::Coef forward[2][16 / N][8];
+    typename L::Coef backward[2][16 / N][8];
+};
+
+template <class L>
+Tables<L> tables;
+
+template <class L>
+void prepare()
 {
-    for (int p = 0; p < 4; ++p) {
-        for (int l = 0; l < 16; l += L::LANES) {
-            typename L::Acc acc = L::zero();
-            for (int t = 0; t < 8; ++t)
-                acc = L::mul_add(acc, L::load(synth_window_runs[p][t] + l), L::load(b + SYNTH_RUN_BASE[p] + 64 * t + l));
-            L::store(sums[p] + l, acc);
+    constexpr int N = L::LANES;
+    Tables<L>& t = tables<L>;
+    for (int n = 0; n < 16; ++n)
+        for (int q = 0; q < 16 / N; ++q)
+            t.odd16[n][q] = L::coef(dct_matrices.odd16[n] + N * q);
+    for (int n = 0; n < 8; ++n) {
+        for (int q = 0; q < 8 / N; ++q) {
+            t.odd8[n][q] = L::coef(dct_matrices.odd8[n] + N * q);
+            t.even8[n][q] = L::coef(dct_matrices.even8[n] + N * q);
+        }
+    }
+    for (int h = 0; h < 2; ++h) {
+        for (int q = 0; q < 16 / N; ++q) {
+            for (int tap = 0; tap < 8; ++tap) {
+                t.forward[h][q][tap] = L::coef(synth_window_runs[h == 0 ? 0 : 3][tap] + N * q);
+                t.backward[h][q][tap] = L::coef(synth_window_runs[h == 0 ? 1 : 2][tap] + 16 - N * (q + 1));
+            }
         }
     }
 }
 
-// out[k] = Σ over n of m[n][k] × v[n], rounded to the inputs' fraction bits.
-template <class L, int N>
-inline void dct_matrix_times(const int32_t (&m)[N][N], const int32_t* v, int32_t* out)
+// The 32 outputs of the reference DCT for C channels, from the same exact sums, as vectors in
+// order; each coefficient vector is loaded once for all channels.
+template <class L, int C>
+inline void dct32_vectors(const int32_t* const (&in)[C], typename L::Vec (&out)[C][32 / L::LANES])
 {
-    for (int k = 0; k < N; k += L::LANES) {
-        typename L::Acc acc = L::zero();
-        for (int n = 0; n < N; ++n)
-            acc = L::mul_add(acc, L::load(m[n] + k), L::splat(v[n]));
-        L::template store_rounded<DCT_COEF_BITS>(out + k, acc);
+    constexpr int N = L::LANES;
+    using Vec = typename L::Vec;
+    using Wide = typename L::Wide;
+    // The butterflies (see dct32_reference); each value is then read broadcast to every lane.
+    struct Inputs {
+        alignas(32) int32_t diff[16];
+        alignas(32) int32_t sum2[8];
+        alignas(32) int32_t diff2[8];
+    };
+    Inputs x[C];
+    MPA_UNROLLED for (int c = 0; c < C; ++c) {
+        Vec sum[16 / N];
+        MPA_UNROLLED for (int q = 0; q < 16 / N; ++q) {
+            const Vec a = L::load(in[c] + N * q);
+            const Vec b = L::reverse(L::load(in[c] + 32 - N * (q + 1)));   // in[31 - n]
+            sum[q] = L::add(a, b);
+            L::store(x[c].diff + N * q, L::sub(a, b));
+        }
+        MPA_UNROLLED for (int q = 0; q < 8 / N; ++q) {
+            const Vec mirrored = L::reverse(sum[16 / N - 1 - q]);   // sum[15 - n]
+            L::store(x[c].sum2 + N * q, L::add(sum[q], mirrored));
+            L::store(x[c].diff2 + N * q, L::sub(sum[q], mirrored));
+        }
+    }
+    // Broadcast straight from memory rather than extracted lane by lane from the vectors.
+    asm("" : "+m"(x));
+
+    const Tables<L>& t = tables<L>;
+    Wide odd[16 / N][C];
+    MPA_UNROLLED for (int q = 0; q < 16 / N; ++q)
+        MPA_UNROLLED for (int c = 0; c < C; ++c)
+            odd[q][c] = L::zero();
+    MPA_UNROLLED for (int n = 0; n < 16; ++n) {
+        MPA_UNROLLED for (int q = 0; q < 16 / N; ++q) {
+            MPA_UNROLLED for (int c = 0; c < C; ++c) {
+                odd[q][c] = L::mul_add_splat(odd[q][c], x[c].diff[n], t.odd16[n][q]);
+                L::pin(odd[q][c]);
+            }
+        }
+    }
+    Wide fours[8 / N][C], twos[8 / N][C];   // outputs 4k and 4k + 2
+    MPA_UNROLLED for (int q = 0; q < 8 / N; ++q)
+        MPA_UNROLLED for (int c = 0; c < C; ++c)
+            fours[q][c] = twos[q][c] = L::zero();
+    MPA_UNROLLED for (int n = 0; n < 8; ++n) {
+        MPA_UNROLLED for (int q = 0; q < 8 / N; ++q) {
+            MPA_UNROLLED for (int c = 0; c < C; ++c) {
+                fours[q][c] = L::mul_add_splat(fours[q][c], x[c].sum2[n], t.even8[n][q]);
+                twos[q][c] = L::mul_add_splat(twos[q][c], x[c].diff2[n], t.odd8[n][q]);
+                L::pin(fours[q][c]);
+                L::pin(twos[q][c]);
+            }
+        }
+    }
+    MPA_UNROLLED for (int c = 0; c < C; ++c) {
+        Vec even[16 / N];   // outputs 2k
+        MPA_UNROLLED for (int q = 0; q < 8 / N; ++q)
+            L::zip(L::template round<DCT_COEF_BITS>(fours[q][c]), L::template round<DCT_COEF_BITS>(twos[q][c]),
+                   even[2 * q], even[2 * q + 1]);
+        MPA_UNROLLED for (int q = 0; q < 16 / N; ++q)
+            L::zip(even[q], L::template round<DCT_COEF_BITS>(odd[q][c]), out[c][2 * q], out[c][2 * q + 1]);
     }
 }
 
-// Sums and differences wrap rather than overflow: corrupt streams can carry any value.
-inline int32_t wrap_add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-inline int32_t wrap_sub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-
-// out[k] = Σ over n of in[n] cos((2n + 1)kπ/64): sums and differences of mirrored inputs split
-// the transform into the odd outputs, the outputs 4k + 2 and the outputs 4k.
+// The first tap's history at offset o from b: what was just stored comes from the registers d (a
+// load that straddles two stores waits for both to retire); the rest from memory.
 template <class L>
-inline void dct32_with(int32_t* out, const int32_t* in)
+inline typename L::Vec first_tap(const typename L::Vec* d, const int32_t* b, int o)
 {
-    int32_t sum[16], diff[16], sum2[8], diff2[8];
-    for (int n = 0; n < 16; ++n) {
-        sum[n] = wrap_add(in[n], in[31 - n]);
-        diff[n] = wrap_sub(in[n], in[31 - n]);
+    constexpr int N = L::LANES;
+    if (o + N <= 32 && o % N == 0)
+        return d[o / N];
+    if (o + N <= 33 && o % N == 1)
+        return L::next_one(d[o / N], o / N + 1 < 32 / N ? d[o / N + 1] : L::load(b + 32));
+    return L::load(b + o);
+}
+
+// One time slot of C channels: the DCT into the history ring at each b[c] (32-byte aligned, and
+// into its mirror, so that the tap reads never wrap), then the window sums, each output one exact
+// 64-bit sum rounded once to 32 bits: a window sum stays below 2^52 in magnitude (16 products of a
+// 32-bit value and a coefficient under 2^17), so each sample fits 32 bits before its clamp.
+template <class L, int C>
+inline void synthesize(int32_t* const (&b)[C], const int32_t* const (&in)[C], typename L::Vec (&samples)[C][32 / L::LANES])
+{
+    constexpr int N = L::LANES;
+    using Vec = typename L::Vec;
+    using Wide = typename L::Wide;
+    Vec d[C][32 / N];
+    dct32_vectors<L, C>(in, d);
+    MPA_UNROLLED for (int c = 0; c < C; ++c) {
+        MPA_UNROLLED for (int q = 0; q < 32 / N; ++q) {
+            L::store_aligned(b[c] + N * q, d[c][q]);
+            L::store_aligned(b[c] + SYNTH_RING_SIZE + N * q, d[c][q]);
+        }
     }
-    for (int n = 0; n < 8; ++n) {
-        sum2[n] = wrap_add(sum[n], sum[15 - n]);
-        diff2[n] = wrap_sub(sum[n], sum[15 - n]);
+    const Tables<L>& t = tables<L>;
+    MPA_UNROLLED for (int h = 0; h < 2; ++h) {
+        MPA_UNROLLED for (int q = 0; q < 16 / N; ++q) {
+            const int forward = (h == 0 ? SYNTH_RUN_BASE[0] : SYNTH_RUN_BASE[3]) + N * q;
+            const int backward = (h == 0 ? SYNTH_RUN_BASE[1] : SYNTH_RUN_BASE[2]) + 16 - N * (q + 1);
+            Wide f[C], r[C];
+            MPA_UNROLLED for (int c = 0; c < C; ++c)
+                f[c] = r[c] = L::zero();
+            MPA_UNROLLED for (int tap = 0; tap < 8; ++tap) {
+                MPA_UNROLLED for (int c = 0; c < C; ++c) {
+                    const Vec vf = tap == 0 ? first_tap<L>(d[c], b[c], forward) : L::load(b[c] + forward + 64 * tap);
+                    const Vec vr = tap == 0 ? first_tap<L>(d[c], b[c], backward) : L::load(b[c] + backward + 64 * tap);
+                    f[c] = L::mul_add(f[c], vf, t.forward[h][q][tap]);
+                    r[c] = L::mul_add(r[c], vr, t.backward[h][q][tap]);
+                    L::pin(f[c]);
+                    L::pin(r[c]);
+                }
+            }
+            MPA_UNROLLED for (int c = 0; c < C; ++c)
+                samples[c][h * (16 / N) + q] = L::template round<SYNTH_OUT_SHIFT>(L::add(f[c], L::reverse(r[c])));
+        }
     }
-    int32_t odd[16], twos[8], fours[8];
-    dct_matrix_times<L>(dct_matrices.odd16, diff, odd);
-    dct_matrix_times<L>(dct_matrices.odd8, diff2, twos);
-    dct_matrix_times<L>(dct_matrices.even8, sum2, fours);
-    for (int k = 0; k < 16; ++k)
-        out[2 * k + 1] = odd[k];
-    for (int k = 0; k < 8; ++k) {
-        out[4 * k + 2] = twos[k];
-        out[4 * k] = fours[k];
+}
+
+template <class L>
+inline void store_samples(const typename L::Vec (&s)[32 / L::LANES], short* samples, int incr)
+{
+    constexpr int N = L::LANES;
+    short out[32];
+    short* to = incr == 1 ? samples : out;
+    MPA_UNROLLED for (int q = 0; q < 16 / N; ++q)
+        L::store_saturated(to + 2 * N * q, s[2 * q], s[2 * q + 1]);
+    if (incr != 1)
+        for (int j = 0; j < 32; ++j)
+            samples[j * incr] = out[j];
+}
+
+template <class L>
+void dct32_kernel(int32_t* out, const int32_t* in)
+{
+    typename L::Vec d[1][32 / L::LANES];
+    dct32_vectors<L, 1>({in}, d);
+    for (int q = 0; q < 32 / L::LANES; ++q)
+        L::store(out + L::LANES * q, d[0][q]);
+}
+
+template <class L>
+void slot(int32_t* b, const int32_t* in, short* samples, int incr)
+{
+    typename L::Vec s[1][32 / L::LANES];
+    synthesize<L, 1>({b}, {in}, s);
+    store_samples<L>(s[0], samples, incr);
+}
+
+template <class L>
+void pair(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples)
+{
+    constexpr int N = L::LANES;
+    typename L::Vec s[2][32 / N];
+    synthesize<L, 2>({b0, b1}, {in0, in1}, s);
+    MPA_UNROLLED for (int q = 0; q < 16 / N; ++q)
+        L::store_saturated_pair(samples + 4 * N * q, s[0][2 * q], s[0][2 * q + 1], s[1][2 * q], s[1][2 * q + 1]);
+}
+
+// synth_output_scalar's work through the kernels' own combining, rounding and packing.
+template <class L>
+void output(const int64_t sums[4][16], short* samples, int incr)
+{
+    constexpr int N = L::LANES;
+    typename L::Vec s[32 / N];
+    for (int h = 0; h < 2; ++h) {
+        for (int q = 0; q < 16 / N; ++q) {
+            const typename L::Wide f = L::load_wide(sums[h == 0 ? 0 : 3] + N * q);
+            const typename L::Wide r = L::load_wide(sums[h == 0 ? 1 : 2] + 16 - N * (q + 1));
+            s[h * (16 / N) + q] = L::template round<SYNTH_OUT_SHIFT>(L::add(f, L::reverse(r)));
+        }
+    }
+    store_samples<L>(s, samples, incr);
+}
+
+// antialias_scalar's butterflies, 8 / LANES vectors a side. Every product is exact (32 × 32 bits),
+// so each line gets the reference's bits.
+template <class L>
+void antialias_kernel(int32_t* x, int last, const int32_t csa[8][2])
+{
+    constexpr int N = L::LANES;
+    using Vec = typename L::Vec;
+    int32_t cs_values[8], ca_values[8];
+    for (int j = 0; j < 8; ++j) {
+        cs_values[j] = csa[j][0];
+        ca_values[j] = csa[j][1];
+    }
+    typename L::Coef cs[8 / N], ca[8 / N];
+    for (int q = 0; q < 8 / N; ++q) {
+        cs[q] = L::coef(cs_values + N * q);
+        ca[q] = L::coef(ca_values + N * q);
+    }
+    for (int boundary = 1; boundary <= last; ++boundary) {
+        int32_t* at = x + 18 * boundary;
+        MPA_UNROLLED for (int q = 0; q < 8 / N; ++q) {
+            // Lane i holds the (N q + i)-th line below the boundary and the (N q + i)-th above it.
+            int32_t* lo_at = at - N * (q + 1);
+            const Vec a = L::reverse(L::load(lo_at));
+            const Vec c = L::load(at + N * q);
+            const Vec lo = L::template round<23>(L::mul_sub(L::mul_add(L::zero(), a, cs[q]), c, ca[q]));
+            const Vec hi = L::template round<23>(L::mul_add(L::mul_add(L::zero(), c, cs[q]), a, ca[q]));
+            L::store(lo_at, L::reverse(lo));
+            L::store(at + N * q, hi);
+        }
     }
 }
 
 }  // namespace
-
-#if defined(__x86_64__)
-// Call only where the CPU has AVX2.
-void dct32_avx2(int32_t* out, const int32_t* in);
-void synth_slot_avx2(int32_t* b, const int32_t* in, short* samples, int incr);
-void synth_pair_avx2(int32_t* b0, const int32_t* in0, int32_t* b1, const int32_t* in1, short* samples);
-// synth_output_scalar's work through the AVX2 slot's own combining, rounding and packing (tests).
-void synth_output_avx2(const int64_t sums[4][16], short* samples, int incr);
-void antialias_avx2(int32_t* x, int last, const int32_t csa[8][2]);
-#endif
+}  // namespace synth_lanes

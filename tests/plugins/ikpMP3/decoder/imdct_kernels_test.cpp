@@ -70,24 +70,24 @@ int32_t uniform(std::mt19937& random, int64_t low, int64_t high)
 
 int32_t randomSign(std::mt19937& random, int32_t magnitude) { return (random() & 1) ? magnitude : -magnitude; }
 
-TEST_F(ImdctKernels, OnlyTheAvx2PathUsesTheVectorKernel)
+TEST_F(ImdctKernels, EveryVectorSetUsesItsOwnKernelAndTheReferenceNone)
 {
     ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
     EXPECT_EQ(imdct_long_blocks, nullptr);
-    if (mpaudec_use_kernels("sse2") == 0) {
-        EXPECT_EQ(imdct_long_blocks, nullptr);
-    }
+    ASSERT_EQ(mpaudec_use_kernels("lanes"), 0);
+    EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_lanes);
 #if defined(__x86_64__)
     if (mpaudec_use_kernels("avx2") == 0) {
         EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_avx2);
     }
+#elif defined(__aarch64__)
+    ASSERT_EQ(mpaudec_use_kernels("neon"), 0);
+    EXPECT_EQ(imdct_long_blocks, &imdct_long_blocks_neon);
 #endif
 }
 
-TEST_F(ImdctKernels, Avx2PathGivesThePortableBitsOnEveryKindOfInput)
+TEST_F(ImdctKernels, EveryVectorSetGivesThePortableBitsOnEveryKindOfInput)
 {
-    if (mpaudec_use_kernels("avx2") != 0)
-        GTEST_SKIP() << "no AVX2";
     constexpr int32_t SMALL = 1 << IMDCT_NARROW_INPUT_BITS;
     constexpr int32_t LIMIT = IMDCT_INPUT_LIMIT;
     const struct {
@@ -137,18 +137,29 @@ TEST_F(ImdctKernels, Avx2PathGivesThePortableBitsOnEveryKindOfInput)
          }},
         {"sparse", [](std::mt19937& r, int) { return r() % 40 == 0 ? static_cast<int32_t>(r()) : 0; }},
     };
-    for (const auto& c : cases) {
-        ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
-        const std::vector<int32_t> portable = transformGranules(c.source, 90, 7);
-        ASSERT_EQ(mpaudec_use_kernels("avx2"), 0);
-        const std::vector<int32_t> vector = transformGranules(c.source, 90, 7);
-        ASSERT_EQ(portable.size(), vector.size());
-        const auto differ = std::mismatch(portable.begin(), portable.end(), vector.begin());
-        EXPECT_TRUE(differ.first == portable.end())
-            << c.name << ": granule " << (differ.first - portable.begin()) / (2 * 18 * SBLIMIT) << " value "
-            << (differ.first - portable.begin()) % (2 * 18 * SBLIMIT) << ": portable " << *differ.first
-            << ", AVX2 " << *differ.second;
+    int sets = 0;
+    for (const char* path : {"lanes", "avx2", "neon"}) {
+        if (mpaudec_use_kernels(path) != 0)
+            continue;
+        ++sets;
+        for (const auto& c : cases) {
+            ASSERT_EQ(mpaudec_use_kernels("scalar"), 0);
+            const std::vector<int32_t> portable = transformGranules(c.source, 90, 7);
+            ASSERT_EQ(mpaudec_use_kernels(path), 0);
+            const std::vector<int32_t> vector = transformGranules(c.source, 90, 7);
+            ASSERT_EQ(portable.size(), vector.size());
+            const auto differ = std::mismatch(portable.begin(), portable.end(), vector.begin());
+            EXPECT_TRUE(differ.first == portable.end())
+                << path << ", " << c.name << ": granule " << (differ.first - portable.begin()) / (2 * 18 * SBLIMIT)
+                << " value " << (differ.first - portable.begin()) % (2 * 18 * SBLIMIT) << ": portable "
+                << *differ.first << ", vector " << *differ.second;
+        }
     }
+#if defined(__aarch64__)
+    EXPECT_EQ(sets, 2) << "the portable body and NEON";
+#else
+    EXPECT_GE(sets, 1);
+#endif
 }
 
 // The kernel multiplies 32-bit halves only, unchecked, when every input lies below
@@ -158,28 +169,30 @@ TEST_F(ImdctKernels, SmallInputsKeepEveryValueOfTheTransformWithin32Bits)
     const double b = std::ldexp(1.0, IMDCT_NARROW_INPUT_BITS) - 1;
     const double fit = std::ldexp(1.0, 31) - 1;
     const double cos_one = std::ldexp(1.0, IMDCT_COS9_BITS);
-    const double frac_one = std::ldexp(1.0, IMDCT_FRAC_BITS);
-    // The cosine sums of inputs bounded by x: out[m] and out[8 - m] share their terms.
+    const double guard = std::ldexp(1.0, IMDCT_SUM_GUARD_BITS);
+    const double scale_one = std::ldexp(1.0, IMDCT_SCALE_BITS + IMDCT_SUM_GUARD_BITS);
+    // The cosine sums of inputs bounded by x, with their guard bits: out[m] and out[8 - m] share
+    // their terms.
     auto sumBounds = [&](double x) {
         std::vector<double> bound(9);
         for (int m = 0; m < 4; ++m) {
-            double terms = x * cos_one + cos_one / 2;
+            double terms = x * cos_one + cos_one / guard / 2;
             for (int j = 1; j < 9; ++j)
                 terms += x * std::abs(static_cast<double>(cos9[m][j]));
-            bound[m] = bound[8 - m] = terms / cos_one + 1;
+            bound[m] = bound[8 - m] = terms * guard / cos_one + 1;
         }
-        bound[4] = 5 * x;
+        bound[4] = 5 * x * guard;
         return bound;
     };
     const double a1 = 4 * b;   // a sum of four inputs
     const std::vector<double> even = sumBounds(2 * b);
     const std::vector<double> odd = sumBounds(a1);
     double largest = a1;
-    for (int m = 0; m < 9; ++m) {
-        const double o = odd[m] * static_cast<double>(icos36[m]) / frac_one + 1;
-        const double pq = even[m] + o;
-        const double c = pq * std::max(static_cast<double>(icos72[m]), static_cast<double>(icos72[17 - m])) / frac_one + 1;
-        largest = std::max({largest, even[m], odd[m], o, pq, c});
+    for (int m = 0; m < 18; ++m) {
+        const int k = m < 9 ? m : 17 - m;
+        const double c = (even[k] * std::abs(static_cast<double>(icos72[m]))
+                          + odd[k] * std::abs(static_cast<double>(imdct_odd_scale[m]))) / scale_one + 1;
+        largest = std::max({largest, even[k], odd[k], c});
     }
     std::printf("largest value from inputs below 2^%d: 2^%.2f\n", IMDCT_NARROW_INPUT_BITS, std::log2(largest));
     EXPECT_LE(largest, fit);

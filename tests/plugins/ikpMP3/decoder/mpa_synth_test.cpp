@@ -11,10 +11,33 @@
 #include <string>
 #include <vector>
 
+#include "kernel_paths.h"
 #include "mpaudec_internal.h"
-#include "synth_kernels.h"
+#include "kernels.h"
 
 namespace {
+
+// The kernel sets this build has and this CPU runs.
+std::vector<const KernelSet*> runnableKernelSets()
+{
+    std::vector<const KernelSet*> sets;
+    for (const char* name : KERNEL_PATHS)
+        if (const KernelSet* set = mpaudec_kernel_set(name); set && set->supported())
+            sets.push_back(set);
+    return sets;
+}
+
+// The vector kernel set native to this CPU, if it has one.
+const char* nativeVectorKernels()
+{
+#if defined(__x86_64__)
+    return __builtin_cpu_supports("avx2") ? "avx2" : nullptr;
+#elif defined(__aarch64__)
+    return "neon";
+#else
+    return nullptr;
+#endif
+}
 
 class SynthTest : public ::testing::Test {
 protected:
@@ -131,13 +154,11 @@ TEST(SynthOutput, PairsTheSumsAndTheVectorBodyRoundsAndClampsLikeThePortableOne)
             {
                 EXPECT_EQ(std::count(portable.begin(), portable.end(), 99), 32) << "every other short stays";
             }
-#if defined(__x86_64__)
-            if (__builtin_cpu_supports("avx2")) {
+            for (const KernelSet* set : runnableKernelSets()) {
                 std::vector<short> vector(64, 99);
-                synth_output_avx2(sums, vector.data(), incr);
-                ASSERT_TRUE(vector == portable) << "round " << round << ", every " << incr;
+                set->output(sums, vector.data(), incr);
+                ASSERT_TRUE(vector == portable) << set->name << ", round " << round << ", every " << incr;
             }
-#endif
         }
     }
 }
@@ -165,11 +186,10 @@ TEST(Antialias, ButterfliesMeetAtEachBoundaryAndTheVectorBodyMatchesThePortableO
             expected = lines[i] / 2 + lines[18 * b - 1 - above] / 4;
         EXPECT_EQ(x[i], expected) << i;
     }
-#if defined(__x86_64__)
-    if (!__builtin_cpu_supports("avx2"))
-        GTEST_SKIP() << "no AVX2";
     // Full-range lines and coefficients, rounding ties included, on every boundary count.
     std::mt19937 rng(11);
+    const std::vector<const KernelSet*> sets = runnableKernelSets();
+    EXPECT_GE(sets.size(), nativeVectorKernels() ? 3u : 2u);
     for (int last = 0; last <= 31; ++last) {
         for (auto& pair : csa) {
             pair[0] = static_cast<int32_t>(rng() % (1u << 24)) - (1 << 23);
@@ -177,13 +197,15 @@ TEST(Antialias, ButterfliesMeetAtEachBoundaryAndTheVectorBodyMatchesThePortableO
         }
         for (auto& v : lines)
             v = last % 2 ? static_cast<int32_t>(rng()) : static_cast<int32_t>(rng() % 64) - 32;
-        std::vector<int32_t> portable = lines, vector = lines;
+        std::vector<int32_t> portable = lines;
         antialias_scalar(portable.data(), last, csa);
-        antialias_avx2(vector.data(), last, csa);
-        ASSERT_TRUE(vector == portable) << "last boundary " << last;
         EXPECT_EQ(portable == lines, last == 0) << last;
+        for (const KernelSet* set : sets) {
+            std::vector<int32_t> vector = lines;
+            set->antialias(vector.data(), last, csa);
+            ASSERT_TRUE(vector == portable) << set->name << ", last boundary " << last;
+        }
     }
-#endif
 }
 
 TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
@@ -193,7 +215,7 @@ TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
     for (bool extreme : {false, true}) {
         const std::vector<short> reference = synthesize("scalar", 5, extreme);
         EXPECT_NE(std::count(reference.begin(), reference.end(), 0), std::ptrdiff_t(reference.size()));
-        for (const char* path : {"sse2", "avx2"}) {
+        for (const char* path : KERNEL_PATHS) {
             if (mpaudec_use_kernels(path) != 0)
                 continue;
             ++paths;
@@ -201,9 +223,7 @@ TEST_F(SynthTest, EveryKernelPathGivesTheSameSamples)
         }
     }
     EXPECT_EQ(mpaudec_use_kernels(chosen.c_str()), 0);
-#if defined(__x86_64__)
-    EXPECT_EQ(paths, __builtin_cpu_supports("avx2") ? 4 : 2);
-#endif
+    EXPECT_EQ(paths, nativeVectorKernels() ? 6 : 4) << "the reference, the portable body and the CPU's own";
 }
 
 // Sub-band samples of one kind: ordinary (what streams give), full 32-bit range with its ends (what
@@ -261,7 +281,7 @@ TEST_F(SynthTest, EveryPathAndEntryPointGivesThePortableSamplesOnEveryKindOfInpu
             if (kind != Input::Tiny) {
                 EXPECT_GT(std::count_if(reference.begin(), reference.end(), [](short v) { return std::abs(v) > 1000; }), 1000);
             }
-            for (const char* path : {"scalar", "sse2", "avx2"}) {
+            for (const char* path : KERNEL_PATHS) {
                 if (mpaudec_use_kernels(path) != 0)
                     continue;
                 for (bool batched : {false, true}) {
@@ -288,7 +308,7 @@ TEST_F(SynthTest, TheDctIsTheSameOnEveryPath)
             int32_t copy[32], reference[32];
             std::copy(std::begin(in), std::end(in), copy);
             dct32(reference, copy);
-            for (const char* path : {"sse2", "avx2"}) {
+            for (const char* path : KERNEL_PATHS) {
                 if (mpaudec_use_kernels(path) != 0)
                     continue;
                 int32_t out[32];
@@ -305,12 +325,16 @@ TEST_F(SynthTest, TheDctIsTheSameOnEveryPath)
 TEST_F(SynthTest, TheFastestPathIsChosenAndUnknownPathsAreRefused)
 {
     std::printf("kernels: %s\n", mpaudec_kernels());   // tools/cross/arm64.sh reports it
+    const char* native = nativeVectorKernels();
+    EXPECT_STREQ(mpaudec_kernels(), native ? native : "scalar");
+    EXPECT_STREQ(mpaudec_fastest_kernels(), mpaudec_kernels());
+    // Each CPU's kernels are built for that CPU alone.
 #if defined(__x86_64__)
-    EXPECT_STREQ(mpaudec_kernels(), __builtin_cpu_supports("avx2") ? "avx2" : "scalar");
-#else
-    EXPECT_STREQ(mpaudec_kernels(), "scalar");
-    EXPECT_EQ(mpaudec_use_kernels("sse2"), -1);
+    EXPECT_EQ(mpaudec_kernel_set("neon"), nullptr);
+#elif defined(__aarch64__)
+    EXPECT_EQ(mpaudec_kernel_set("avx2"), nullptr);
 #endif
+    EXPECT_EQ(mpaudec_use_kernels("sse2"), -1);
     const std::string chosen = mpaudec_kernels();
     EXPECT_EQ(mpaudec_use_kernels("neon9"), -1);
     EXPECT_EQ(mpaudec_kernels(), chosen) << "a refused path leaves the choice alone";

@@ -1,6 +1,8 @@
 // pcm_compare.h — test helpers: decode a whole stream in odd-sized chunks and compare PCM with a reference.
 #pragma once
 
+#include "kernel_paths.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -139,7 +141,7 @@ inline Decoded decodeStreamOnEveryPath(const std::vector<uint8_t>& stream, const
 {
     const Decoded chosen = decodeStream(stream);
     const std::string chosen_path = mpaudec_kernels();
-    for (const char* path : {"scalar", "sse2", "avx2"}) {
+    for (const char* path : KERNEL_PATHS) {
         if (path == chosen_path || mpaudec_use_kernels(path) != 0)
             continue;
         const Decoded other = decodeStream(stream);

@@ -1,0 +1,164 @@
+// hint.cpp — the hint's answer: a known line passing this very state, or the humane solver.
+#include "hint.h"
+
+#include <algorithm>
+#include <string>
+
+#include "boardState.h"
+#include "keyboard.h"
+#include "linePlay.h"
+#include "rewind.h"
+#include "solver.h"
+
+namespace {
+
+constexpr int64_t TICK_MS = 4;         // the solver's simulated pass of the game loop
+constexpr size_t RESTS_TRIED = 3;      // places on a known line whose rest is held to the rule
+
+// A place where a known line passes the state asked about: the rest of the line starts with
+// press `next`, due `waitMs` after that moment.
+struct Passing {
+    size_t next;
+    int64_t waitMs;
+};
+
+// Plays `k` from its origin and notes, for each of its keys, the latest moment before it at
+// which the board is exactly `nowKey` (timers measured from that moment).
+std::vector<Passing> passingsOf(ManualClock& clock, const KnownLine& k, const std::string& nowKey) {
+    std::vector<Passing> found;
+    *getCurrentBoard() = k.origin;
+    clock.advance(k.originMs - clock.now());
+    beginTry();
+    int64_t at = k.originMs;
+    for (size_t i = 0; i < k.line.size(); ++i) {
+        const int64_t keyAt = at + k.line[i].waitMs;
+        bool seen = false;
+        Passing latest{i, 0};
+        for (;;) {
+            if (boardStateKey(*getCurrentBoard(), clock.now()) == nowKey) {
+                seen = true;
+                latest.waitMs = keyAt - clock.now();
+            }
+            if (clock.now() >= keyAt) break;
+            if (!playTick(clock, std::min(TICK_MS, keyAt - clock.now()))) return found;
+        }
+        if (seen) found.push_back(latest);
+        keyboard(static_cast<unsigned char>(k.line[i].key), 0, 0);
+        const Board& b = *getCurrentBoard();
+        if (b.hasLost() || b.hasWon()) break;
+        at = keyAt;
+    }
+    return found;
+}
+
+// `rest` with its first key moved to HINT_PRESS_MS after now.
+std::vector<Press> pressedSoon(std::vector<Press> rest) {
+    if (!rest.empty()) rest.front().waitMs = HINT_PRESS_MS;
+    return rest;
+}
+
+}  // namespace
+
+bool isHintKey(unsigned char key) { return key == '?' || key == '/'; }
+
+std::string hintText(const Hint& hint) {
+    switch (hint.kind) {
+    case Hint::KEY: return std::string("hint: ") + hint.key;
+    case Hint::WAIT: return "hint: wait";
+    case Hint::NONE: return "hint: none";
+    case Hint::UNKNOWN: break;
+    }
+    return "hint: not found";
+}
+
+Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const HintLimits& limits) {
+    TryKept keptTry;
+    StdoutSilenced quiet;
+    const Board now = *getCurrentBoard();
+    const int64_t nowMs = clock.now();
+    auto putBack = [&] {
+        *getCurrentBoard() = now;
+        clock.advance(nowMs - clock.now());
+    };
+    Hint hint;
+    if (now.hasLost() || now.hasWon()) {
+        hint.kind = Hint::NONE;
+        return hint;
+    }
+    // The line a key now begins answers "press it"; one whose key is due later, "wait".
+    auto answer = [&](const std::vector<Press>& line) {
+        putBack();
+        std::vector<Press> soon = pressedSoon(line);
+        if (humaneFailure(clock, soon, TICK_MS).empty()) {
+            hint.kind = Hint::KEY;
+            hint.key = soon.front().key;
+            hint.line = std::move(soon);
+            return true;
+        }
+        if (line.front().waitMs > HINT_PRESS_MS && humaneFailure(clock, line, TICK_MS).empty()) {
+            hint.kind = Hint::WAIT;
+            hint.line = line;
+            return true;
+        }
+        return false;
+    };
+
+    const std::string nowKey = boardStateKey(*getCurrentBoard(), nowMs);
+    for (const KnownLine& k : known) {
+        std::vector<Passing> passings = passingsOf(clock, k, nowKey);
+        // The furthest along first: its rest is the shortest.
+        std::reverse(passings.begin(), passings.end());
+        if (passings.size() > RESTS_TRIED) passings.resize(RESTS_TRIED);
+        for (const Passing& p : passings) {
+            std::vector<Press> rest(k.line.begin() + static_cast<ptrdiff_t>(p.next), k.line.end());
+            rest.front().waitMs = p.waitMs;
+            if (answer(rest)) return hint;
+        }
+    }
+    putBack();
+
+    SolveOptions options;
+    options.humane = true;
+    options.tickMs = TICK_MS;
+    options.greed = limits.greed;
+    options.maxSeconds = limits.maxSeconds;
+    options.maxStates = limits.maxStates;
+    const SolveResult found = solveCurrentLevel(clock, options);
+    hint.states = found.states;
+    // The search's first wait is HINT_PRESS_MS or longer; a win it found is humane as found.
+    if (found.solved) {
+        if (found.presses.front().waitMs == HINT_PRESS_MS) {
+            hint.kind = Hint::KEY;
+            hint.key = found.presses.front().key;
+            hint.line = found.presses;
+        } else if (!answer(found.presses)) {
+            hint.kind = Hint::WAIT;
+            hint.line = found.presses;
+        }
+    } else {
+        hint.kind = found.limit.empty() ? Hint::NONE : Hint::UNKNOWN;
+    }
+    putBack();
+    return hint;
+}
+
+void HintBook::levelStarted(const Board& board, int64_t nowMs) {
+    known.clear();
+    std::vector<Press> walk = currentLevelWalkthrough();
+    fromWalkthrough = !walk.empty();
+    if (fromWalkthrough) known.push_back({board, nowMs, std::move(walk)});
+}
+
+void HintBook::answered(const Board& board, int64_t nowMs, const Hint& hint) {
+    if (hint.line.empty()) return;
+    if (known.size() > (fromWalkthrough ? 1u : 0u)) known.pop_back();
+    known.push_back({board, nowMs, hint.line});
+}
+
+std::vector<Press> currentLevelWalkthrough() {
+    std::string name = getLevelFilename();
+    if (name.ends_with(".txt")) name.replace(name.size() - 4, 4, ".walk");
+    Walkthrough walk = readWalkthrough(name);
+    if (!walk.found || !walk.error.empty()) return {};
+    return walk.presses;
+}
