@@ -9,13 +9,17 @@
 #include "hintThinker.h"
 #include "hud.h"
 #include "levelScenario.h"
-#include "puzzleRooms.h"
+#include "solverRooms.h"
 #include "linePlay.h"
 #include "repositoryRoot.h"
 #include "rewind.h"
 #include "solver.h"
 
 namespace {
+
+using solverRooms::GALLERY;
+using solverRooms::HALL;
+using solverRooms::HALL_START;
 
 // Ticks of the game loop until `ms` later; false if the level is lost meanwhile.
 bool passTime(ManualClock& clock, int64_t ms) { return playUntil(clock, clock.now() + ms, 4, false); }

@@ -11,9 +11,13 @@
 #include <string>
 
 #include "levelScenario.h"
-#include "puzzleRooms.h"
+#include "solverRooms.h"
 
 namespace {
+
+using solverRooms::GALLERY;
+using solverRooms::HALL;
+using solverRooms::HALL_START;
 
 class Solver : public LevelScenario {
 protected:

@@ -1,9 +1,11 @@
-// puzzleRooms.h — two small rooms the solver and the hint are tried on, each won only one way.
+// solverRooms.h — two small rooms the solver and the hint tests both search.
 #pragma once
 
 #include <initializer_list>
 
 #include "levelScenario.h"
+
+namespace solverRooms {
 
 // A hall the commander at its south watches through the gap at x = 3: only the cloak gets
 // the player past it.
@@ -26,3 +28,5 @@ inline const std::initializer_list<const char*> GALLERY = {
     "#.#E####",
     "########",
 };
+
+}  // namespace solverRooms
