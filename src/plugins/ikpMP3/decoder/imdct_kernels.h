@@ -159,11 +159,17 @@ void window_and_overlap(const V c[18], const int64_t (*win)[4], int lane, int32_
         emit(i, windowed(26 - i, i), windowed(i - 9, i + 18));
 }
 
-// The even and odd halves' inputs (see dct4_18): with u[k] = v[k] + v[k - 1], the even sums take
+// The even and odd halves' inputs (see dct4_18) of the 18 lines of each lane's sub-band, clamped
+// as the portable code clamps them when CLAMP: with u[k] = v[k] + v[k - 1], the even sums take
 // u[0], u[2], ..., u[16] and the odd sums u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15].
-template <class L, class V>
-void split_inputs(const typename L::Column t[18], V a0[9], V a1[9])
+template <class L, bool CLAMP, class V>
+void split_inputs(const int32_t* lines, V a0[9], V a1[9])
 {
+    typename L::Column t[18];
+    L::load_columns18(lines, 18, t);
+    if constexpr (CLAMP)
+        for (auto& column : t)
+            column = L::clamp(column, IMDCT_INPUT_LIMIT);
     V v[18];
     MPA_UNROLLED for (int k = 0; k < 18; ++k)
         v[k] = L::widen(t[k]);
@@ -185,10 +191,8 @@ void transform_small(const int32_t* lines, const int64_t (*win)[4], int lane, in
 {
     using V = typename L::Vec64;
     using P = Narrow<L>;
-    typename L::Column t[18];
-    L::load_columns18(lines, 18, t);
     V a0[9], a1[9];
-    split_inputs<L>(t, a0, a1);
+    split_inputs<L, false>(lines, a0, a1);
     V e[9], o[9];
     cosine_sums<L, P>(a0, e);
     cosine_sums<L, P>(a1, o);
@@ -203,12 +207,8 @@ void transform_checked(const int32_t* lines, const int64_t (*win)[4], int lane, 
 {
     using V = typename L::Vec64;
     using O = Ops<L>;
-    typename L::Column t[18];
-    L::load_columns18(lines, 18, t);
-    for (auto& column : t)
-        column = L::clamp(column, IMDCT_INPUT_LIMIT);
     V a0[9], a1[9];
-    split_inputs<L>(t, a0, a1);
+    split_inputs<L, true>(lines, a0, a1);
 
     // The clamp keeps a0 within 32 bits; a1[0] is only shifted.
     V e[9], o[9];
