@@ -9,6 +9,7 @@
 #include "hintThinker.h"
 #include "hud.h"
 #include "levelScenario.h"
+#include "solverRooms.h"
 #include "linePlay.h"
 #include "repositoryRoot.h"
 #include "rewind.h"
@@ -16,26 +17,9 @@
 
 namespace {
 
-// A hall the commander at its south watches through the gap at x = 3: only the cloak gets
-// the player past it.
-const std::initializer_list<const char*> HALL = {
-    "#######",
-    "#....E#",
-    "###.###",
-    "###.###",
-    "#######",
-};
-const Placed HALL_START{1, 1, FA_E};
-
-// The guard at the east end of the upper hall watches all of it; food at the west end draws
-// it along, and the player follows behind it as it walks home.
-const std::initializer_list<const char*> GALLERY = {
-    "########",
-    "#......#",
-    "#.#.####",
-    "#.#E####",
-    "########",
-};
+using solverRooms::GALLERY;
+using solverRooms::HALL;
+using solverRooms::HALL_START;
 
 // Ticks of the game loop until `ms` later; false if the level is lost meanwhile.
 bool passTime(ManualClock& clock, int64_t ms) { return playUntil(clock, clock.now() + ms, 4, false); }
