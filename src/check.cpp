@@ -78,12 +78,4 @@ void fatalExitf(int status, const char* format, ...) {
     stop(status, line, stdout);
 }
 
-void fatalExitStderrf(int status, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string line = formatLine(format, args);
-    va_end(args);
-    stop(status, line, stderr);
-}
-
 void setFatalHandler(FatalHandler handler) { fatalHandler = std::move(handler); }

@@ -20,8 +20,6 @@
 
 // The same, for failures reported on standard error (an unreadable image file).
 [[noreturn]] void fatalExitStderr(int status, const char* line);
-[[noreturn]] void fatalExitStderrf(int status, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 // While a StopContext lives, a stop (a failed assertion or a fatal error) first prints the
 // line its `describe` returns, on the same stream and as part of the same message, e.g. the

@@ -64,13 +64,12 @@ public:
 };
 
 // Keeps the current try aside while a search plays keys of its own (which begin tries of
-// their own), and puts it back when it goes.
+// their own), and puts it back when it goes. Not copied (it owns what it keeps): a copy
+// would put the try back twice.
 class TryKept {
 public:
     TryKept();
     ~TryKept();
-    TryKept(const TryKept&) = delete;
-    TryKept& operator=(const TryKept&) = delete;
 
 private:
     struct Kept;
