@@ -52,7 +52,6 @@ void failAssertion(const char* condition, const char* file, int line) {
     std::abort();
 }
 
-namespace {
 std::string formatLine(const char* format, va_list args) {
     va_list measure;
     va_copy(measure, args);
@@ -64,7 +63,6 @@ std::string formatLine(const char* format, va_list args) {
     text.resize(static_cast<size_t>(length));
     return text;
 }
-}  // namespace
 
 void fatalExit(int status, const char* line) { stop(status, line, stdout); }
 
