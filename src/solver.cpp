@@ -166,9 +166,68 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             result.limit = std::to_string(options.maxSeconds) + " s";
             break;
         }
+        // A humane win still wins played at 90 % and 110 % of its pace. Played so, a line plays
+        // exactly as its first keys do up to its last but one: a key lost at either pace loses
+        // every line that begins with it, and is not tried further.
+        struct Paced {
+            int tempo;
+            Board board;            // the keys so far played at this pace
+            int64_t atMs = 0;       // its clock
+            bool lost = false, won = false;
+        };
+        std::vector<Paced> paced;
+        if (options.humane && options.prunePace) {
+            for (int tempo : {90, 110}) {
+                Paced& p = paced.emplace_back(Paced{tempo, start});
+                beginTry();
+                *getCurrentBoard() = start;
+                clock.advance(startMs - clock.now());
+                int64_t written = 0;
+                for (const Press& press : pressesOf(nodes, top.id)) {
+                    written += press.waitMs;
+                    if (!playUntil(clock, startMs + written * tempo / 100, options.tickMs, options.skipQuietTicks)) {
+                        p.lost = true;
+                        break;
+                    }
+                    keyboard(static_cast<unsigned char>(press.key), 0, 0);
+                    if (getCurrentBoard()->hasLost()) p.lost = true;
+                    if (getCurrentBoard()->hasWon()) p.won = true;
+                    if (p.lost || p.won) break;
+                }
+                p.board = *getCurrentBoard();
+                p.atMs = clock.now();
+            }
+        }
         replay(top.id);
         const int64_t pressedAt = clock.now();
         const int64_t tickMs = options.tickMs;
+        // Each pace's board brought to the moment its key comes after `wait`; false when a
+        // pace is lost on the way there, and so for every longer wait.
+        auto pacesReach = [&](int64_t wait) {
+            for (Paced& p : paced) {
+                if (p.won || p.lost) continue;
+                *getCurrentBoard() = p.board;
+                clock.advance(p.atMs - clock.now());
+                p.lost = !playUntil(clock, startMs + (pressedAt - startMs + wait) * p.tempo / 100, tickMs,
+                                    options.skipQuietTicks);
+                p.board = *getCurrentBoard();
+                p.atMs = clock.now();
+            }
+            for (const Paced& p : paced)
+                if (p.lost) return false;
+            return true;
+        };
+        // The key pressed at each pace's moment: false if that loses.
+        auto pacesHold = [&](char key) {
+            for (const Paced& p : paced) {
+                if (p.won) continue;
+                *getCurrentBoard() = p.board;
+                clock.advance(p.atMs - clock.now());
+                keyboard(static_cast<unsigned char>(key), 0, 0);
+                if (getCurrentBoard()->hasLost()) return false;
+            }
+            return true;
+        };
         // The board at `from`, the key pressed at `at`: false if that loses, or if the player
         // is caught before the next key could come, when that key is due a tick early.
         auto holds = [&](const Board& from, int64_t at, int64_t keyAt, char key, bool mustWin) {
@@ -212,6 +271,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             }
             lastKey = waitKey;
             lastEarlyKey = earlyKey;
+            if (!pacesReach(wait)) break;
             for (char key : keys) {
                 *getCurrentBoard() = before;
                 clock.advance(at - clock.now());
@@ -228,10 +288,10 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 // or not, so that is asked first: playing the key a tick off is the dearer test.
                 if (!won) {
                     auto seen = fewestKeys.find(afterKey);
-                    if (seen != fewestKeys.end() && seen->second <= top.keys + 1) continue;
+                    if (seen != fewestKeys.end() && (!options.reopen || seen->second <= top.keys + 1)) continue;
                 }
                 if (options.humane && !(holds(early, at - tickMs, at, key, won) && lateAlive &&
-                                        holds(late, at + tickMs, at, key, won))) {
+                                        holds(late, at + tickMs, at, key, won) && pacesHold(key))) {
                     ++result.unplayable;
                     continue;
                 }
@@ -254,6 +314,19 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     result.presses = std::move(line);
                     break;
                 }
+                if (auto known = options.knownRests.find(afterKey); options.humane && known != options.knownRests.end()) {
+                    const KnownRest& k = known->second;
+                    std::vector<Press> line = pressesOf(nodes, id);
+                    line.insert(line.end(), k.line->begin() + static_cast<ptrdiff_t>(k.next), k.line->end());
+                    line[static_cast<size_t>(top.keys) + 1].waitMs = k.waitMs;
+                    *getCurrentBoard() = start;
+                    clock.advance(startMs - clock.now());
+                    if (isHumane(clock, line, tickMs)) {
+                        result.solved = true;
+                        result.presses = std::move(line);
+                        break;
+                    }
+                }
                 int childBound = needed == INT_MAX ? INT_MAX : top.keys + 1 + needed;
                 if (childBound > options.maxKeys) {
                     cutByKeys = cutByKeys || needed != INT_MAX;
@@ -262,7 +335,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 }
                 auto [it, fresh] = fewestKeys.try_emplace(afterKey, top.keys + 1);
                 if (!fresh) {
-                    if (it->second <= top.keys + 1) {
+                    if (!options.reopen || it->second <= top.keys + 1) {
                         nodes.pop_back();
                         continue;
                     }
