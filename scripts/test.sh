@@ -41,8 +41,9 @@ export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The end-to-end tests draw through Mesa, whose driver GLX unloads at exit; preloaded,
 # it keeps its name, and the suppressions can name it and nothing else.
-swrast=$(ls /usr/lib/*/dri/swrast_dri.so 2>/dev/null | head -1 || true)
-if [[ -n "$swrast" ]]; then
+# The host's own: the arm64 libraries the cross build installs bring an arm64 Mesa too.
+swrast=/usr/lib/$(gcc -dumpmachine)/dri/swrast_dri.so
+if [[ -e "$swrast" ]]; then
   LD_PRELOAD="$swrast" ASAN_OPTIONS=$asan:verify_asan_link_order=0 \
     ctest --test-dir build/asan --output-on-failure -j"$jobs" -R '^e2e_'
   ASAN_OPTIONS=$asan ctest --test-dir build/asan --output-on-failure -j"$jobs" -E '^e2e_'

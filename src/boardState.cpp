@@ -7,7 +7,7 @@ namespace {
 
 class StateKey {
 public:
-    explicit StateKey(int64_t now) : now(now) {}
+    explicit StateKey(int64_t now) : now(now) { bytes.reserve(256); }
 
     void add(int64_t v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
     void add(int v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }

@@ -134,13 +134,13 @@ int hudText(int x, int baseline, const std::string& text, float r, float g, floa
 }
 
 // A power's tile shrunk to fit the border's 16 × 12 pixels.
-void hudIcon(TILE_TYPE tile, int x) {
+void hudIcon(TILE_TYPE tile, int x, int y = 0) {
     int width = 0;
     int height = 0;
     const unsigned char* pixels = getTilePng(tile, width, height);
     const float zoom = std::min(static_cast<float>(HUD_ICON_W) / width,
                                 static_cast<float>(HUD_ICON_H) / height);
-    rasterAtPixel(x, 0);
+    rasterAtPixel(x, y);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPixelZoom(zoom, zoom);
@@ -172,7 +172,7 @@ void drawHud(const HudState& hud) {
         x = hudText(x + HUD_ICON_W + 2, HUD_BOTTOM_BASELINE, std::to_string(p.stock),
                     some ? 1.0f : 0.5f, some ? 1.0f : 0.5f, some ? 1.0f : 0.5f) + 14;
     }
-    const char* const keys = "v sight   r restart   m sound   -= music   [] effects   q quit";
+    const char* const keys = "? hint   u back   v sight   r restart   m sound   -= music   [] effects   q quit";
     hudText(WINDOW_WIDTH - 16 - hudTextWidth(keys), HUD_BOTTOM_BASELINE, keys, 0.6f, 0.6f, 0.7f);
 }
 
@@ -220,6 +220,46 @@ void drawLevelBanner() {
     if (!notes.tip.empty()) centred(tipFont, notes.tip, bandY + 16, 0.92f, 0.92f, 0.92f);
 }
 
+// The hint beside the player, following its glide: an arrow on the edge of its square the
+// way to turn or step, the power's icon at its top right, or "wait" / "none" under it.
+void drawHintAtPlayer(Board& board, const Picture& picture, const std::vector<GlideShift>& shifts) {
+    const std::string& hint = picture.hud.hint;
+    if (hint.empty() || picture.actors.size() < 3 || shifts.empty()) return;
+    const int width = board.getWidth(), height = board.getHeight();
+    const int squareW = 768 / width, squareH = 576 / height;
+    const size_t last = picture.actors.size() - 3;  // the player is painted last
+    int dx = 0, dy = 0;
+    glidePixels(shifts.back(), width, height, dx, dy);
+    const int i = picture.actors[last + 1], j = picture.actors[last + 2];
+    const int cx = 16 + i * squareW + squareW / 2 + dx, cy = 12 + (height - j - 1) * squareH + squareH / 2 + dy;
+    const std::vector<uint8_t> arrow = hint.size() == 1 ? hintArrowImage(hint[0]) : std::vector<uint8_t>{};
+    if (!arrow.empty()) {
+        const int ax = hint[0] == 'd' ? 1 : hint[0] == 'a' ? -1 : 0, ay = hint[0] == 'w' ? 1 : hint[0] == 's' ? -1 : 0;
+        const int half = HINT_ARROW_SIZE / 2;
+        const int x = std::clamp(cx + ax * squareW / 2 - half, 0, WINDOW_WIDTH - HINT_ARROW_SIZE);
+        const int y = std::clamp(cy + ay * squareH / 2 - half, 0, WINDOW_HEIGHT - HINT_ARROW_SIZE);
+        rasterAtPixel(x, y);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDrawPixels(HINT_ARROW_SIZE, HINT_ARROW_SIZE, GL_RGBA, GL_UNSIGNED_BYTE, arrow.data());
+        return;
+    }
+    const struct {
+        char key;
+        TILE_TYPE icon;
+    } powers[] = {{'h', FOOD}, {'j', DEAD_BODY}, {'k', CLOAK_S}, {'l', FAKE_GUARD_S}};
+    for (const auto& p : powers)
+        if (hint.size() == 1 && hint[0] == p.key) {
+            hudIcon(p.icon, std::min(cx + squareW / 2 - HUD_ICON_W / 2, WINDOW_WIDTH - HUD_ICON_W),
+                    std::min(cy + squareH / 2 - HUD_ICON_H / 2, WINDOW_HEIGHT - HUD_ICON_H));
+            return;
+        }
+    const int x = cx - hudTextWidth(hint) / 2, y = std::max(cy - squareH / 2 - 9, 2);
+    for (const auto& [ox, oy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+        hudText(x + ox, y + oy, hint, 0.05f, 0.05f, 0.12f);
+    hudText(x, y, hint, 1.0f, 0.86f, 0.24f);
+}
+
 // Everything but the terrain comes from the picture the frame loop compares, so what
 // is painted is exactly what it decided to paint.
 void drawBoard(const Picture& picture, const std::vector<GlideShift>& shifts) {
@@ -230,6 +270,7 @@ void drawBoard(const Picture& picture, const std::vector<GlideShift>& shifts) {
     if (!picture.sight.empty()) drawSightOverlay(*board, picture.sight);
     drawActors(*board, picture, shifts);
     drawCloakAtPlayer(*board, picture, shifts);
+    drawHintAtPlayer(*board, picture, shifts);
     drawHud(picture.hud);
     if (picture.banner) drawLevelBanner();
 }

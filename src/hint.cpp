@@ -162,3 +162,24 @@ std::vector<Press> currentLevelWalkthrough() {
     if (!walk.found || !walk.error.empty()) return {};
     return walk.presses;
 }
+
+std::string followHints(const HintFollower& f, std::string* said) {
+    for (int n = 0; n < f.mostAsks; ++n) {
+        const Hint h = f.ask();
+        if (said) *said += hintText(h) + "\n";
+        switch (h.kind) {
+        case Hint::KEY:
+            if (!f.pass(HINT_PRESS_MS)) return "lost before pressing " + hintText(h);
+            f.press(h.key);
+            if (f.lost()) return "lost by " + hintText(h);
+            if (f.won()) return "";
+            break;
+        case Hint::WAIT:
+            if (!f.pass(HINT_ASK_AGAIN_MS)) return "lost while waiting";
+            break;
+        case Hint::NONE:
+        case Hint::UNKNOWN: return "after " + std::to_string(n) + " hints: " + hintText(h);
+        }
+    }
+    return "not won after " + std::to_string(f.mostAsks) + " hints";
+}

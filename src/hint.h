@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,22 @@ private:
     std::vector<KnownLine> known;  // the walkthrough first, then the last hint's line
     bool fromWalkthrough = false;
 };
+
+// A player doing what each hint says, for tests and tools: "hint: K" presses K HINT_PRESS_MS
+// later and asks again at once; "hint: wait" asks again HINT_ASK_AGAIN_MS later. `ask`
+// answers for the board as it is now, `pass` lets game time go by (false when the level was
+// lost meanwhile), `press` presses a key; `won` and `lost` tell how the level stands.
+constexpr int64_t HINT_ASK_AGAIN_MS = 100;
+struct HintFollower {
+    std::function<Hint()> ask;
+    std::function<bool(int64_t ms)> pass;
+    std::function<void(char key)> press;
+    std::function<bool()> won, lost;
+    int mostAsks = 150;
+};
+// "" when following the hints wins the level; otherwise what went wrong. Every answer's line
+// ("hint: d") is appended to `said` when it is given.
+std::string followHints(const HintFollower& follower, std::string* said = nullptr);
 
 // The walkthrough file beside the current level's file ("assets/levels/levelNN.walk").
 std::vector<Press> currentLevelWalkthrough();

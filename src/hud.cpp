@@ -2,6 +2,7 @@
 #include "hud.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 
 #include "gameClock.h"
@@ -70,6 +71,36 @@ std::vector<uint8_t> sightTintedImage(const uint8_t* pixels, int width, int heig
             o[3] = 255;
         }
     return out;
+}
+
+std::vector<uint8_t> hintArrowImage(char key) {
+    int ax = 0, ay = 0;  // the way it points, up positive as the rows are stored
+    switch (key) {
+    case 'w': ay = 1; break;
+    case 's': ay = -1; break;
+    case 'a': ax = -1; break;
+    case 'd': ax = 1; break;
+    default: return {};
+    }
+    const int half = HINT_ARROW_SIZE / 2;
+    // Along the arrow (u) and across it (v): a shaft behind the middle, a head in front.
+    auto inside = [&](int u, int v, int grow) {
+        if (u < -half - grow || u > half + grow) return false;
+        if (u < 0) return std::abs(v) <= 2 + grow;
+        return std::abs(v) <= half - u + grow;
+    };
+    std::vector<uint8_t> image(static_cast<size_t>(HINT_ARROW_SIZE) * HINT_ARROW_SIZE * 4, 0);
+    for (int y = 0; y < HINT_ARROW_SIZE; ++y)
+        for (int x = 0; x < HINT_ARROW_SIZE; ++x) {
+            const int u = (x - half) * ax + (y - half) * ay, v = (y - half) * ax - (x - half) * ay;
+            uint8_t* p = &image[(static_cast<size_t>(y) * HINT_ARROW_SIZE + x) * 4];
+            if (inside(u, v, 0)) {
+                p[0] = 255, p[1] = 220, p[2] = 60, p[3] = 255;
+            } else if (inside(u, v, 1)) {
+                p[0] = 20, p[1] = 16, p[2] = 30, p[3] = 255;
+            }
+        }
+    return image;
 }
 
 bool sightOverlayShown() { return overlayShown; }

@@ -38,6 +38,12 @@ std::array<uint8_t, 3> sightTint(uint8_t r, uint8_t g, uint8_t b);
 // width × 4 bytes.
 std::vector<uint8_t> sightTintedImage(const uint8_t* pixels, int width, int height, int bytesPerPixel);
 
+// The arrow shown beside the player for a hinted turn or step ('w' up, 'a' left, 's' down,
+// 'd' right): HINT_ARROW_SIZE × HINT_ARROW_SIZE RGBA pixels, bottom row first, a yellow
+// arrow edged in dark so that it reads on every terrain; empty for any other key.
+constexpr int HINT_ARROW_SIZE = 15;
+std::vector<uint8_t> hintArrowImage(char key);
+
 // The sight overlay: off when the game starts; `v` shows and hides it.
 bool sightOverlayShown();
 void toggleSightOverlay();

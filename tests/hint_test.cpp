@@ -7,7 +7,9 @@
 
 #include "boardState.h"
 #include "hintThinker.h"
+#include "hud.h"
 #include "levelScenario.h"
+#include "solverRooms.h"
 #include "linePlay.h"
 #include "repositoryRoot.h"
 #include "rewind.h"
@@ -15,58 +17,26 @@
 
 namespace {
 
-// A hall the commander at its south watches through the gap at x = 3: only the cloak gets
-// the player past it.
-const std::initializer_list<const char*> HALL = {
-    "#######",
-    "#....E#",
-    "###.###",
-    "###.###",
-    "#######",
-};
-const Placed HALL_START{1, 1, FA_E};
-
-// The guard at the east end of the upper hall watches all of it; food at the west end draws
-// it along, and the player follows behind it as it walks home.
-const std::initializer_list<const char*> GALLERY = {
-    "########",
-    "#......#",
-    "#.#.####",
-    "#.#E####",
-    "########",
-};
-
-constexpr int64_t ASK_AGAIN_MS = 100;  // how long a follower waits after "hint: wait"
-constexpr int MOST_ASKS = 120;
+using solverRooms::GALLERY;
+using solverRooms::HALL;
+using solverRooms::HALL_START;
 
 // Ticks of the game loop until `ms` later; false if the level is lost meanwhile.
 bool passTime(ManualClock& clock, int64_t ms) { return playUntil(clock, clock.now() + ms, 4, false); }
 
-// Does what each hint says until the level is won: "hint: K" presses K HINT_PRESS_MS later
-// and asks again at once; "hint: wait" asks again a little later. "" when that wins, else
-// what went wrong. `ask` answers for the board as it is now.
+// Does what each hint `ask` gives says, on the current board in simulated time.
 template <typename Ask>
 std::string followHints(ManualClock& clock, Ask ask, std::string* said = nullptr) {
-    for (int n = 0; n < MOST_ASKS; ++n) {
-        const Hint h = ask();
-        if (said) *said += hintText(h) + "\n";
-        switch (h.kind) {
-        case Hint::KEY:
-            if (!passTime(clock, HINT_PRESS_MS)) return "lost before pressing " + hintText(h);
-            {
-                StdoutSilenced quiet;
-                keyboard(static_cast<unsigned char>(h.key), 0, 0);
-            }
-            if (getCurrentBoard()->hasLost()) return "lost by " + hintText(h);
-            if (getCurrentBoard()->hasWon()) return "";
-            break;
-        case Hint::WAIT:
-            if (!passTime(clock, ASK_AGAIN_MS)) return "lost while waiting";
-            break;
-        default: return "after " + std::to_string(n) + " hints: " + hintText(h);
-        }
-    }
-    return "not won after " + std::to_string(MOST_ASKS) + " hints";
+    HintFollower f;
+    f.ask = ask;
+    f.pass = [&](int64_t ms) { return passTime(clock, ms); };
+    f.press = [](char key) {
+        StdoutSilenced quiet;
+        keyboard(static_cast<unsigned char>(key), 0, 0);
+    };
+    f.won = [] { return getCurrentBoard()->hasWon(); };
+    f.lost = [] { return getCurrentBoard()->hasLost(); };
+    return followHints(f, said);
 }
 
 class Hints : public LevelScenario {
@@ -132,8 +102,10 @@ TEST_F(Hints, OnALevelNeedingTheCloakDoingWhatEachHintSaysWinsIt) {
     EXPECT_NE(said.find("hint: k\n"), std::string::npos) << said;
     EXPECT_TRUE(hintUsedThisTry());
     // The hint shows for about a second, then the board shows no hint again.
+    EXPECT_EQ(hudState(board()).hint, shownHint());
     passTime(clock, HINT_SHOWN_MS);
     EXPECT_EQ(shownHint(), "");
+    EXPECT_EQ(hudState(board()).hint, "");
 }
 
 TEST_F(Hints, NoneWhenNoWinIsLeftAndTheSearchAgreesWithoutLimits) {
@@ -218,6 +190,38 @@ TEST_F(Hints, FollowedFromRandomStatesTheyWinWheneverAWinIsLeft) {
     }
     EXPECT_GE(followed, 8);
     EXPECT_GE(none + followed, 12);
+}
+
+// Each arrow is the same arrow turned: its tip on the edge it points to, its tail opposite.
+TEST(HintArrow, PointsTheWayOfItsKeyAndIsNothingForAPower) {
+    const int last = HINT_ARROW_SIZE - 1, mid = HINT_ARROW_SIZE / 2;
+    const struct {
+        char key;
+        int tipX, tipY, tailX, tailY;  // rows counted from the bottom, as stored
+    } cases[] = {{'d', last, mid, 0, mid}, {'a', 0, mid, last, mid}, {'w', mid, last, mid, 0}, {'s', mid, 0, mid, last}};
+    auto opaque = [](const std::vector<uint8_t>& image, int x, int y) {
+        return image[(static_cast<size_t>(y) * HINT_ARROW_SIZE + x) * 4 + 3] == 255;
+    };
+    auto yellow = [](const std::vector<uint8_t>& image, int x, int y) {
+        const uint8_t* p = &image[(static_cast<size_t>(y) * HINT_ARROW_SIZE + x) * 4];
+        return p[0] == 255 && p[1] > 200 && p[3] == 255;
+    };
+    size_t firstOpaque = 0;
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> image = hintArrowImage(c.key);
+        ASSERT_EQ(image.size(), static_cast<size_t>(HINT_ARROW_SIZE * HINT_ARROW_SIZE * 4)) << c.key;
+        EXPECT_TRUE(yellow(image, c.tipX, c.tipY)) << c.key;
+        EXPECT_TRUE(yellow(image, c.tailX, c.tailY)) << c.key;
+        // Beside the tip along the edge: only the dark rim or nothing; beside the tail, the head's width.
+        const int acrossX = c.tipX == mid ? 1 : 0, acrossY = c.tipY == mid ? 1 : 0;
+        EXPECT_FALSE(yellow(image, c.tipX + acrossX * 2, c.tipY + acrossY * 2)) << c.key;
+        size_t count = 0;
+        for (int y = 0; y < HINT_ARROW_SIZE; ++y)
+            for (int x = 0; x < HINT_ARROW_SIZE; ++x) count += opaque(image, x, y);
+        if (!firstOpaque) firstOpaque = count;
+        EXPECT_EQ(count, firstOpaque) << c.key << ": each arrow is the first turned";
+    }
+    for (char k : {'h', 'j', 'k', 'l', '?'}) EXPECT_TRUE(hintArrowImage(k).empty()) << k;
 }
 
 class CampaignHints : public RepositoryRootTest {};

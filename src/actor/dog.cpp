@@ -15,7 +15,7 @@ TILE_TYPE Dog::getTile() const {
 
 void Dog::look() {
     Board& board = *getCurrentBoard();
-    scanLineOfSight(*this, board, [&](ObjectType seen, Actor* occupant, int seenX, int seenY) {
+    lookThenWalkOn(*this, board, DOG_WALK_PACE, [&](ObjectType seen, Actor* occupant, int seenX, int seenY) {
         switch (seen) {
         case OB_ILL:
             return catchPlayer(board, SFX_DOG_DISCOVERS_PLAYER);
@@ -31,14 +31,11 @@ void Dog::look() {
             }
             return SightNext::Stop;
         case OB_DEADBODY:
-            armApproach(*this, DOG_WALK_PACE);
-            return SightNext::GoOn;
+            return lured(armApproach, *this, DOG_WALK_PACE);
         case OB_FOOD:
         case OB_EMPTY:
             break;
         }
         return SightNext::GoOn;
     });
-    startWalkHomeIfIdle(*this, DOG_WALK_PACE);
-    startPatrolIfIdle(*this, DOG_WALK_PACE);
 }

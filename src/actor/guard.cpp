@@ -15,7 +15,7 @@ TILE_TYPE Guard::getTile() const {
 
 void Guard::look() {
     Board& board = *getCurrentBoard();
-    scanLineOfSight(*this, board, [&](ObjectType seen, Actor* occupant, int, int) {
+    lookThenWalkOn(*this, board, GUARD_WALK_PACE, [&](ObjectType seen, Actor* occupant, int, int) {
         switch (seen) {
         case OB_ILL:
             return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
@@ -26,16 +26,12 @@ void Guard::look() {
             if (occupant->isFakeIll()) killFake(seen, *occupant, false);
             return SightNext::Stop;
         case OB_FOOD:
-            armApproach(*this, GUARD_WALK_PACE);
-            return SightNext::GoOn;
+            return lured(armApproach, *this, GUARD_WALK_PACE);
         case OB_DEADBODY:
-            armFlight(*this, GUARD_WALK_PACE);
-            return SightNext::GoOn;
+            return lured(armFlight, *this, GUARD_WALK_PACE);
         case OB_EMPTY:
             break;
         }
         return SightNext::GoOn;
     });
-    startWalkHomeIfIdle(*this, GUARD_WALK_PACE);
-    startPatrolIfIdle(*this, GUARD_WALK_PACE);
 }

@@ -64,3 +64,20 @@ void startWalkHomeIfIdle(Actor& self, float pace);
 // After a look: a patrolling enemy on its route with nothing pending walks on, one
 // square per `pace` seconds. An enemy without a route is never touched.
 void startPatrolIfIdle(Actor& self, float pace);
+
+// A placed object in sight that lures: `arm` (armApproach or armFlight) readies the step it
+// causes, and sight goes on past it.
+inline SightNext lured(void (*arm)(Actor&, float), Actor& self, float pace) {
+    arm(self, pace);
+    return SightNext::GoOn;
+}
+
+// The look of an enemy that can be lured (a guard, a dog): each square in sight goes to
+// `react` as in scanLineOfSight; then, with nothing pending, it walks home or on along its
+// route, one move per `pace` seconds.
+template <typename React>
+void lookThenWalkOn(Actor& self, Board& board, float pace, React react) {
+    scanLineOfSight(self, board, react);
+    startWalkHomeIfIdle(self, pace);
+    startPatrolIfIdle(self, pace);
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """window_test.py — plays the built game in a real window under Xvfb and checks what it shows.
 
-Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect|banner}
+Usage: window_test.py VEILWALKER_BINARY {play|quit|hud|continue|recapture|levelselect|banner|hint}
 
 The game runs in a temporary working directory holding images and levels made
 here: solid-colour terrain BMPs, actor PNGs with a coloured body, a white lower
@@ -587,12 +587,36 @@ def banner(game, snapshots):
     game.quit()
 
 
+def hint(game, snapshots):
+    """`?` prints the hint and shows it beside the player for about a second while the game
+    goes on drawing; doing what `?` and `/` say wins the level."""
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    game.keys("x")   # no action: leaves the title for the level
+    start = {(0, 0): (actor_colour(ILL_E), 1)}
+    board = game.wait_for(lambda s: expect_board(s, LEVEL1, start), "level 1")
+    game.keys("question")
+    game.wait_for_output("hint: d\n")
+    snapshots["hinted"] = game.wait_for(lambda s: [] if s.pixels != board.pixels else ["no hint shown"],
+                                        "the hint beside the player")
+    game.wait_for(lambda s: [] if s.pixels == board.pixels else ["the hint still shows"], "the hint gone again")
+    game.keys("d", "slash")
+    game.wait_for_output("hint: d\nfo: 5, db: 6, cl: 7, fk: 8\nhint: d\n")
+    game.keys("d")
+    game.wait_for_output("setting the ending flag\n")
+    expected = (stock_line(LEVEL1) + "hint: d\n" + stock_line(LEVEL1) + "hint: d\n" + stock_line(LEVEL1)
+                + "won in 2 keys\n" + "setting the ending flag\n")
+    if game.stdout() != expected:
+        raise Failure(f"standard output differs:\n got      {game.stdout()!r}\n expected {expected!r}")
+    game.keys("w")
+    game.wait_for_exit()
+
+
 # Set-up of the working folder before the game starts, for the scenarios that need one.
 PREPARE = {"continue": progress_holding("garbage\n"), "levelselect": progress_holding("2\n"),
            "banner": write_level_notes}
 SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture,
-             "levelselect": level_select, "banner": banner}
-LEVELS = {"recapture": [HALL], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
+             "levelselect": level_select, "banner": banner, "hint": hint}
+LEVELS = {"recapture": [HALL], "hint": [LEVEL1], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
 
 
 def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):

@@ -11,29 +11,13 @@
 #include <string>
 
 #include "levelScenario.h"
+#include "solverRooms.h"
 
 namespace {
 
-// A hall the commander at its south watches through the gap at x = 3.
-const std::initializer_list<const char*> HALL = {
-    "#######",
-    "#....E#",
-    "###.###",
-    "###.###",
-    "#######",
-};
-const Placed HALL_START{1, 1, FA_E};
-
-// A guard at the east end of the upper hall watches all of it; the player comes up at
-// x = 1 and leaves down at x = 3, so must cross three of its squares. Food at the west end
-// draws the guard along the hall, and once it turns to walk home the player follows behind.
-const std::initializer_list<const char*> GALLERY = {
-    "########",
-    "#......#",
-    "#.#.####",
-    "#.#E####",
-    "########",
-};
+using solverRooms::GALLERY;
+using solverRooms::HALL;
+using solverRooms::HALL_START;
 
 class Solver : public LevelScenario {
 protected:

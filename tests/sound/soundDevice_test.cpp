@@ -36,6 +36,13 @@ void exerciseHooks() {
 
 class SoundDevice : public RepositoryRootTest {
 protected:
+    // Starts the sounds on SDL's `driver` with standard error captured, and calls every hook.
+    static void startOn(const char* driver) {
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        CaptureStderr();
+        initSounds();
+        exerciseHooks();
+    }
     void TearDown() override {
         shutdownSounds();
         unsetenv("SDL_AUDIODRIVER");
@@ -44,10 +51,7 @@ protected:
 };
 
 TEST_F(SoundDevice, ADriverThatDoesNotExistGivesOneLineAndSilentHooks) {
-    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
-    CaptureStderr();
-    initSounds();
-    exerciseHooks();
+    startOn("no_such_driver");
     soundTest();   // returns at once: nothing to wait for
     shutdownSounds();
     const std::string err = GetCapturedStderr();
@@ -58,11 +62,8 @@ TEST_F(SoundDevice, ADriverThatDoesNotExistGivesOneLineAndSilentHooks) {
 
 // SDL's ALSA driver names its device in AUDIODEV; ALSA itself would print several lines.
 TEST_F(SoundDevice, AnAlsaDeviceThatDoesNotExistGivesOneLineToo) {
-    setenv("SDL_AUDIODRIVER", "alsa", 1);
     setenv("AUDIODEV", "no_such_pcm", 1);
-    CaptureStderr();
-    initSounds();
-    exerciseHooks();
+    startOn("alsa");
     const std::string err = GetCapturedStderr();
     unsetenv("AUDIODEV");
     EXPECT_EQ(countLines(err), 1) << err;
@@ -70,10 +71,7 @@ TEST_F(SoundDevice, AnAlsaDeviceThatDoesNotExistGivesOneLineToo) {
 }
 
 TEST_F(SoundDevice, TheDummyDevicePlaysEveryShippedSoundWithoutAWord) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    CaptureStderr();
-    initSounds();
-    exerciseHooks();
+    startOn("dummy");
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     exerciseHooks();
     shutdownSounds();
@@ -92,10 +90,7 @@ TEST_F(SoundDevice, MissingAndBrokenFilesAreNamedOnceAndTheRestStillPlays) {
     std::ofstream(dir / "assets/sounds/ending.mp3") << "ID3 but nothing after it\n";
     fs::current_path(dir);
 
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    CaptureStderr();
-    initSounds();
-    exerciseHooks();
+    startOn("dummy");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     shutdownSounds();
     const std::string err = GetCapturedStderr();

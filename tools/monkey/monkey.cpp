@@ -14,6 +14,8 @@
 // tempo within 5 % of the written one instead (some walkthroughs lose when typed 10 %
 // faster on 40 ms frames: their enemies' steps come late by up to a frame each); that is
 // how it reaches the later levels and the ending.
+// Now and then a random key is `?` or `/`: the monkey awaits the hint and, where it says a win
+// is left, does what each hint says until the level is won (a broken invariant otherwise).
 // A level played at random for RANDOM_PRESSES_PER_LEVEL keys without being decided is
 // restarted by the monkey itself, as the flow step restarts a lost one.
 //
@@ -37,6 +39,8 @@
 #include "rewind.h"
 #include "check.h"
 #include "gameClock.h"
+#include "hint.h"
+#include "hintThinker.h"
 #include "idle.h"
 #include "invariants.h"
 #include "keyboard.h"
@@ -62,6 +66,9 @@ constexpr int64_t LONGEST_WAIT_MS = 3000;
 constexpr int64_t LONGEST_TICK_MS = 40;   // a slow frame; the fastest is 1 ms
 constexpr int RANDOM_PRESSES_PER_LEVEL = 150;
 constexpr int RECENT_KEYS = 24;           // how much history a failure report shows
+// One random key in this many asks for a hint. Each is thought of in real time (mostly
+// milliseconds, up to about a second), so they stay rare.
+constexpr int HINT_EVERY = 1500;
 
 FILE* report = stderr;  // the monkey's own lines; the game's go to /dev/null
 bool finished = false;
@@ -114,6 +121,7 @@ std::vector<Level> readCampaign() {
 struct Figures {
     long long presses = 0, levelsWon = 0, deaths = 0, restarts = 0, campaigns = 0;
     long long statesChecked = 0, ticks = 0, gameMs = 0;
+    long long hints = 0, hintWins = 0, hintNone = 0, hintNotFound = 0;
     int deepestLevel = 0;
 };
 
@@ -183,6 +191,7 @@ public:
             Press p = nextPress();
             passTime(p.waitMs);
             press(p.key);
+            if (isHintKey(static_cast<unsigned char>(p.key))) followHints();
         }
         setClockSource({});
     }
@@ -220,12 +229,14 @@ private:
         while (roll > group->weight) roll -= (group++)->weight;
         const std::string keys = group->keys;
         char key = keys[pick(0, static_cast<int>(keys.size()) - 1)];
+        if (pick(1, HINT_EVERY) == 1) key = "?/"[pick(0, 1)];
         return {pick(0, LONGEST_WAIT_MS), key};
     }
 
-    void passTime(int64_t ms) {
+    // Random frame lengths, or all `tickMs` long.
+    void passTime(int64_t ms, int64_t tickMs = 0) {
         for (int64_t left = ms; left > 0;) {
-            int64_t step = std::min<int64_t>(pick(1, LONGEST_TICK_MS), left);
+            int64_t step = std::min<int64_t>(tickMs > 0 ? tickMs : pick(1, LONGEST_TICK_MS), left);
             clock.advance(step);
             left -= step;
             figures.gameMs += step;
@@ -292,6 +303,49 @@ private:
             ++figures.restarts;
             freshLevel();
         }
+    }
+
+    // A hint was asked: its answer is awaited (no game time passes meanwhile), and where it
+    // says a win is left the monkey does what each hint says, every key and tick checked as
+    // ever, on the 4 ms frames the hints are worked out for: the level must be won.
+    void followHints() {
+        const unsigned asked = hintsAnswered();
+        awaitHint();
+        if (hintsAnswered() == asked) return;  // nothing to ask about here (the title)
+        ++figures.hints;
+        const Hint first = lastHint();
+        if (first.kind == Hint::NONE) ++figures.hintNone;
+        if (first.kind == Hint::UNKNOWN) ++figures.hintNotFound;
+        if (first.kind != Hint::KEY && first.kind != Hint::WAIT) return;
+        const long long won = figures.levelsWon, deaths = figures.deaths;
+        bool answered = true;
+        HintFollower f;
+        f.ask = [&] {
+            if (!answered) {
+                const unsigned before = hintsAnswered();
+                press('?');
+                awaitHint();
+                if (hintsAnswered() == before) fail(1, "a hint asked in play got no answer");
+            }
+            answered = false;
+            return lastHint();
+        };
+        f.pass = [&](int64_t ms) {
+            passTime(ms, 4);
+            return figures.deaths == deaths;
+        };
+        f.press = [&](char key) { press(key); };
+        f.won = [&] { return figures.levelsWon > won; };
+        f.lost = [&] { return figures.deaths > deaths; };
+        std::string said;
+        const std::string failure = ::followHints(f, &said);
+        if (!failure.empty()) {
+            std::string lines;
+            for (char c : said) lines += c == '\n' ? std::string(", ") : std::string(1, c);
+            fail(1, "broken invariant: following the hints wins where they say a win is left: " + failure +
+                        " (" + lines + ")");
+        }
+        ++figures.hintWins;
     }
 
     // After every key and every tick: in a tick enemies may take a step, with a key the
@@ -453,11 +507,13 @@ int main(int argc, char** argv) {
     std::fprintf(report,
                  "monkey: seeds %llu..%llu over %zu levels: %lld presses, %lld levels won, %lld deaths, "
                  "%lld restarts, %lld campaigns completed, deepest level %d, %lld states checked, "
-                 "%lld ticks, %.0f s of game time, in %.1f s\n",
+                 "%lld ticks, %.0f s of game time, %lld hints (%lld followed to a win, %lld none, %lld not found), "
+                 "in %.1f s\n",
                  static_cast<unsigned long long>(firstSeed), static_cast<unsigned long long>(lastSeed),
                  levels.size(), figures.presses, figures.levelsWon, figures.deaths, figures.restarts,
                  figures.campaigns, figures.deepestLevel, figures.statesChecked, figures.ticks,
-                 figures.gameMs / 1000.0, seconds);
+                 figures.gameMs / 1000.0, figures.hints, figures.hintWins, figures.hintNone, figures.hintNotFound,
+                 seconds);
     std::fflush(report);
     finished = true;
     return 0;

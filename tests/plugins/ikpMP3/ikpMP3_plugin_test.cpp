@@ -761,25 +761,27 @@ size_t lameTagAt(const Bytes& file)
     return text.find("LAME");
 }
 
+// A stream the tests make: sox's tones at this rate and channel count, encoded by lame so.
+struct LameStream {
+    int rate;
+    int channels;
+    const char* lameOptions;
+};
+
 TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
 {
     REQUIRE_MEDIA();
     if (!haveTool("mpg123"))
         GTEST_SKIP() << "needs mpg123 to compare with";
-    struct Case {
-        int rate;
-        int channels;
-        const char* lameOptions;
-    };
     // MPEG-1, -2 and -2.5 rates; constant, variable and average bit rates; a protected frame;
     // free format, whose frames' ends are found by reading the next header.
-    const Case cases[] = {
+    const LameStream cases[] = {
         {44100, 2, "--cbr -b 128"}, {48000, 2, "--cbr -b 160 -p"}, {32000, 1, "-V 2 -m m"},
         {22050, 2, "-V 4"},         {8000, 1, "--cbr -b 32 -m m"}, {44100, 2, "--abr 112 --resample 44.1"},
         {24000, 1, "-V 6 -m m"},    {44100, 2, "--freeformat -b 400"},
     };
     Engine e;
-    for (const Case& c : cases) {
+    for (const LameStream& c : cases) {
         for (bool noTag : {false, true}) {
             const std::string name = "g" + std::to_string(c.rate) + "_" + std::to_string(c.channels)
                                      + (noTag ? "t" : "") + ".mp3";
@@ -834,19 +836,14 @@ TEST(Stream, LameFilesDecodeToTheirSourcesLengthLikeMpg123)
 TEST(Stream, SeeksLandOnTheSampleFrameAtEveryRateModeAndBitRate)
 {
     REQUIRE_MEDIA();
-    struct Case {
-        int rate;
-        int channels;
-        const char* lameOptions;
-    };
-    const Case cases[] = {
+    const LameStream cases[] = {
         {24000, 1, "--cbr -b 8 -m m"},  {22050, 1, "--cbr -b 8 -m m"}, {16000, 1, "--cbr -b 8 -m m"},
         {24000, 2, "--cbr -b 16 -m j"}, {22050, 2, "-V 9 -m s"},        {16000, 2, "-V 9 -m j -p"},
         {12000, 1, "-V 9 -m m"},        {8000, 2, "--cbr -b 8 -m j"},   {32000, 1, "--cbr -b 32 -m m"},
         {44100, 2, "--cbr -b 32 -m j"}, {48000, 2, "-V 9 -m s"},        {24000, 1, "-t --cbr -b 8 -m m"},
     };
     Engine e;
-    for (const Case& c : cases) {
+    for (const LameStream& c : cases) {
         const std::string options = c.lameOptions;
         SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + options);
         // No dither: the same file on every run; and the rate kept, however low the bit rate.

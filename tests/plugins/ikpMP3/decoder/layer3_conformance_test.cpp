@@ -17,17 +17,6 @@ using namespace pcm_compare;
 
 namespace {
 
-bool haveTool(const char* tool)
-{
-    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-bool run(const std::string& cmd, const std::string& output = "/dev/null")
-{
-    return std::system((cmd + " >" + output + " 2>/dev/null").c_str()) == 0;
-}
-
 // libmad's distance from a reference, through madplay (undithered 16-bit output); -1 without it.
 double libmadRms(const std::string& stream, const std::vector<int16_t>& reference)
 {
@@ -216,21 +205,9 @@ StreamUse inspect(const std::vector<uint8_t>& stream)
 // close to it as libmad at least, and within LAME_STREAM_RMS (mpg123 itself stands about 0.015 LSB
 // from an exact decode, libmad 0.045–0.063 from mpg123 on these streams).
 constexpr double LAME_STREAM_RMS = 0.05;
-class LameStreams : public ::testing::Test {
+class LameStreams : public ToolStreams {
 protected:
-    void SetUp() override
-    {
-        if (!haveTool("lame") || !haveTool("sox") || !haveTool("mpg123"))
-            GTEST_SKIP() << "lame, sox and mpg123 are needed for these streams";
-        char pattern[] = "/tmp/mpa_lame_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        if (!dir_.empty())
-            fs::remove_all(dir_);
-    }
+    LameStreams() : ToolStreams({"lame", "sox", "mpg123"}, "mpa_lame") {}
 
     // A sweep over the band (with a steady tone on the left in stereo), silence, quiet tones
     // broken by clicks that force short blocks, then noise: about 1.3 seconds.
@@ -286,36 +263,32 @@ protected:
         EXPECT_GT(use.short_blocks, 0) << name << ": the clicks should force short blocks";
         return use;
     }
-
-    fs::path dir_;
 };
 
-TEST_F(LameStreams, Mpeg1RatesDecodeLikeMpg123)
+// MPEG-1, MPEG-2 and MPEG-2.5 rates, each version's first stream in joint stereo that must use
+// mid/side frames; the lower two versions' frames all have the half-rate (lsf) layout.
+TEST_F(LameStreams, EachVersionsRatesDecodeLikeMpg123)
 {
-    const StreamUse js = checkStream("44100_joint_cbr", 44100, 2, "-b 128 -m j");
-    EXPECT_GT(js.mid_side_frames, 0);
-    checkStream("44100_stereo_vbr", 44100, 2, "-V 4 -m s");
-    checkStream("48000_joint_vbr", 48000, 2, "-V 2 -m j");
-    checkStream("32000_mono_cbr", 32000, 1, "-b 64 -m m");
-    checkStream("44100_stereo_320", 44100, 2, "-b 320 -m s");
-}
-
-TEST_F(LameStreams, Mpeg2RatesDecodeLikeMpg123)
-{
-    const StreamUse js = checkStream("22050_joint_cbr", 22050, 2, "-b 64 -m j");
-    EXPECT_GT(js.mid_side_frames, 0);
-    EXPECT_EQ(js.lsf_frames, js.frames);
-    checkStream("24000_stereo_vbr", 24000, 2, "-V 5 -m s");
-    checkStream("16000_mono_cbr", 16000, 1, "-b 32 -m m");
-}
-
-TEST_F(LameStreams, Mpeg25RatesDecodeLikeMpg123)
-{
-    const StreamUse js = checkStream("8000_joint_cbr", 8000, 2, "-b 16 -m j");
-    EXPECT_GT(js.mid_side_frames, 0);
-    checkStream("8000_mono_cbr", 8000, 1, "-b 8 -m m");
-    checkStream("11025_mono_cbr", 11025, 1, "-b 24 -m m");
-    checkStream("12000_joint_vbr", 12000, 2, "-V 6 -m j");
+    const struct {
+        const char* name;
+        int rate, channels;
+        const char* lameOptions;
+        bool usesMidSide;
+    } streams[] = {
+        {"44100_joint_cbr", 44100, 2, "-b 128 -m j", true},  {"44100_stereo_vbr", 44100, 2, "-V 4 -m s", false},
+        {"48000_joint_vbr", 48000, 2, "-V 2 -m j", false},   {"32000_mono_cbr", 32000, 1, "-b 64 -m m", false},
+        {"44100_stereo_320", 44100, 2, "-b 320 -m s", false}, {"22050_joint_cbr", 22050, 2, "-b 64 -m j", true},
+        {"24000_stereo_vbr", 24000, 2, "-V 5 -m s", false},  {"16000_mono_cbr", 16000, 1, "-b 32 -m m", false},
+        {"8000_joint_cbr", 8000, 2, "-b 16 -m j", true},     {"8000_mono_cbr", 8000, 1, "-b 8 -m m", false},
+        {"11025_mono_cbr", 11025, 1, "-b 24 -m m", false},   {"12000_joint_vbr", 12000, 2, "-V 6 -m j", false},
+    };
+    for (const auto& st : streams) {
+        const StreamUse use = checkStream(st.name, st.rate, st.channels, st.lameOptions);
+        if (st.usesMidSide) {
+            EXPECT_GT(use.mid_side_frames, 0) << st.name;
+        }
+        EXPECT_EQ(use.lsf_frames, st.rate < 32000 ? use.frames : 0) << st.name;
+    }
 }
 
 TEST_F(LameStreams, FreeFormatStreamDecodesLikeMpg123)

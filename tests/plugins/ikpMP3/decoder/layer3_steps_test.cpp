@@ -65,12 +65,38 @@ protected:
         init_get_bits(&s_->gb, data_.data(), static_cast<int>(data_.size()) * 8);
     }
 
+    // A granule's block layout: all 22 bands long; all short; or mixed, long bands below
+    // `long_end` and short ones from `short_start`.
+    static void longBlocks(GranuleDef* g)
+    {
+        g->block_type = 0;
+        g->short_start = 13;
+        g->long_end = 22;
+    }
+    static void shortBlocks(GranuleDef* g)
+    {
+        g->block_type = 2;
+        g->short_start = 0;
+        g->long_end = 0;
+    }
+    static void mixedBlocks(GranuleDef* g, int long_end, int short_start)
+    {
+        g->block_type = 2;
+        g->switch_point = 1;
+        g->long_end = long_end;
+        g->short_start = short_start;
+    }
+    // The sample rate by its index, 0..8: from 3 on, MPEG-2 and 2.5 with their one granule (lsf).
+    void atRate(int index)
+    {
+        s_->sample_rate_index = index;
+        s_->lsf = index >= 3;
+    }
+
     // A long-block granule whose big values use `tables` over the given region lengths.
     void longGranule(int t0, int t1, int t2, int r0, int r1, int r2, int count1_table = 0)
     {
-        g_->block_type = 0;
-        g_->short_start = 13;
-        g_->long_end = 22;
+        longBlocks(g_.get());
         g_->table_select[0] = t0;
         g_->table_select[1] = t1;
         g_->table_select[2] = t2;
@@ -343,8 +369,7 @@ TEST_F(Layer3Steps, WindowSwitchingSetsRegionsAndBands)
     EXPECT_EQ(sideInfo(s_.get(), g_.get(), 100, true, 0, false), -1);
 
     // 8000 Hz: region 1 starts at the fourth short band (72 lines) or the ninth long band (108).
-    s_->lsf = 1;
-    s_->sample_rate_index = 8;
+    atRate(8);
     ASSERT_EQ(sideInfo(s_.get(), g_.get(), 100, true, 2, true), 0);
     EXPECT_EQ(g_->region_size[0], 36);
     EXPECT_EQ(g_->long_end, 4);
@@ -397,13 +422,9 @@ TEST_F(Layer3Steps, ReservoirComesFromThePreviousRowOrZeros)
 
 TEST_F(Layer3Steps, MixedBlockAt8000Hz)
 {
-    s_->sample_rate_index = 8;
-    s_->lsf = 1;
+    atRate(8);
     GranuleDef* g = g_.get();
-    g->block_type = 2;
-    g->switch_point = 1;
-    g->long_end = 4;
-    g->short_start = 2;
+    mixedBlocks(g, 4, 2);
     g->global_gain = 210;
     g->scalefac_scale = 0;
     g->subblock_gain[0] = 0;
@@ -462,9 +483,7 @@ TEST_F(Layer3Steps, IntensityStereoAboveTheLastNonZeroBand)
     for (int mode_ext : {1, 3}) {
         s_->mode_ext = mode_ext;
         GranuleDef* r = g1_.get();
-        r->block_type = 0;
-        r->short_start = 13;
-        r->long_end = 22;
+        longBlocks(r);
         for (int i = 0; i < 22; ++i)
             r->scale_factors[i] = 3;   // tan(π/4): half to each side
         r->scale_factors[10] = 7;      // not an intensity position: normal stereo
@@ -497,9 +516,7 @@ TEST_F(Layer3Steps, ShortBlockIntensityWorksWindowByWindow)
     s_->sample_rate_index = 0;   // short band 7 starts at line 120 (width 12), 8 at 156 (14), 12 at 408 (56)
     s_->mode_ext = 1;
     GranuleDef* r = g1_.get();
-    r->block_type = 2;
-    r->short_start = 0;
-    r->long_end = 0;
+    shortBlocks(r);
     for (int k = 0; k < 39; ++k)
         r->scale_factors[k] = 3;
     r->scale_factors[11 * 3 + 2] = 0;   // band 11, window 2; band 12 takes it over
@@ -524,13 +541,10 @@ TEST_F(Layer3Steps, ShortBlockIntensityWorksWindowByWindow)
 
 TEST_F(Layer3Steps, LowerRateIntensityScalesOneSide)
 {
-    s_->sample_rate_index = 3;
-    s_->lsf = 1;
+    atRate(3);
     s_->mode_ext = 1;
     GranuleDef* r = g1_.get();
-    r->block_type = 0;
-    r->short_start = 13;
-    r->long_end = 22;
+    longBlocks(r);
     r->scalefac_compress = 1;   // intensity scale 1: steps of 2^(-1/2)
     for (int i = 0; i < 22; ++i)
         r->scale_factors[i] = static_cast<uint8_t>(i % 2 ? 1 : 2);

@@ -78,33 +78,10 @@ TEST(MpaLayer2, AllocationTableFollowsTheRatePerChannel)
             EXPECT_EQ(l2_select_table(kbps, 2, freq, 1), 4) << freq << " Hz";
 }
 
-bool haveTool(const char* tool)
-{
-    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-bool run(const std::string& cmd, const std::string& output = "/dev/null")
-{
-    return std::system((cmd + " >" + output + " 2>/dev/null").c_str()) == 0;
-}
-
 // Streams written by another encoder, checked against another decoder's output.
-class TwolameStreams : public ::testing::Test {
+class TwolameStreams : public ToolStreams {
 protected:
-    void SetUp() override
-    {
-        if (!haveTool("twolame") || !haveTool("sox") || !haveTool("mpg123"))
-            GTEST_SKIP() << "twolame, sox and mpg123 are needed for these streams";
-        char pattern[] = "/tmp/mpa_twolame_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        if (!dir_.empty())
-            fs::remove_all(dir_);
-    }
+    TwolameStreams() : ToolStreams({"twolame", "sox", "mpg123"}, "mpa_twolame") {}
 
     // A sweep over the whole band (stereo: a steady tone on the left, the sweep on the right).
     void checkStream(int rate, int channels, const std::string& mode, int kbps)
@@ -122,8 +99,6 @@ protected:
         ASSERT_TRUE(run("mpg123 --no-gapless -q -s " + mp2, out)) << "mpg123 failed for " << base;
         expectFullAccuracy(std::to_string(rate) + "/" + mode, decodeStreamOnEveryPath(readFile(mp2), mp2), readPcm(out));
     }
-
-    fs::path dir_;
 };
 
 TEST_F(TwolameStreams, HighRatesDecodeLikeMpg123)

@@ -14,7 +14,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <stdlib.h>  // mkdtemp
 
 #include "mpaudec.h"
 
@@ -180,5 +183,49 @@ inline void printComparison(const std::string& name, const Comparison& c)
                     c.rms_unclipped);
     std::printf("\n");
 }
+
+// Whether `tool` is on the PATH.
+inline bool haveTool(const char* tool)
+{
+    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+// Runs `cmd` in the shell, its standard output to `output` and its errors dropped; true when
+// it succeeds.
+inline bool run(const std::string& cmd, const std::string& output = "/dev/null")
+{
+    return std::system((cmd + " >" + output + " 2>/dev/null").c_str()) == 0;
+}
+
+// Streams made by other programs: the test is skipped unless all of `tools` are installed, and
+// each test has its own scratch folder dir_ (named from `stem`), removed after it.
+class ToolStreams : public ::testing::Test {
+protected:
+    ToolStreams(std::vector<std::string> tools, std::string stem) : tools_(std::move(tools)), stem_(std::move(stem)) {}
+    void SetUp() override
+    {
+        std::string names;
+        for (size_t i = 0; i < tools_.size(); ++i)
+            names += (i == 0 ? "" : i + 1 == tools_.size() ? " and " : ", ") + tools_[i];
+        for (const std::string& tool : tools_)
+            if (!haveTool(tool.c_str()))
+                GTEST_SKIP() << names << " are needed for these streams";
+        std::string pattern = "/tmp/" + stem_ + "_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        if (!dir_.empty())
+            std::filesystem::remove_all(dir_);
+    }
+
+    std::filesystem::path dir_;
+
+private:
+    std::vector<std::string> tools_;
+    std::string stem_;
+};
 
 }  // namespace pcm_compare
