@@ -29,6 +29,15 @@ enum ObjectType : int32_t {
     OB_EMPTY = 6
 };
 
+// The kinds that look, in the order of the board's enemy lists (forEachEnemyList): guards,
+// dogs, commanders. A new kind of enemy is named here and given its list below.
+inline constexpr ObjectType ENEMY_KINDS[] = {OB_GUARD, OB_DOG, OB_SG};
+constexpr bool isEnemy(ObjectType kind) {
+    for (ObjectType enemy : ENEMY_KINDS)
+        if (kind == enemy) return true;
+    return false;
+}
+
 // How messages name a kind: "player", "guard", "dog", "commander", "food", "dead body",
 // "nothing".
 const char* kindName(ObjectType kind);

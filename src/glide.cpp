@@ -19,16 +19,6 @@ int msLeftAt(int64_t startMs, int64_t nowMs) {
 }
 }  // namespace
 
-int glideKind(int tile) {
-    if ((tile >= ILL_N && tile <= ILL_W) || (tile >= CLOAK_N && tile <= CLOAK_W)) return 0;
-    if ((tile >= GUARD_N && tile <= GUARD_W) || (tile >= FAKE_GUARD_N && tile <= FAKE_GUARD_W)) return 1;
-    if ((tile >= DOG_N && tile <= DOG_W) || (tile >= FAKE_DOG_N && tile <= FAKE_DOG_W)) return 2;
-    if ((tile >= SG_N && tile <= SG_W) || (tile >= FAKE_SG_N && tile <= FAKE_SG_W)) return 3;
-    if (tile == FOOD) return 4;
-    if (tile == DEAD_BODY) return 5;
-    return -1;
-}
-
 void Glides::follow(const std::vector<int>& actors, unsigned boardNow, int64_t nowMs) {
     previous.swap(tracks);
     tracks.clear();
@@ -39,7 +29,7 @@ void Glides::follow(const std::vector<int>& actors, unsigned boardNow, int64_t n
     // after the last matched, that stands on its square or next to it.
     size_t next[6] = {0, 0, 0, 0, 0, 0};
     for (size_t k = 0; k + 2 < actors.size(); k += 3) {
-        Track t{glideKind(actors[k]), actors[k + 1], actors[k + 2], actors[k + 1], actors[k + 2], NEVER};
+        Track t{tileKind(actors[k]), actors[k + 1], actors[k + 2], actors[k + 1], actors[k + 2], NEVER};
         if (!fresh && t.kind >= 0) {
             for (size_t q = next[t.kind]; q < previous.size(); ++q) {
                 const Track& p = previous[q];

@@ -47,6 +47,3 @@ private:
     unsigned board = 0;
 };
 
-// Which list of the board a tile's actor belongs to (player, guards, dogs, commanders,
-// food, dead bodies), whatever its facing, cloak or fake look; -1 for terrain.
-int glideKind(int tile);

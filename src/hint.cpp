@@ -24,7 +24,7 @@ struct Passing {
 
 // Plays `k` from its origin and notes, for each of its keys, the latest moment before it at
 // which the board is exactly `nowKey` (timers measured from that moment).
-std::vector<Passing> passingsOf(ManualClock& clock, const KnownLine& k, const std::string& nowKey) {
+std::vector<Passing> passingsOf(ManualClock& clock, const KnownLine& k, const BoardStateHash& nowKey) {
     std::vector<Passing> found;
     *getCurrentBoard() = k.origin;
     clock.advance(k.originMs - clock.now());
@@ -35,7 +35,7 @@ std::vector<Passing> passingsOf(ManualClock& clock, const KnownLine& k, const st
         bool seen = false;
         Passing latest{i, 0};
         for (;;) {
-            if (boardStateKey(*getCurrentBoard(), clock.now()) == nowKey) {
+            if (boardStateHash(*getCurrentBoard(), clock.now()) == nowKey) {
                 seen = true;
                 latest.waitMs = keyAt - clock.now();
             }
@@ -73,6 +73,7 @@ std::string hintText(const Hint& hint) {
 
 Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const HintLimits& limits) {
     TryKept keptTry;
+    KeysNotSaved notSaved;
     StdoutSilenced quiet;
     const Board now = *getCurrentBoard();
     const int64_t nowMs = clock.now();
@@ -89,13 +90,13 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
     auto answer = [&](const std::vector<Press>& line) {
         putBack();
         std::vector<Press> soon = pressedSoon(line);
-        if (humaneFailure(clock, soon, TICK_MS).empty()) {
+        if (isHumane(clock, soon, TICK_MS)) {
             hint.kind = Hint::KEY;
             hint.key = soon.front().key;
             hint.line = std::move(soon);
             return true;
         }
-        if (line.front().waitMs > HINT_PRESS_MS && humaneFailure(clock, line, TICK_MS).empty()) {
+        if (line.front().waitMs > HINT_PRESS_MS && isHumane(clock, line, TICK_MS)) {
             hint.kind = Hint::WAIT;
             hint.line = line;
             return true;
@@ -103,7 +104,7 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
         return false;
     };
 
-    const std::string nowKey = boardStateKey(*getCurrentBoard(), nowMs);
+    const BoardStateHash nowKey = boardStateHash(*getCurrentBoard(), nowMs);
     for (const KnownLine& k : known) {
         std::vector<Passing> passings = passingsOf(clock, k, nowKey);
         // The furthest along first: its rest is the shortest.

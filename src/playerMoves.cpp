@@ -20,8 +20,6 @@ TILE_TYPE getIllFacingTile(Board* board, int& x, int& y) {
 namespace {
 bool isFloor(TILE_TYPE tile) { return tile == FLOOR || tile == IN_FLOOR; }
 
-bool isEnemy(ObjectType kind) { return kind == OB_GUARD || kind == OB_DOG || kind == OB_SG; }
-
 // Food and dead bodies go only onto an empty floor square in front of the player.
 bool facedSquareTakesObject(Board* board, int& x, int& y) {
     TILE_TYPE tile = getIllFacingTile(board, x, y);

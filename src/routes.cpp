@@ -1,4 +1,5 @@
 // routes.cpp — the optional patrol section of a level file.
+#include <iterator>
 #include <string>
 
 #include "board.h"
@@ -16,6 +17,16 @@ std::vector<Actor*> enemiesOfKind(Board& board, ObjectType kind) {
             for (Actor& a : list) out.push_back(&a);
     });
     return out;
+}
+
+// The enemy kinds a route may name, as "1 (guard), 2 (dog) or 3 (commander)".
+std::string enemyKindsText() {
+    std::string text;
+    const size_t count = std::size(ENEMY_KINDS);
+    for (size_t i = 0; i < count; ++i)
+        text += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::to_string(ENEMY_KINDS[i]) + " (" +
+                kindName(ENEMY_KINDS[i]) + ")";
+    return text;
 }
 
 // Every square of the leg from `a` to `b` after `a` must be floor an enemy may cross.
@@ -41,9 +52,9 @@ void readRoutes(const char* filename, Board& board, const std::function<int(cons
     for (int route = 1;; ++route) {
         const int kind = getNum("a route's enemy kind or the closing 999");
         if (kind == DELIMITER) return;
-        if (kind < OB_GUARD || kind > OB_SG)
-            fatalExitf(1, "%s: route %d: the enemy kind is %d, not 1 (guard), 2 (dog) or 3 (commander)\n",
-                       filename, route, kind);
+        if (!isEnemy(static_cast<ObjectType>(kind)))
+            fatalExitf(1, "%s: route %d: the enemy kind is %d, not %s\n", filename, route, kind,
+                       enemyKindsText().c_str());
         const int index = getNum("a route's enemy index");
         const char* const name = kindName(static_cast<ObjectType>(kind));
         std::vector<Actor*> enemies = enemiesOfKind(board, static_cast<ObjectType>(kind));

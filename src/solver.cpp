@@ -35,23 +35,7 @@
 
 namespace {
 
-std::string stateKey(Board& b, int64_t now) { return boardStateKey(b, now); }
-
-// Two independent 64-bit hashes: a collision would have to hit both.
-struct KeyHash {
-    uint64_t a, b;
-    bool operator==(const KeyHash&) const = default;
-};
-
-KeyHash hashKey(const std::string& s) {
-    uint64_t fnv = 14695981039346656037ull;
-    for (unsigned char c : s) fnv = (fnv ^ c) * 1099511628211ull;
-    return {std::hash<std::string>{}(s), fnv};
-}
-
-struct KeyHashHasher {
-    size_t operator()(const KeyHash& k) const { return k.a ^ (k.b * 0x9e3779b97f4a7c15ull); }
-};
+BoardStateHash stateKey(Board& b, int64_t now) { return boardStateHash(b, now); }
 
 // A state is kept as the key that reached it; its board is rebuilt on demand by replaying
 // the keys from the start, which is cheap because quiet stretches are skipped.
@@ -114,6 +98,7 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     auto started = std::chrono::steady_clock::now();
     StdoutSilenced quiet;
+    KeysNotSaved notSaved;
     SolveResult result;
     // Food draws only guards and a body only guards and dogs; every enemy passes its sight over
     // both and the player walks over them. Where nobody reacts, they can only take up a square,
@@ -129,6 +114,9 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     const int64_t startMs = clock.now();
     const Board start = *getCurrentBoard();
     const std::vector<int> dist = exitDistances(*getCurrentBoard());
+    // Boards of one expansion, assigned over rather than made anew: their actors' timers and
+    // lists keep their storage.
+    Board early = start, late = start, before = start;
 
     // Puts the board and the clock where the node's keys lead.
     std::vector<Node> nodes{{-1, 0, 0, 0}};  // the start is node 0
@@ -155,8 +143,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         }
     };
     std::priority_queue<Open> open;
-    std::unordered_map<KeyHash, int, KeyHashHasher> fewestKeys;
-    fewestKeys[hashKey(stateKey(*getCurrentBoard(), startMs))] = 0;
+    std::unordered_map<BoardStateHash, int, BoardStateHashHasher> fewestKeys;
+    fewestKeys[stateKey(*getCurrentBoard(), startMs)] = 0;
     int startBound = keysStillNeeded(*getCurrentBoard(), dist);
     if (startBound != INT_MAX) open.push({startBound * options.greed, startBound, 0, 0});
     bool cutByKeys = false;
@@ -191,14 +179,13 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             if (b.hasLost() || b.hasWon() || mustWin) return b.hasWon();
             return playUntil(clock, keyAt + options.waits.front() - tickMs, tickMs, options.skipQuietTicks);
         };
-        std::string lastKey, lastEarlyKey;
+        BoardStateHash lastKey, lastEarlyKey;
         const std::vector<int64_t>& waits = top.id == 0 && !options.firstWaits.empty() ? options.firstWaits : options.waits;
         for (int64_t wait : waits) {
             const int64_t at = pressedAt + wait;
             // A humane line's key still works a tick early or late: the boards of those moments
             // are kept to try each key on them too.
-            Board early = start, late = start;
-            std::string earlyKey;
+            BoardStateHash earlyKey;
             if (options.humane) {
                 if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks)) break;
                 early = *getCurrentBoard();
@@ -206,8 +193,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             }
             if (!playUntil(clock, at, tickMs, options.skipQuietTicks)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
-            std::string waitKey = stateKey(*getCurrentBoard(), clock.now());
-            const Board before = *getCurrentBoard();
+            BoardStateHash waitKey = stateKey(*getCurrentBoard(), clock.now());
+            before = *getCurrentBoard();
             bool lateAlive = true;
             if (options.humane) {
                 lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks);
@@ -223,20 +210,26 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 if (!lateAlive) break;
                 continue;
             }
-            lastKey = std::move(waitKey);
-            lastEarlyKey = std::move(earlyKey);
+            lastKey = waitKey;
+            lastEarlyKey = earlyKey;
             for (char key : keys) {
                 *getCurrentBoard() = before;
                 clock.advance(at - clock.now());
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 Board& after = *getCurrentBoard();
                 if (after.hasLost()) continue;
-                std::string afterKey = stateKey(after, clock.now());
+                const BoardStateHash afterKey = stateKey(after, clock.now());
                 // A key that changed nothing (a step into a wall already faced, a power out of
                 // stock) only lengthens the wait, which the longer waits do without a key.
                 if (afterKey == lastKey) continue;
                 const bool won = after.hasWon();
                 const int needed = won ? 0 : keysStillNeeded(after, dist);
+                // A state already met in as few keys is passed over whether this key is humane
+                // or not, so that is asked first: playing the key a tick off is the dearer test.
+                if (!won) {
+                    auto seen = fewestKeys.find(afterKey);
+                    if (seen != fewestKeys.end() && seen->second <= top.keys + 1) continue;
+                }
                 if (options.humane && !(holds(early, at - tickMs, at, key, won) && lateAlive &&
                                         holds(late, at + tickMs, at, key, won))) {
                     ++result.unplayable;
@@ -251,7 +244,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                         // of playing it off its timing.
                         *getCurrentBoard() = start;
                         clock.advance(startMs - clock.now());
-                        if (!humaneFailure(clock, line, tickMs).empty()) {
+                        if (!isHumane(clock, line, tickMs)) {
                             ++result.unplayable;
                             nodes.pop_back();
                             continue;
@@ -267,7 +260,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     nodes.pop_back();
                     continue;
                 }
-                auto [it, fresh] = fewestKeys.try_emplace(hashKey(afterKey), top.keys + 1);
+                auto [it, fresh] = fewestKeys.try_emplace(afterKey, top.keys + 1);
                 if (!fresh) {
                     if (it->second <= top.keys + 1) {
                         nodes.pop_back();

@@ -81,7 +81,7 @@ Bitmap* loadBitmapOrExit(const char* path) {
         // Freed first: leak checking at exit, and a fatal handler that throws, see no orphan.
         const std::string reason = bmp->error;
         delete bmp;
-        fatalExitStderrf(1, "[initTiles] File %s could not be loaded: %s\n", path, reason.c_str());
+        fatalExitStderr(1, ("[initTiles] File " + std::string(path) + " could not be loaded: " + reason + "\n").c_str());
     }
     return bmp;
 }
@@ -119,3 +119,13 @@ unsigned char* getTilePng(TILE_TYPE tile, int& w, int& h) {
 
 Bitmap* getTitleScreen() { return titleScreen; }
 Bitmap* getEndingScreen() { return endingScreen; }
+
+int tileKind(int tile) {
+    if ((tile >= ILL_N && tile <= ILL_W) || (tile >= CLOAK_N && tile <= CLOAK_W)) return 0;
+    if ((tile >= GUARD_N && tile <= GUARD_W) || (tile >= FAKE_GUARD_N && tile <= FAKE_GUARD_W)) return 1;
+    if ((tile >= DOG_N && tile <= DOG_W) || (tile >= FAKE_DOG_N && tile <= FAKE_DOG_W)) return 2;
+    if ((tile >= SG_N && tile <= SG_W) || (tile >= FAKE_SG_N && tile <= FAKE_SG_W)) return 3;
+    if (tile == FOOD) return 4;
+    if (tile == DEAD_BODY) return 5;
+    return -1;
+}

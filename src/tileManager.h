@@ -68,6 +68,11 @@ private:
 
 extern Tile allTiles[NUM_TILE_TYPES];   // indexed by code; 39 slots filled
 
+// Which kind of occupant a tile shows, whatever its facing, cloak or fake look, numbered as
+// the board numbers its kinds (ObjectType): 0 the player, 1 guard, 2 dog, 3 commander, 4 food,
+// 5 dead body; -1 for terrain.
+int tileKind(int tile);
+
 // Loads the 39 tiles in table order, then "assets/screens/title.bmp" and
 // "assets/screens/ending.bmp". Any image that fails stops the process with one
 // line on standard error and status 1. Call once, before drawing.

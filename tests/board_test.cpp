@@ -1,6 +1,8 @@
 // Tests of the board's queries, the occupant search and the start-square and stock checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <map>
 
@@ -238,6 +240,16 @@ TEST_F(BoardTest, EachWalkVisitsItsListsInItsOrder) {
             EXPECT_EQ(list, own.at(kind)) << kindName(kind);
         });
         EXPECT_EQ(seen, walk.order);
+    }
+}
+
+// isEnemy answers yes for exactly the kinds the enemy walk visits.
+TEST_F(BoardTest, TheEnemyKindsAreTheEnemyWalksKinds) {
+    std::vector<ObjectType> walked;
+    board->forEachEnemyList([&](ObjectType kind, const auto&) { walked.push_back(kind); });
+    for (int k = OB_ILL; k <= OB_EMPTY; ++k) {
+        const auto kind = static_cast<ObjectType>(k);
+        EXPECT_EQ(isEnemy(kind), std::find(walked.begin(), walked.end(), kind) != walked.end()) << kindName(kind);
     }
 }
 

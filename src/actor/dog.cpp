@@ -16,12 +16,8 @@ TILE_TYPE Dog::getTile() const {
 void Dog::look() {
     Board& board = *getCurrentBoard();
     lookThenWalkOn(*this, board, DOG_WALK_PACE, [&](ObjectType seen, Actor* occupant, int seenX, int seenY) {
-        switch (seen) {
-        case OB_ILL:
-            return catchPlayer(board, SFX_DOG_DISCOVERS_PLAYER);
-        case OB_GUARD:
-        case OB_DOG:
-        case OB_SG:
+        if (seen == OB_ILL) return catchPlayer(board, SFX_DOG_DISCOVERS_PLAYER);
+        if (isEnemy(seen)) {
             // A dog only bites what is next to it; a fake further off is stalked.
             if (occupant->isFakeIll()) {
                 if (getManhattanDist(seenX, seenY) == 1)
@@ -30,12 +26,9 @@ void Dog::look() {
                     armApproach(*this, DOG_WALK_PACE);
             }
             return SightNext::Stop;
-        case OB_DEADBODY:
-            return lured(armApproach, *this, DOG_WALK_PACE);
-        case OB_FOOD:
-        case OB_EMPTY:
-            break;
         }
+        // Food is nothing to a dog.
+        if (seen == OB_DEADBODY) return lured(armApproach, *this, DOG_WALK_PACE);
         return SightNext::GoOn;
     });
 }

@@ -16,22 +16,14 @@ TILE_TYPE Guard::getTile() const {
 void Guard::look() {
     Board& board = *getCurrentBoard();
     lookThenWalkOn(*this, board, GUARD_WALK_PACE, [&](ObjectType seen, Actor* occupant, int, int) {
-        switch (seen) {
-        case OB_ILL:
-            return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
-        case OB_GUARD:
-        case OB_DOG:
-        case OB_SG:
+        if (seen == OB_ILL) return catchPlayer(board, SFX_GUARD_DISCOVERS_PLAYER);
+        if (isEnemy(seen)) {
             // A guard shoots a fake at any range; a real enemy just blocks the view.
             if (occupant->isFakeIll()) killFake(seen, *occupant, false);
             return SightNext::Stop;
-        case OB_FOOD:
-            return lured(armApproach, *this, GUARD_WALK_PACE);
-        case OB_DEADBODY:
-            return lured(armFlight, *this, GUARD_WALK_PACE);
-        case OB_EMPTY:
-            break;
         }
+        if (seen == OB_FOOD) return lured(armApproach, *this, GUARD_WALK_PACE);
+        if (seen == OB_DEADBODY) return lured(armFlight, *this, GUARD_WALK_PACE);
         return SightNext::GoOn;
     });
 }

@@ -27,19 +27,9 @@ void replaceTimer(Actor& self, TimerFunc func, float pace, bool repeating) {
 }  // namespace
 
 SightNext sightAfter(ObjectType seen, Board& board) {
-    switch (seen) {
-    case OB_ILL:
-        return board.getIll().isKillable() ? SightNext::Stop : SightNext::GoOn;
-    case OB_GUARD:
-    case OB_DOG:
-    case OB_SG:
-        return SightNext::Stop;
-    case OB_FOOD:
-    case OB_DEADBODY:
-    case OB_EMPTY:
-        break;
-    }
-    return SightNext::GoOn;
+    if (isEnemy(seen)) return SightNext::Stop;
+    if (seen == OB_ILL) return board.getIll().isKillable() ? SightNext::Stop : SightNext::GoOn;
+    return SightNext::GoOn;  // placed objects and empty squares
 }
 
 std::vector<bool> squaresInEnemySight(Board& board) {
