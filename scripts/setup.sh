@@ -14,8 +14,10 @@ if [[ "$mode" == test ]]; then
   # Building and checking the Debian package (tools/package/).
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
   # The 64-bit ARM build run under emulation (tools/cross/arm64.sh): the cross compiler, qemu,
-  # and the target's libpng from Debian's arm64 packages.
-  packages+=(g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 zlib1g-dev:arm64)
+  # the target's libpng from Debian's arm64 packages, and for the whole game its GL, GLUT, SDL2
+  # and ALSA.
+  packages+=(g++-aarch64-linux-gnu qemu-user libpng-dev:arm64 zlib1g-dev:arm64 freeglut3-dev:arm64
+             libgl-dev:arm64 libglu1-mesa-dev:arm64 libsdl2-dev:arm64 libasound2-dev:arm64)
 fi
 
 missing=()

@@ -5,12 +5,35 @@
 
 namespace {
 
-class StateKey {
-public:
-    explicit StateKey(int64_t now) : now(now) { bytes.reserve(256); }
-
+// Where the walk below puts what it reads: the bytes themselves, or their hash.
+struct Bytes {
+    Bytes() { bytes.reserve(256); }
     void add(int64_t v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
     void add(int v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    std::string bytes;
+};
+
+// Each value is mixed in whole into two hashes made differently (a multiply-xorshift and a multiply-rotate), so that a pair of keys
+// colliding in one is no likelier to collide in the other.
+struct Hashed {
+    void mix(uint64_t v) {
+        h.a = (h.a ^ v) * 0x9e3779b97f4a7c15ull;
+        h.a ^= h.a >> 29;
+        h.b = (h.b + v) * 0xc2b2ae3d27d4eb4full;
+        h.b = h.b << 31 | h.b >> 33;
+    }
+    void add(int64_t v) { mix(static_cast<uint64_t>(v) ^ 0x5555555555555555ull); }
+    void add(int v) { mix(static_cast<uint32_t>(v)); }
+    BoardStateHash h{0x243f6a8885a308d3ull, 0x13198a2e03707344ull};
+};
+
+template <typename Sink>
+class StateKey {
+public:
+    explicit StateKey(int64_t now) : now(now) {}
+
+    void add(int64_t v) { sink.add(v); }
+    void add(int v) { sink.add(v); }
 
     void actor(const Actor& a) {
         int packed = a.x | a.y << 4 | a.o << 8 | a.homeX << 10 | a.homeY << 14 | a.homeO << 18 |
@@ -34,22 +57,27 @@ public:
         for (const Kind& a : actors) actor(a);
     }
 
-    std::string bytes;
+    Sink sink;
 
 private:
     int64_t now;
 };
 
-}  // namespace
-
-std::string boardStateKey(Board& b, int64_t now) {
-    StateKey key(now);
+template <typename Sink>
+Sink walkState(Board& b, int64_t now) {
+    StateKey<Sink> key(now);
     key.actor(b.getIll());
     key.add(static_cast<int>(b.getIll().isCloaked));
     b.forEachList([&](ObjectType, const auto& list) { key.list(list); });
     key.add(b.getFoodUse() | b.getDeadBodyUse() << 8 | b.getCloakUse() << 16 | b.getFakeUse() << 24);
-    return std::move(key.bytes);
+    return std::move(key.sink);
 }
+
+}  // namespace
+
+std::string boardStateKey(Board& b, int64_t now) { return walkState<Bytes>(b, now).bytes; }
+
+BoardStateHash boardStateHash(Board& b, int64_t now) { return walkState<Hashed>(b, now).h; }
 
 void delayBoardTimers(Board& b, int64_t ms) {
     if (b.getIll().callback) b.getIll().callback->delay(ms);

@@ -52,7 +52,6 @@ void failAssertion(const char* condition, const char* file, int line) {
     std::abort();
 }
 
-namespace {
 std::string formatLine(const char* format, va_list args) {
     va_list measure;
     va_copy(measure, args);
@@ -64,7 +63,6 @@ std::string formatLine(const char* format, va_list args) {
     text.resize(static_cast<size_t>(length));
     return text;
 }
-}  // namespace
 
 void fatalExit(int status, const char* line) { stop(status, line, stdout); }
 
@@ -76,14 +74,6 @@ void fatalExitf(int status, const char* format, ...) {
     std::string line = formatLine(format, args);
     va_end(args);
     stop(status, line, stdout);
-}
-
-void fatalExitStderrf(int status, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string line = formatLine(format, args);
-    va_end(args);
-    stop(status, line, stderr);
 }
 
 void setFatalHandler(FatalHandler handler) { fatalHandler = std::move(handler); }

@@ -1,6 +1,7 @@
 // check.h — the game's one way to stop: failed assertions and fatal data errors.
 #pragma once
 
+#include <cstdarg>
 #include <functional>
 #include <string>
 
@@ -20,8 +21,10 @@
 
 // The same, for failures reported on standard error (an unreadable image file).
 [[noreturn]] void fatalExitStderr(int status, const char* line);
-[[noreturn]] void fatalExitStderrf(int status, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+
+// The text a printf-style format makes of args, as long as it is; the format itself when it
+// cannot be formatted.
+std::string formatLine(const char* format, va_list args);
 
 // While a StopContext lives, a stop (a failed assertion or a fatal error) first prints the
 // line its `describe` returns, on the same stream and as part of the same message, e.g. the

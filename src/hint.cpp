@@ -22,32 +22,41 @@ struct Passing {
     int64_t waitMs;
 };
 
-// Plays `k` from its origin and notes, for each of its keys, the latest moment before it at
-// which the board is exactly `nowKey` (timers measured from that moment).
-std::vector<Passing> passingsOf(ManualClock& clock, const KnownLine& k, const std::string& nowKey) {
-    std::vector<Passing> found;
+// Plays `k` from its origin, a tick at a time, and hands over the state at each moment as
+// `visit(state, next, waitMs)`: the press `next` of the line comes `waitMs` after it.
+template <typename Visit>
+void walkKnownLine(ManualClock& clock, const KnownLine& k, Visit visit) {
     *getCurrentBoard() = k.origin;
     clock.advance(k.originMs - clock.now());
     beginTry();
     int64_t at = k.originMs;
     for (size_t i = 0; i < k.line.size(); ++i) {
         const int64_t keyAt = at + k.line[i].waitMs;
-        bool seen = false;
-        Passing latest{i, 0};
         for (;;) {
-            if (boardStateKey(*getCurrentBoard(), clock.now()) == nowKey) {
-                seen = true;
-                latest.waitMs = keyAt - clock.now();
-            }
+            visit(boardStateHash(*getCurrentBoard(), clock.now()), i, keyAt - clock.now());
             if (clock.now() >= keyAt) break;
-            if (!playTick(clock, std::min(TICK_MS, keyAt - clock.now()))) return found;
+            if (!playTick(clock, std::min(TICK_MS, keyAt - clock.now()))) return;
         }
-        if (seen) found.push_back(latest);
         keyboard(static_cast<unsigned char>(k.line[i].key), 0, 0);
         const Board& b = *getCurrentBoard();
         if (b.hasLost() || b.hasWon()) break;
         at = keyAt;
     }
+}
+
+// For each key of `k`, the latest moment before it at which the board is exactly `nowKey`
+// (timers measured from that moment); and into `rests`, every state the line passes with its
+// next key at least `shortestWait` away, at the latest such moment.
+std::vector<Passing> passingsOf(ManualClock& clock, const KnownLine& k, const BoardStateHash& nowKey,
+                                KnownRests& rests, int64_t shortestWait) {
+    std::vector<Passing> found;
+    walkKnownLine(clock, k, [&](const BoardStateHash& state, size_t next, int64_t waitMs) {
+        if (state == nowKey) {
+            if (found.empty() || found.back().next != next) found.push_back({next, waitMs});
+            found.back().waitMs = waitMs;
+        }
+        if (waitMs >= shortestWait) rests.insert_or_assign(state, KnownRest{&k.line, next, waitMs});
+    });
     return found;
 }
 
@@ -73,6 +82,7 @@ std::string hintText(const Hint& hint) {
 
 Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const HintLimits& limits) {
     TryKept keptTry;
+    KeysNotSaved notSaved;
     StdoutSilenced quiet;
     const Board now = *getCurrentBoard();
     const int64_t nowMs = clock.now();
@@ -89,13 +99,13 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
     auto answer = [&](const std::vector<Press>& line) {
         putBack();
         std::vector<Press> soon = pressedSoon(line);
-        if (humaneFailure(clock, soon, TICK_MS).empty()) {
+        if (isHumane(clock, soon, TICK_MS)) {
             hint.kind = Hint::KEY;
             hint.key = soon.front().key;
             hint.line = std::move(soon);
             return true;
         }
-        if (line.front().waitMs > HINT_PRESS_MS && humaneFailure(clock, line, TICK_MS).empty()) {
+        if (line.front().waitMs > HINT_PRESS_MS && isHumane(clock, line, TICK_MS)) {
             hint.kind = Hint::WAIT;
             hint.line = line;
             return true;
@@ -103,9 +113,10 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
         return false;
     };
 
-    const std::string nowKey = boardStateKey(*getCurrentBoard(), nowMs);
+    SolveOptions options;
+    const BoardStateHash nowKey = boardStateHash(*getCurrentBoard(), nowMs);
     for (const KnownLine& k : known) {
-        std::vector<Passing> passings = passingsOf(clock, k, nowKey);
+        std::vector<Passing> passings = passingsOf(clock, k, nowKey, options.knownRests, options.waits.front());
         // The furthest along first: its rest is the shortest.
         std::reverse(passings.begin(), passings.end());
         if (passings.size() > RESTS_TRIED) passings.resize(RESTS_TRIED);
@@ -117,8 +128,10 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
     }
     putBack();
 
-    SolveOptions options;
+    // The search ends as soon as it joins a known line humanely.
     options.humane = true;
+    options.prunePace = true;
+    options.reopen = false;
     options.tickMs = TICK_MS;
     options.greed = limits.greed;
     options.maxSeconds = limits.maxSeconds;

@@ -41,9 +41,10 @@ Hint last;
 unsigned answers = 0;
 int64_t shownUntilMs = 0;
 
-// The answer line: kind, key, then "wait key" for each press of the line.
+// The answer line: kind, key, states searched, then "wait key" for each press of the line.
 std::string encode(const Hint& h) {
-    std::string text = std::to_string(static_cast<int>(h.kind)) + " " + std::to_string(static_cast<int>(h.key));
+    std::string text = std::to_string(static_cast<int>(h.kind)) + " " + std::to_string(static_cast<int>(h.key)) +
+                       " " + std::to_string(h.states);
     for (const Press& p : h.line) text += " " + std::to_string(p.waitMs) + " " + std::to_string(static_cast<int>(p.key));
     return text + "\n";
 }
@@ -51,10 +52,12 @@ std::string encode(const Hint& h) {
 bool decode(const std::string& text, Hint& h) {
     std::istringstream in(text);
     int kind = 0, key = 0;
-    if (!(in >> kind >> key) || kind < Hint::KEY || kind > Hint::UNKNOWN) return false;
+    size_t states = 0;
+    if (!(in >> kind >> key >> states) || kind < Hint::KEY || kind > Hint::UNKNOWN) return false;
     h = Hint{};
     h.kind = static_cast<Hint::Kind>(kind);
     h.key = static_cast<char>(key);
+    h.states = states;
     int64_t wait = 0;
     while (in >> wait >> key) h.line.push_back({wait, static_cast<char>(key)});
     return true;

@@ -40,19 +40,19 @@ bool playTick(ManualClock& clock, int64_t tickMs) {
 bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet) {
     // The key measured from 0 does not move with the clock: a skipped stretch leaves it as
     // it was, so the key after one tick is the key before the next.
-    std::string before, after;
+    BoardStateHash before, after;
     bool known = false;
     while (clock.now() < untilMs) {
         if (!skipQuiet) {
             if (!playTick(clock, tickMs)) return false;
             continue;
         }
-        if (!known) before = boardStateKey(*getCurrentBoard(), 0);
+        if (!known) before = boardStateHash(*getCurrentBoard(), 0);
         if (!playTick(clock, tickMs)) return false;
-        after = boardStateKey(*getCurrentBoard(), 0);
+        after = boardStateHash(*getCurrentBoard(), 0);
         known = true;
         if (after != before) {
-            before.swap(after);
+            before = after;
             continue;
         }
         int64_t due = nextTimerDueMs(*getCurrentBoard());
@@ -118,13 +118,14 @@ std::vector<LineVariant> humaneVariants(const std::vector<Press>& presses, int64
     return variants;
 }
 
-std::string humaneFailure(ManualClock& clock, const std::vector<Press>& presses, int64_t tickMs) {
+namespace {
+
+// The first of `variants` that does not win from the current board, named with how it
+// ended; "" when each wins. The board and the clock are put back after each.
+std::string firstFailure(ManualClock& clock, const std::vector<LineVariant>& variants, int64_t tickMs) {
     StdoutSilenced quiet;
     const Board start = *getCurrentBoard();
     const int64_t startMs = clock.now();
-    std::vector<LineVariant> variants{{"as written", presses}};
-    for (LineVariant& v : humaneVariants(presses, tickMs)) variants.push_back(std::move(v));
-    std::string failure;
     for (const LineVariant& v : variants) {
         beginTry();  // keys played here are not a player's to take back
         LinePlay how;
@@ -134,10 +135,23 @@ std::string humaneFailure(ManualClock& clock, const std::vector<Press>& presses,
         LineOutcome out = playLine(clock, v.presses, how);
         *getCurrentBoard() = start;
         clock.advance(startMs - clock.now());
-        if (!out.won) {
-            failure = v.name + ": " + (out.lost ? "lost" : "not won") + " at " + std::to_string(out.atMs) + " ms";
-            break;
-        }
+        if (!out.won) return v.name + ": " + (out.lost ? "lost" : "not won") + " at " + std::to_string(out.atMs) + " ms";
     }
-    return failure;
+    return "";
+}
+
+}  // namespace
+
+std::string humaneFailure(ManualClock& clock, const std::vector<Press>& presses, int64_t tickMs) {
+    std::vector<LineVariant> variants{{"as written", presses}};
+    for (LineVariant& v : humaneVariants(presses, tickMs)) variants.push_back(std::move(v));
+    return firstFailure(clock, variants, tickMs);
+}
+
+bool isHumane(ManualClock& clock, const std::vector<Press>& presses, int64_t tickMs) {
+    std::vector<LineVariant> variants{{"as written", presses}}, others;
+    for (LineVariant& v : humaneVariants(presses, tickMs))
+        (v.tempoPercent != 100 ? variants : others).push_back(std::move(v));
+    for (LineVariant& v : others) variants.push_back(std::move(v));
+    return firstFailure(clock, variants, tickMs).empty();
 }

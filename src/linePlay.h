@@ -75,3 +75,6 @@ std::vector<LineVariant> humaneVariants(const std::vector<Press>& presses, int64
 // otherwise the first that does not, e.g. "key 7 4 ms late: lost at 5320 ms". The board and
 // the clock are put back as they were; the game's stock lines are dropped meanwhile.
 std::string humaneFailure(ManualClock& clock, const std::vector<Press>& presses, int64_t tickMs = 4);
+// Whether humaneFailure() would be "": the same ways of playing, the change of pace first,
+// since a long line that drifts from the enemies' timing fails there most often.
+bool isHumane(ManualClock& clock, const std::vector<Press>& presses, int64_t tickMs = 4);

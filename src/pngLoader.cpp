@@ -38,14 +38,8 @@ void abort_(const char* s, ...) {
     // Sized to the message: a long path must reach the line whole.
     va_list args;
     va_start(args, s);
-    va_list measure;
-    va_copy(measure, args);
-    const int n = std::vsnprintf(nullptr, 0, s, measure);
-    va_end(measure);
-    std::string line(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
-    if (n > 0) std::vsnprintf(line.data(), line.size(), s, args);
+    const std::string line = formatLine(s, args) + '\n';
     va_end(args);
-    line.back() = '\n';
     releaseFailedRead();
     fatalExitStderr(1, line.c_str());
 }

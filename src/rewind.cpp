@@ -1,6 +1,7 @@
 // rewind.cpp — the saved states of the current try and the counts the records need.
 #include "rewind.h"
 
+#include <optional>
 #include <vector>
 
 #include "board.h"
@@ -23,6 +24,7 @@ struct Try {
     bool rewound = false;
 };
 Try current;
+int notSaving = 0;  // KeysNotSaved alive
 
 // A try belongs to one level; reaching another begins a new one.
 Try& currentTry() {
@@ -43,24 +45,30 @@ void beginTry() {
 }
 
 struct KeyRecord::Saved {
-    Board board;
+    std::optional<Board> board;  // none while keys are not saved
     int64_t atMs;
+    BoardStateHash state;        // of the board before the key, at atMs
 };
 
-KeyRecord::KeyRecord(Board& before)
-    : saved(std::make_unique<Saved>(Saved{before, currentTimeMs()})) {}
+KeyRecord::KeyRecord(Board& before) : saved(std::make_unique<Saved>()) {
+    saved->atMs = currentTimeMs();
+    saved->state = boardStateHash(before, saved->atMs);
+    if (notSaving == 0) saved->board.emplace(before);
+}
 
 KeyRecord::~KeyRecord() = default;
 
 void KeyRecord::keyDone(bool restarted) {
     Board* after = getCurrentBoard();
     if (!saved || !after) return;
-    const int64_t now = currentTimeMs();
-    if (boardStateKey(*after, now) == boardStateKey(saved->board, saved->atMs)) return;
+    if (boardStateHash(*after, currentTimeMs()) == saved->state) return;
     Try& t = currentTry();
-    t.saved.push_back({std::move(saved->board), saved->atMs, t.keys});
+    if (saved->board) t.saved.push_back({std::move(*saved->board), saved->atMs, t.keys});
     t.keys = restarted ? 0 : t.keys + 1;
 }
+
+KeysNotSaved::KeysNotSaved() { ++notSaving; }
+KeysNotSaved::~KeysNotSaved() { --notSaving; }
 
 bool rewindLastKey() {
     Try& t = currentTry();

@@ -35,23 +35,7 @@
 
 namespace {
 
-std::string stateKey(Board& b, int64_t now) { return boardStateKey(b, now); }
-
-// Two independent 64-bit hashes: a collision would have to hit both.
-struct KeyHash {
-    uint64_t a, b;
-    bool operator==(const KeyHash&) const = default;
-};
-
-KeyHash hashKey(const std::string& s) {
-    uint64_t fnv = 14695981039346656037ull;
-    for (unsigned char c : s) fnv = (fnv ^ c) * 1099511628211ull;
-    return {std::hash<std::string>{}(s), fnv};
-}
-
-struct KeyHashHasher {
-    size_t operator()(const KeyHash& k) const { return k.a ^ (k.b * 0x9e3779b97f4a7c15ull); }
-};
+BoardStateHash stateKey(Board& b, int64_t now) { return boardStateHash(b, now); }
 
 // A state is kept as the key that reached it; its board is rebuilt on demand by replaying
 // the keys from the start, which is cheap because quiet stretches are skipped.
@@ -114,6 +98,7 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     auto started = std::chrono::steady_clock::now();
     StdoutSilenced quiet;
+    KeysNotSaved notSaved;
     SolveResult result;
     // Food draws only guards and a body only guards and dogs; every enemy passes its sight over
     // both and the player walks over them. Where nobody reacts, they can only take up a square,
@@ -129,6 +114,9 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     const int64_t startMs = clock.now();
     const Board start = *getCurrentBoard();
     const std::vector<int> dist = exitDistances(*getCurrentBoard());
+    // Boards of one expansion, assigned over rather than made anew: their actors' timers and
+    // lists keep their storage.
+    Board early = start, late = start, before = start;
 
     // Puts the board and the clock where the node's keys lead.
     std::vector<Node> nodes{{-1, 0, 0, 0}};  // the start is node 0
@@ -155,8 +143,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         }
     };
     std::priority_queue<Open> open;
-    std::unordered_map<KeyHash, int, KeyHashHasher> fewestKeys;
-    fewestKeys[hashKey(stateKey(*getCurrentBoard(), startMs))] = 0;
+    std::unordered_map<BoardStateHash, int, BoardStateHashHasher> fewestKeys;
+    fewestKeys[stateKey(*getCurrentBoard(), startMs)] = 0;
     int startBound = keysStillNeeded(*getCurrentBoard(), dist);
     if (startBound != INT_MAX) open.push({startBound * options.greed, startBound, 0, 0});
     bool cutByKeys = false;
@@ -178,9 +166,68 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             result.limit = std::to_string(options.maxSeconds) + " s";
             break;
         }
+        // A humane win still wins played at 90 % and 110 % of its pace. Played so, a line plays
+        // exactly as its first keys do up to its last but one: a key lost at either pace loses
+        // every line that begins with it, and is not tried further.
+        struct Paced {
+            int tempo;
+            Board board;            // the keys so far played at this pace
+            int64_t atMs = 0;       // its clock
+            bool lost = false, won = false;
+        };
+        std::vector<Paced> paced;
+        if (options.humane && options.prunePace) {
+            for (int tempo : {90, 110}) {
+                Paced& p = paced.emplace_back(Paced{tempo, start});
+                beginTry();
+                *getCurrentBoard() = start;
+                clock.advance(startMs - clock.now());
+                int64_t written = 0;
+                for (const Press& press : pressesOf(nodes, top.id)) {
+                    written += press.waitMs;
+                    if (!playUntil(clock, startMs + written * tempo / 100, options.tickMs, options.skipQuietTicks)) {
+                        p.lost = true;
+                        break;
+                    }
+                    keyboard(static_cast<unsigned char>(press.key), 0, 0);
+                    if (getCurrentBoard()->hasLost()) p.lost = true;
+                    if (getCurrentBoard()->hasWon()) p.won = true;
+                    if (p.lost || p.won) break;
+                }
+                p.board = *getCurrentBoard();
+                p.atMs = clock.now();
+            }
+        }
         replay(top.id);
         const int64_t pressedAt = clock.now();
         const int64_t tickMs = options.tickMs;
+        // Each pace's board brought to the moment its key comes after `wait`; false when a
+        // pace is lost on the way there, and so for every longer wait.
+        auto pacesReach = [&](int64_t wait) {
+            for (Paced& p : paced) {
+                if (p.won || p.lost) continue;
+                *getCurrentBoard() = p.board;
+                clock.advance(p.atMs - clock.now());
+                p.lost = !playUntil(clock, startMs + (pressedAt - startMs + wait) * p.tempo / 100, tickMs,
+                                    options.skipQuietTicks);
+                p.board = *getCurrentBoard();
+                p.atMs = clock.now();
+            }
+            for (const Paced& p : paced)
+                if (p.lost) return false;
+            return true;
+        };
+        // The key pressed at each pace's moment: false if that loses.
+        auto pacesHold = [&](char key) {
+            for (const Paced& p : paced) {
+                if (p.won) continue;
+                *getCurrentBoard() = p.board;
+                clock.advance(p.atMs - clock.now());
+                keyboard(static_cast<unsigned char>(key), 0, 0);
+                if (getCurrentBoard()->hasLost()) return false;
+            }
+            return true;
+        };
         // The board at `from`, the key pressed at `at`: false if that loses, or if the player
         // is caught before the next key could come, when that key is due a tick early.
         auto holds = [&](const Board& from, int64_t at, int64_t keyAt, char key, bool mustWin) {
@@ -191,14 +238,13 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             if (b.hasLost() || b.hasWon() || mustWin) return b.hasWon();
             return playUntil(clock, keyAt + options.waits.front() - tickMs, tickMs, options.skipQuietTicks);
         };
-        std::string lastKey, lastEarlyKey;
+        BoardStateHash lastKey, lastEarlyKey;
         const std::vector<int64_t>& waits = top.id == 0 && !options.firstWaits.empty() ? options.firstWaits : options.waits;
         for (int64_t wait : waits) {
             const int64_t at = pressedAt + wait;
             // A humane line's key still works a tick early or late: the boards of those moments
             // are kept to try each key on them too.
-            Board early = start, late = start;
-            std::string earlyKey;
+            BoardStateHash earlyKey;
             if (options.humane) {
                 if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks)) break;
                 early = *getCurrentBoard();
@@ -206,8 +252,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             }
             if (!playUntil(clock, at, tickMs, options.skipQuietTicks)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
-            std::string waitKey = stateKey(*getCurrentBoard(), clock.now());
-            const Board before = *getCurrentBoard();
+            BoardStateHash waitKey = stateKey(*getCurrentBoard(), clock.now());
+            before = *getCurrentBoard();
             bool lateAlive = true;
             if (options.humane) {
                 lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks);
@@ -223,22 +269,29 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 if (!lateAlive) break;
                 continue;
             }
-            lastKey = std::move(waitKey);
-            lastEarlyKey = std::move(earlyKey);
+            lastKey = waitKey;
+            lastEarlyKey = earlyKey;
+            if (!pacesReach(wait)) break;
             for (char key : keys) {
                 *getCurrentBoard() = before;
                 clock.advance(at - clock.now());
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 Board& after = *getCurrentBoard();
                 if (after.hasLost()) continue;
-                std::string afterKey = stateKey(after, clock.now());
+                const BoardStateHash afterKey = stateKey(after, clock.now());
                 // A key that changed nothing (a step into a wall already faced, a power out of
                 // stock) only lengthens the wait, which the longer waits do without a key.
                 if (afterKey == lastKey) continue;
                 const bool won = after.hasWon();
                 const int needed = won ? 0 : keysStillNeeded(after, dist);
+                // A state already met in as few keys is passed over whether this key is humane
+                // or not, so that is asked first: playing the key a tick off is the dearer test.
+                if (!won) {
+                    auto seen = fewestKeys.find(afterKey);
+                    if (seen != fewestKeys.end() && (!options.reopen || seen->second <= top.keys + 1)) continue;
+                }
                 if (options.humane && !(holds(early, at - tickMs, at, key, won) && lateAlive &&
-                                        holds(late, at + tickMs, at, key, won))) {
+                                        holds(late, at + tickMs, at, key, won) && pacesHold(key))) {
                     ++result.unplayable;
                     continue;
                 }
@@ -251,7 +304,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                         // of playing it off its timing.
                         *getCurrentBoard() = start;
                         clock.advance(startMs - clock.now());
-                        if (!humaneFailure(clock, line, tickMs).empty()) {
+                        if (!isHumane(clock, line, tickMs)) {
                             ++result.unplayable;
                             nodes.pop_back();
                             continue;
@@ -261,15 +314,28 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     result.presses = std::move(line);
                     break;
                 }
+                if (auto known = options.knownRests.find(afterKey); options.humane && known != options.knownRests.end()) {
+                    const KnownRest& k = known->second;
+                    std::vector<Press> line = pressesOf(nodes, id);
+                    line.insert(line.end(), k.line->begin() + static_cast<ptrdiff_t>(k.next), k.line->end());
+                    line[static_cast<size_t>(top.keys) + 1].waitMs = k.waitMs;
+                    *getCurrentBoard() = start;
+                    clock.advance(startMs - clock.now());
+                    if (isHumane(clock, line, tickMs)) {
+                        result.solved = true;
+                        result.presses = std::move(line);
+                        break;
+                    }
+                }
                 int childBound = needed == INT_MAX ? INT_MAX : top.keys + 1 + needed;
                 if (childBound > options.maxKeys) {
                     cutByKeys = cutByKeys || needed != INT_MAX;
                     nodes.pop_back();
                     continue;
                 }
-                auto [it, fresh] = fewestKeys.try_emplace(hashKey(afterKey), top.keys + 1);
+                auto [it, fresh] = fewestKeys.try_emplace(afterKey, top.keys + 1);
                 if (!fresh) {
-                    if (it->second <= top.keys + 1) {
+                    if (!options.reopen || it->second <= top.keys + 1) {
                         nodes.pop_back();
                         continue;
                     }

@@ -6,10 +6,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "boardState.h"
 #include "gameClock.h"
 #include "walkthrough.h"
+
+// A state a known winning line passes: the presses of `line` from `next` on win from there,
+// the first of them due `waitMs` after that moment.
+struct KnownRest {
+    const std::vector<Press>* line;
+    size_t next;
+    int64_t waitMs;
+};
+using KnownRests = std::unordered_map<BoardStateHash, KnownRest, BoardStateHashHasher>;
 
 struct SolveOptions {
     int maxKeys = 60;                 // the longest sequence tried
@@ -33,6 +44,19 @@ struct SolveOptions {
     // The waits before the first key, when they differ from `waits` (a hint asks from a moment
     // that is not just after a key).
     std::vector<int64_t> firstWaits;
+    // A state met again in fewer keys is searched again from there, so that the first win found
+    // has the fewest keys. Off, a state is searched once: any win will do, and where none is
+    // found and no key limit cut a line short, every reachable state was still explored.
+    bool reopen = true;
+    // Humane: a key lost when the keys so far are played at 90 % or 110 % of their pace loses
+    // every line that begins so, and is not tried further. A state first met on such a line is
+    // then still open to the others, so the search may find wins it would otherwise miss (and
+    // par, the fewest keys of what the search without it finds, is not searched so).
+    bool prunePace = false;
+    // States known to lead to a win (a hint knows the level's walkthrough): a key reaching one
+    // ends the search when the keys so far and the known rest make a humane line. The win then
+    // need not have the fewest keys.
+    KnownRests knownRests;
     // How much more the keys still needed weigh than the keys pressed: 1 finds the fewest
     // keys; more finds some win sooner.
     int greed = 1;

@@ -81,7 +81,7 @@ Bitmap* loadBitmapOrExit(const char* path) {
         // Freed first: leak checking at exit, and a fatal handler that throws, see no orphan.
         const std::string reason = bmp->error;
         delete bmp;
-        fatalExitStderrf(1, "[initTiles] File %s could not be loaded: %s\n", path, reason.c_str());
+        fatalExitStderr(1, ("[initTiles] File " + std::string(path) + " could not be loaded: " + reason + "\n").c_str());
     }
     return bmp;
 }

@@ -33,7 +33,17 @@ void changeOne(Board& b, ObjectType kind, Change change, int x = 4, int y = 1) {
 
 class BoardStateKey : public LevelScenario {
 protected:
-    std::string key(Board& b) { return boardStateKey(b, clock.now()); }
+    // The key, and a check that its hash follows it: equal keys, equal hashes; every key
+    // seen in a test with a hash of its own.
+    std::string key(Board& b) {
+        const std::string k = boardStateKey(b, clock.now());
+        const BoardStateHash h = boardStateHash(b, clock.now());
+        for (const auto& [otherKey, otherHash] : hashes)
+            EXPECT_EQ(otherKey == k, otherHash == h) << "the hash does not follow the key";
+        hashes.emplace_back(k, h);
+        return k;
+    }
+    std::vector<std::pair<std::string, BoardStateHash>> hashes;
 };
 
 // The walk is what the key is made of, so it must hand over every kind once: a kind added to

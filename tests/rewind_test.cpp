@@ -50,6 +50,33 @@ TEST_F(Rewind, ATurnAndAStepTakenBackShowTheLevelsFirstPicture) {
     EXPECT_TRUE(rewindUsedThisTry());
 }
 
+// A search's keys act and count on the line, but none can be taken back; keys after it can.
+TEST_F(Rewind, KeysPressedWhileNotSavedCountButCannotBeTakenBack) {
+    startLevel(OPEN_ROOM);
+    press("d");
+    const std::string afterFirst = state();
+    {
+        KeysNotSaved notSaved;
+        press("s");
+        press("s");  // into the edge: changes nothing, counts nothing
+        wait(300);
+        press("a");
+        EXPECT_EQ(board().getIll().o, FA_W);
+        EXPECT_EQ(keysOnLine(), 3);
+        EXPECT_EQ(keysToTakeBack(), 1u);
+    }
+    const std::string beforeLast = state();
+    press("d");
+    EXPECT_EQ(keysToTakeBack(), 2u);
+    press("u");
+    EXPECT_EQ(state(), beforeLast);
+    // The next rewind goes past the unsaved keys, to before the first key.
+    press("u");
+    EXPECT_NE(state(), afterFirst);
+    EXPECT_EQ(board().getIll().o, FA_N);
+    EXPECT_FALSE(rewindLastKey());
+}
+
 TEST_F(Rewind, KeysThatChangeNothingAreNotKept) {
     startLevel(OPEN_ROOM);
     press("s");           // turn south

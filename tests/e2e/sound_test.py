@@ -29,6 +29,9 @@ import time
 
 from gameHarness import WAIT_S, Failure, Game, copy_game_assets, run_under_xvfb
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools"))
+import rawpcm  # noqa: E402  (tools/rawpcm.py)
+
 RATE = 44100
 # The mixer plays the music at 5/8 of its level, rounding down.
 MUSIC_GAIN_NUM, MUSIC_GAIN_SHIFT = 5, 3
@@ -40,15 +43,6 @@ RAMP_FRAMES = 441
 
 # Three by three floor squares and an exit; the player in the middle, nobody else.
 LEVEL = "3,3,\n0,0,0,\n0,0,0,\n0,0,4,\n999,\n1,1,0,\n999,\n999,\n999,\n999,\n0,0,0,0\n"
-
-
-def read_s16(path):
-    samples = array.array("h")
-    with open(path, "rb") as f:
-        samples.frombytes(f.read())
-    if sys.byteorder != "little":
-        samples.byteswap()
-    return samples
 
 
 def correlation(a, b):
@@ -84,11 +78,11 @@ def decoded_music(mp3decode, repo, workdir, name):
     path = os.path.join(workdir, name + ".raw")
     subprocess.run([mp3decode, "--raw", os.path.join(repo, "assets", "sounds", name + ".mp3"), path],
                    check=True, timeout=120)
-    return array.array("h", ((v * MUSIC_GAIN_NUM) >> MUSIC_GAIN_SHIFT for v in read_s16(path)))
+    return array.array("h", ((v * MUSIC_GAIN_NUM) >> MUSIC_GAIN_SHIFT for v in rawpcm.read(path)))
 
 
 def read_output(disk, min_seconds):
-    got = read_s16(disk)
+    got = rawpcm.read(disk)
     if len(got) // 2 < min_seconds * RATE:
         raise Failure(f"the driver wrote only {len(got) / 2 / RATE:.2f} s of audio")
     return got
@@ -122,7 +116,7 @@ def heard_for(disk, seconds):
     deadline = time.monotonic() + WAIT_S
     while time.monotonic() < deadline:
         try:
-            got = read_s16(disk)
+            got = rawpcm.read(disk)
         except OSError:
             got = array.array("h")
         first = next((k for k, v in enumerate(got) if v != 0), None)

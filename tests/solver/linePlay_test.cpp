@@ -59,6 +59,30 @@ TEST_F(LinePlayTest, AKeyOnTheGuardsExactTickWinsAsWrittenAndLosesATickOff) {
     EXPECT_EQ(humaneFailure(clock, BEHIND_ITS_BACK), "");
 }
 
+// isHumane() tries the same ways of playing in another order: it says yes exactly when
+// humaneFailure() finds none that fails, whichever way fails first.
+TEST_F(LinePlayTest, IsHumaneAgreesWithHumaneFailure) {
+    std::vector<Press> tooSlow = BEHIND_ITS_BACK, tooLate = BEHIND_ITS_BACK, short2 = BEHIND_ITS_BACK;
+    tooSlow[2].waitMs = 3400;  // at 110 % of the pace the guard has turned back
+    tooLate[2].waitMs = 4000;  // as written, the guard is looking again
+    short2.pop_back();         // ends on the hall's edge, not won
+    const struct {
+        const char* name;
+        std::vector<Press> line;
+        bool humane;
+    } cases[] = {{"behind its back", BEHIND_ITS_BACK, true}, {"on the exact tick", ON_THE_TICK, false},
+                 {"too slow a pace", tooSlow, false}, {"too late", tooLate, false}, {"one key short", short2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        play(crossing());
+        const std::string failure = humaneFailure(clock, c.line);
+        EXPECT_EQ(failure.empty(), c.humane) << failure;
+        EXPECT_EQ(isHumane(clock, c.line), c.humane);
+        // Both put the board back as it was.
+        EXPECT_TRUE(playLine(clock, BEHIND_ITS_BACK, LinePlay{}).won);
+    }
+}
+
 TEST_F(LinePlayTest, TheHumaneSearchRefusesTheExactTickAndFindsTheWayBehindTheGuard) {
     play(crossing());
     SolveOptions options;

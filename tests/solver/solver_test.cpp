@@ -11,6 +11,7 @@
 #include <string>
 
 #include "levelScenario.h"
+#include "linePlay.h"
 #include "solverRooms.h"
 
 namespace {
@@ -142,6 +143,55 @@ TEST_F(Solver, SkippingQuietTicksChangesNothingFound) {
         EXPECT_EQ(skipping.states, every.states);
         EXPECT_EQ(skipping.solved, every.solved);
         EXPECT_EQ(walkthroughText(skipping.presses), walkthroughText(every.presses));
+    }
+}
+
+// The hint's shortcuts (a state searched once, lines lost at another pace cut, joining a
+// known line) find the same rooms won or lost, every win humane and winning when replayed.
+TEST_F(Solver, TheHintsShortcutsFindHumaneWinsAndProveTheSame) {
+    const std::string gallery = levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1});
+    const std::string hall = levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1});
+    const struct {
+        const char* name;
+        std::string level;
+        std::string without;
+    } rooms[] = {{"gallery", gallery, ""}, {"gallery without food", gallery, "h"}, {"hall", hall, ""},
+                 {"hall without the cloak", hall, "k"}};
+    for (const auto& room : rooms) {
+        SolveResult plain = solve(room.level, room.without);
+        for (int way = 1; way < 4; ++way) {
+            SCOPED_TRACE(std::string(room.name) + ", shortcuts " + std::to_string(way));
+            play(room.level);
+            SolveOptions options;
+            options.forbidden = room.without;
+            options.maxKeys = 40;
+            options.greed = 3;
+            options.reopen = (way & 1) == 0;
+            options.prunePace = (way & 2) != 0;
+            SolveResult r = solveCurrentLevel(clock, options);
+            EXPECT_EQ(r.solved, plain.solved);
+            EXPECT_EQ(r.limit, "");
+            if (!r.solved) continue;
+            EXPECT_EQ(humaneFailure(clock, r.presses), "") << walkthroughText(r.presses);
+            EXPECT_TRUE(replayWins(r.presses)) << walkthroughText(r.presses);
+        }
+        if (!plain.solved) continue;
+        // A state the win passes after its first key is known to lead on: the search joins
+        // it there, sooner than it found the win itself.
+        SCOPED_TRACE(std::string(room.name) + ", joining");
+        play(room.level);
+        SolveOptions options;
+        options.forbidden = room.without;
+        ASSERT_TRUE(playUntil(clock, clock.now() + plain.presses[0].waitMs, 4));
+        keyboard(static_cast<unsigned char>(plain.presses[0].key), 0, 0);
+        ASSERT_TRUE(playUntil(clock, clock.now() + 100, 4));
+        options.knownRests[boardStateHash(board(), clock.now())] = {&plain.presses, 1, plain.presses[1].waitMs - 100};
+        play(room.level);
+        SolveResult joined = solveCurrentLevel(clock, options);
+        ASSERT_TRUE(joined.solved);
+        EXPECT_LT(joined.states, plain.states);
+        EXPECT_EQ(humaneFailure(clock, joined.presses), "") << walkthroughText(joined.presses);
+        EXPECT_TRUE(replayWins(joined.presses)) << walkthroughText(joined.presses);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "artgen.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -82,9 +83,14 @@ void keyCap(Image& img, const Font& font, int x, int y, char key)
 
 // A controller's button as it is printed on the pad: a round face button in its colour, or a
 // grey pill for the shoulders, Start and Back. Returns the x just after it.
+int padButtonWidth(const Font& font, const std::string& label)
+{
+    return std::max(30, font.textWidth(label, 2) + 14);
+}
+
 int padButton(Image& img, const Font& font, int x, int y, const std::string& label, Rgba face, Rgba ink)
 {
-    const int h = 30, w = std::max(h, font.textWidth(label, 2) + 14);
+    const int h = 30, w = padButtonWidth(font, label);
     const float r = h / 2.0f;
     for (int dy = 0; dy < 2; ++dy) {  // the shadow, then the button over it
         const Rgba c = dy == 0 ? rgb(0x000000, 120) : face;
@@ -122,11 +128,11 @@ void ground(Image& img, const TileSet& tiles, const std::string* stems, int coun
         img.draw(tile(tiles, stems[i]).scaled(2), -32 + i * TILE_W * 2, y);
 }
 
-// A character twice its size, feet on the ground row.
-void figure(Image& img, const TileSet& tiles, const std::string& stem, int centreX)
+// A character twice its size, feet on the ground row (`nearer` pixels further down, in front).
+void figure(Image& img, const TileSet& tiles, const std::string& stem, int centreX, int nearer = 0)
 {
     const Image big = tile(tiles, stem).scaled(2);
-    img.draw(big, centreX - big.width() / 2, img.height() - 36 - big.height());
+    img.draw(big, centreX - big.width() / 2, img.height() - 36 + nearer - big.height());
 }
 
 }
@@ -141,9 +147,10 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
 
     const std::string groundRow[] = {"sand", "sand", "sand", "water", "sand", "sand", "sand"};
     ground(img, tiles, groundRow, 7);
-    figure(img, tiles, "cloak_right", 120);
-    figure(img, tiles, "g1_left", 645);
-    figure(img, tiles, "dog_left", 735);
+    // At the front of the ground, heads below the line under the panel.
+    figure(img, tiles, "cloak_right", 120, 34);
+    figure(img, tiles, "g1_left", 645, 34);
+    figure(img, tiles, "dog_left", 735, 34);
 
     headline(img, font, "Veilwalker", 18, 9, rgb(0xb8fff0), rgb(0x9060e0));
     centredText(img, font, "Slip past every watchful eye and reach the stairs.", 100, 2, rgb(0xd8d0f0));
@@ -188,26 +195,42 @@ Image buildTitleScreen(const Font& font, const TileSet& tiles)
         y += 46;
     }
     y += 2;
-    // The keys without a power, in three columns, with their controller buttons.
-    const struct {
+    // The keys without a power, with their controller buttons: two rows of four columns, each
+    // column as wide as its widest entry and the room left spread evenly between them.
+    struct Other {
         const char* keys;
         const char* button;
         const char* text;
-    } others[] = {
-        {"v", "LB", "sight"},   {"r", "RB", "restart"}, {"-=", nullptr, "music volume"},
-        {"m", "Back", "sound on/off"}, {"q", nullptr, "quit"}, {"[]", nullptr, "effects volume"},
     };
-    const int columns[] = {52, 312, 506};
-    for (int i = 0; i < int(std::size(others)); ++i) {
-        const int row = y + 4 + (i / 3) * 33;
-        int x = columns[i % 3];
-        for (const char* k = others[i].keys; *k; ++k, x += 34) keyCap(img, font, x, row, *k);
-        if (others[i].button)
-            x = padButton(img, font, x + 4, row + 1, others[i].button, rgb(0x3a3648), rgb(0xf0ecf8));
-        font.drawText(img, x + 8, row + 6, others[i].text, 2, rgb(0xf0ecf8));
+    const Other others[2][4] = {
+        {{"v", "LB", "sight"}, {"r", "RB", "restart"}, {"m", "Back", "sound on/off"}, {"q", nullptr, "quit"}},
+        {{"-=", nullptr, "music"}, {"[]", nullptr, "effects"}, {"u", nullptr, "take back"}, {"?", nullptr, "hint"}},
+    };
+    auto entryWidth = [&](const Other& o) {
+        int w = 34 * int(std::strlen(o.keys));
+        if (o.button) w += 4 + padButtonWidth(font, o.button);
+        return w + 6 + font.textWidth(o.text, 2);
+    };
+    int widths[4], used = 0;
+    for (int c = 0; c < 4; ++c) {
+        widths[c] = std::max(entryWidth(others[0][c]), entryWidth(others[1][c]));
+        used += widths[c];
+    }
+    const int left = 56, gap = (744 - left - used) / 3;
+    if (gap < 12) artFail("the title's keys do not fit in their panel");
+    for (int r = 0; r < 2; ++r) {
+        const int row = y + 4 + r * 33;
+        for (int c = 0, colX = left; c < 4; colX += widths[c] + gap, ++c) {
+            const Other& o = others[r][c];
+            int x = colX;
+            for (const char* k = o.keys; *k; ++k, x += 34) keyCap(img, font, x, row, *k);
+            if (o.button)
+                x = padButton(img, font, x + 4, row + 1, o.button, rgb(0x3a3648), rgb(0xf0ecf8));
+            font.drawText(img, x + 6, row + 6, o.text, 2, rgb(0xf0ecf8));
+        }
     }
 
-    centredText(img, font, "c or Start: continue;  other keys: level 1", 485, 2, rgb(0xf4d45c));
+    centredText(img, font, "c or Start: continue; Esc: levels; other keys: level 1", 485, 2, rgb(0xf4d45c));
     return img;
 }
 

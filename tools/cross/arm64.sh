@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the GL-free game core, the MP3 plug-in, its decoder and mp3decode for 64-bit ARM with
-# Debian's cross compiler and runs their tests under qemu-aarch64.
+# Debian's cross compiler and runs their tests under qemu-aarch64, then builds the whole game
+# (window, sound, controllers) for 64-bit ARM too, in the same build tree.
 #   tools/cross/arm64.sh [CTEST_ARGS...]   (VW_ARM64_BUILD: build folder, default build/arm64)
-# Needs g++-aarch64-linux-gnu, qemu-user and libpng-dev:arm64 (scripts/setup.sh installs them).
+# Needs g++-aarch64-linux-gnu, qemu-user, libpng-dev:arm64 and, for the game, the arm64 freeglut,
+# GL, GLU, SDL2 and ALSA development packages (scripts/setup.sh test installs them all).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${VW_ARM64_BUILD:-build/arm64}
@@ -11,16 +13,26 @@ jobs=$(nproc)
 for tool in aarch64-linux-gnu-g++ qemu-aarch64; do
   command -v "$tool" > /dev/null || { echo "arm64.sh: $tool is missing (scripts/setup.sh test installs it)" >&2; exit 1; }
 done
-[[ -e /usr/lib/aarch64-linux-gnu/libpng.so ]] ||
-  { echo "arm64.sh: libpng-dev:arm64 is missing (scripts/setup.sh test installs it)" >&2; exit 1; }
+for lib in libpng libglut libGL libGLU libSDL2 libasound; do
+  [[ -e /usr/lib/aarch64-linux-gnu/$lib.so ]] ||
+    { echo "arm64.sh: the arm64 $lib development package is missing (scripts/setup.sh test installs it)" >&2; exit 1; }
+done
 
 launcher=()
 command -v ccache > /dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# One tree for the whole game and the core's tests, so nothing is compiled twice; optimised as the
+# native build is (-O2) but without debug information, which only slows the compiles and links.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE='-O2 -DNDEBUG' \
+  -DCMAKE_CXX_FLAGS_RELEASE='-O2 -DNDEBUG' \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/cross/aarch64-linux-gnu.cmake" \
-  -DVW_CORE_ONLY=ON -DVW_GTEST_SOURCE_DIR=/usr/src/googletest "${launcher[@]}" > /dev/null
+  -DVW_CORE_TESTS_ONLY=ON -DVW_GTEST_SOURCE_DIR=/usr/src/googletest "${launcher[@]}" > /dev/null
 cmake --build "$build" -j"$jobs"
+
+# The whole game: no x86-only code outside the x86 kernels.
+file -b "$build/src/veilwalker" | grep -q 'ARM aarch64' ||
+  { echo "arm64.sh: the game was not built for 64-bit ARM: $(file -b "$build/src/veilwalker")" >&2; exit 1; }
+echo "arm64: the whole game builds: $build/src/veilwalker"
 
 # The decoder names the kernel set it picked for this CPU.
 echo "arm64: decoder kernels chosen: $(tools/cross/qemu-aarch64.sh \
@@ -52,3 +64,4 @@ skipped=(
 exclude="^($(IFS='|'; echo "${skipped[*]}"))\$"
 GTEST_DEATH_TEST_STYLE=threadsafe \
   ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300 -E "$exclude" "$@"
+

@@ -2,7 +2,7 @@
 // the game asks (a forked helper thinks while the game goes on drawing), and prints how long
 // each answer took.
 //
-//   hintbench [--states N] [--seed S] [--levels A..B] [--greed G] [--root DIR]
+//   hintbench [--states N] [--seed S] [--levels A..B] [--greed G] [--seconds S] [--each] [--root DIR]
 //
 // On each level N states (default 12) are reached as the monkey reaches them: part of the
 // level's walkthrough typed at its tempo, or random keys at random moments (turns and steps
@@ -11,6 +11,8 @@
 // time from the key to the answer is its latency. The key itself (the fork of the helper) is
 // all the frame loop spends on it; the longest it took is printed too.
 //
+// --seconds sets how long the search may think (the game's limit by default); --each prints a
+// line per state asked (its answer, the states its search met and the time).
 // One line per level (states, the answers by kind, its slowest), then, last:
 //   hint latency: p50 X ms, p95 Y ms, max Z ms over N states on L levels
 // Exit status 0; 2 for bad arguments.
@@ -77,6 +79,9 @@ public:
                 std::exit(1);
             }
             ++counts[lastHint().kind];
+            if (each)
+                std::printf("level %02d state %zu: %s, %zu states searched, %.0f ms\n", n, ms.size(),
+                            hintText(lastHint()).c_str(), lastHint().states, ms.back());
         }
         std::printf("level %02d: %zu states: %d key, %d wait, %d none, %d not found; slowest %.0f ms\n", n,
                     ms.size(), counts[Hint::KEY], counts[Hint::WAIT], counts[Hint::NONE], counts[Hint::UNKNOWN],
@@ -89,6 +94,7 @@ public:
     ManualClock clock{1000};
     HintLimits limits;
     double longestKeyMs = 0;
+    bool each = false;
 
 private:
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
@@ -125,6 +131,10 @@ int main(int argc, char** argv) {
     std::string root = VW_SOURCE_ROOT;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--each") {
+            bench.each = true;
+            continue;
+        }
         if (i + 1 >= argc) usage();
         const std::string value = argv[++i];
         if (arg == "--states") {
@@ -136,6 +146,9 @@ int main(int argc, char** argv) {
             if (std::sscanf(value.c_str(), "%d..%d", &first, &last) != 2 || first < 0 || last < first) usage();
         } else if (arg == "--greed") {
             bench.limits.greed = std::atoi(value.c_str());
+        } else if (arg == "--seconds") {
+            bench.limits.maxSeconds = std::atof(value.c_str());
+            if (bench.limits.maxSeconds <= 0) usage();
         } else if (arg == "--root") {
             root = value;
         } else {

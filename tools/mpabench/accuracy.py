@@ -18,6 +18,13 @@ import subprocess
 import sys
 import tempfile
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, os.pardir))
+import rawpcm  # noqa: E402  (tools/rawpcm.py)
+
+# The signal of the lame streams, as the conformance tests make it.
+SIGNAL = os.path.join(HERE, os.pardir, os.pardir, "tests", "plugins", "ikpMP3", "decoder", "lame_signal.txt")
+
 REFERENCE_STREAMS = ["l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-he_48khz", "l3-hecommon", "l3-si",
                      "l3-si_block", "l3-si_huff"]
 
@@ -40,22 +47,8 @@ def run(cmd, stdout=subprocess.DEVNULL):
     subprocess.run(cmd, stdout=stdout, stderr=subprocess.DEVNULL, check=True)
 
 
-def read_s16(path):
-    samples = array.array("h")
-    with open(path, "rb") as f:
-        samples.frombytes(f.read())
-    if sys.byteorder != "little":
-        samples.byteswap()
-    return samples
-
-
 def read_f32_as_s16(path):
-    values = array.array("f")
-    with open(path, "rb") as f:
-        values.frombytes(f.read())
-    if sys.byteorder != "little":
-        values.byteswap()
-    return array.array("h", (max(-32768, min(32767, math.floor(v * 32768.0 + 0.5))) for v in values))
+    return array.array("h", (max(-32768, min(32767, math.floor(v * 32768.0 + 0.5))) for v in rawpcm.read(path, "f")))
 
 
 def compare(decoded, reference):
@@ -69,22 +62,25 @@ def compare(decoded, reference):
     return n, (math.sqrt(total / n) if n else float("nan")), largest
 
 
+def signal_parts(rate, channels):
+    """The sox pieces of the signal for this rate and channel count (see lame_signal.txt)."""
+    parts = []
+    with open(SIGNAL) as f:
+        for line in f:
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            mono, _, stereo = line.partition(" | ")
+            parts.append((stereo if channels == 2 and stereo else mono).replace("TOP", str(rate // 2 - 200)))
+    return parts
+
+
 def make_signal(work, rate, channels):
     """The conformance tests' signal: a sweep, silence, quiet tones broken by clicks, noise."""
     wav = os.path.join(work, "in_%d_%d.wav" % (rate, channels))
     if os.path.exists(wav):
         return wav
-    stereo = channels == 2
-    parts = [
-        "synth 0.5 " + ("sine 440 " if stereo else "") + "sine 200-%d gain -4" % (rate // 2 - 200),
-        "trim 0 0.15",
-        "synth 0.15 sine 300 gain -50",
-        "synth 0.004 square 100 gain -1",
-        "synth 0.1 sine 700 gain -45",
-        "synth 0.004 square 150 gain -2",
-        "synth 0.1 sine 500 gain -45",
-        "synth 0.3 " + ("pinknoise whitenoise" if stereo else "pinknoise") + " gain -10",
-    ]
+    parts = signal_parts(rate, channels)
     pieces = []
     for i, part in enumerate(parts):
         piece = os.path.join(work, "part%d_%d_%d.wav" % (i, rate, channels))
@@ -103,15 +99,14 @@ def decode_all(mp3decode, stream, work):
         run(["mpg123", "--no-gapless", "-q", "-s", stream], stdout=out)
     mad = os.path.join(work, "mad.raw")
     run(["madplay", "-q", "-d", "-o", "raw:" + mad, stream])
-    return read_s16(ours), read_s16(mpg), read_s16(mad)
+    return rawpcm.read(ours), rawpcm.read(mpg), rawpcm.read(mad)
 
 
 def main():
     if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     mp3decode = os.path.abspath(sys.argv[1])
-    here = os.path.dirname(os.path.abspath(__file__))
-    vectors = sys.argv[2] if len(sys.argv) == 3 else os.path.join(here, "..", "..", "..", "shared", "mpeg-audio",
+    vectors = sys.argv[2] if len(sys.argv) == 3 else os.path.join(HERE, "..", "..", "..", "shared", "mpeg-audio",
                                                                    "vectors")
     print("| stream | samples | ours RMS / max | libmpg123 RMS / max | libmad RMS / max |")
     print("|---|---|---|---|---|")
@@ -128,7 +123,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="mpa_accuracy_") as work:
         for name in REFERENCE_STREAMS:
             bit = os.path.join(vectors, name + ".bit")
-            row(name, decode_all(mp3decode, bit, work), read_s16(os.path.join(vectors, name + ".pcm")))
+            row(name, decode_all(mp3decode, bit, work), rawpcm.read(os.path.join(vectors, name + ".pcm")))
         for name, rate, channels, options in LAME_STREAMS:
             wav = make_signal(work, rate, channels)
             mp3 = os.path.join(work, name + ".mp3")

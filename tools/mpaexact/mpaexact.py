@@ -22,6 +22,9 @@ import re
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+import rawpcm  # noqa: E402  (tools/rawpcm.py)
+
 STREAMS = ["l1-fl1", "l1-fl2", "l1-fl3", "l1-fl4", "l1-fl5", "l1-fl6", "l1-fl7", "l1-fl8",
            "l2-fl10", "l2-fl11", "l2-fl12", "l2-fl13", "l2-fl14", "l2-fl15", "l2-fl16", "l2-test32"]
 
@@ -267,13 +270,8 @@ def main():
         data = open(bit, "rb").read()
         exact, _ = decode(data, tables)
         raw = subprocess.run([args.decoder, "--force", "--raw", bit, "-"], capture_output=True, check=True).stdout
-        ours = array.array("h")
-        ours.frombytes(raw)
-        reference = array.array("h")
-        reference.frombytes(open(os.path.join(vectors, name + ".pcm"), "rb").read())
-        if sys.byteorder == "big":
-            ours.byteswap()
-            reference.byteswap()
+        ours = rawpcm.from_bytes(raw)
+        reference = rawpcm.read(os.path.join(vectors, name + ".pcm"))
         n, rms, worst = differences(ours, exact)
         _, ref_rms, ref_worst = differences(reference, exact)
         ups, downs = reference_threshold(reference, exact)

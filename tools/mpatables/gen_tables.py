@@ -65,13 +65,22 @@ def main():
     for start in range(0, 257, 8):
         out.append("    " + " ".join(f"{v}," for v in window[start:start + 8]))
     out.append("};")
+    tables = [read_alloc(f"{tables_dir}/alloc_{t}") for t in range(5)]
+    # A table that is the beginning of a longer one is read from the longer one.
+    source = []
+    for sblimit, table in tables:
+        longer = [u for u, (n, rows) in enumerate(tables) if n > sblimit and rows[:sblimit] == table]
+        source.append(longer[0] if longer else None)
     names = []
-    for t in range(5):
-        sblimit, table = read_alloc(f"{tables_dir}/alloc_{t}")
+    for t, (sblimit, table) in enumerate(tables):
+        if source[t] is not None:
+            names.append(f"alloc_table_{source[t]}")
+            continue
         name = f"alloc_table_{t}"
         names.append(name)
+        shared = "".join(f"; table {s} is its first {tables[s][0]}" for s in range(5) if source[s] == t)
         out.append("")
-        out.append(f"// {sblimit} sub-bands: allocation bits, then the class of each allocation code.")
+        out.append(f"// {sblimit} sub-bands: allocation bits, then the class of each allocation code{shared}.")
         out.append(f"static const uint8_t {name}[] = {{")
         for row in table:
             out.append("    " + " ".join(f"{v}," for v in row))

@@ -159,11 +159,17 @@ void window_and_overlap(const V c[18], const int64_t (*win)[4], int lane, int32_
         emit(i, windowed(26 - i, i), windowed(i - 9, i + 18));
 }
 
-// The even and odd halves' inputs (see dct4_18): with u[k] = v[k] + v[k - 1], the even sums take
+// The even and odd halves' inputs (see dct4_18) of the 18 lines of each lane's sub-band, clamped
+// as the portable code clamps them when CLAMP: with u[k] = v[k] + v[k - 1], the even sums take
 // u[0], u[2], ..., u[16] and the odd sums u[1] + u[-1], u[3] + u[1], ..., u[17] + u[15].
-template <class L, class V>
-void split_inputs(const typename L::Column t[18], V a0[9], V a1[9])
+template <class L, bool CLAMP, class V>
+void split_inputs(const int32_t* lines, V a0[9], V a1[9])
 {
+    typename L::Column t[18];
+    L::load_columns18(lines, 18, t);
+    if constexpr (CLAMP)
+        for (auto& column : t)
+            column = L::clamp(column, IMDCT_INPUT_LIMIT);
     V v[18];
     MPA_UNROLLED for (int k = 0; k < 18; ++k)
         v[k] = L::widen(t[k]);
@@ -179,55 +185,44 @@ void split_inputs(const typename L::Column t[18], V a0[9], V a1[9])
     }
 }
 
-// Every value of the transform stays within 32 bits: one multiply per product, no checks.
+// How a group's multiplying steps go. Every value of a small group's transform stays within
+// 32 bits: Narrow throughout, one multiply per product, no checks. Any other group is clamped as
+// the portable code clamps it, and each step checks whether its n operands fit 32 bits (none to
+// check: they do) and takes Exact with one multiply per product or two.
 template <class L>
-void transform_small(const int32_t* lines, const int64_t (*win)[4], int lane, int32_t* out, int32_t* overlap)
+struct SmallGroup {
+    static constexpr bool CLAMP = false;
+    template <class Step>
+    static void step(const typename L::Vec64*, int, Step&& run) { run(Narrow<L>{}); }
+};
+template <class L>
+struct AnyGroup {
+    static constexpr bool CLAMP = true;
+    template <class Step>
+    static void step(const typename L::Vec64* operands, int n, Step&& run)
+    {
+        if (n == 0 || Ops<L>::all_fit(operands, n))
+            run(Exact<L, false>{});
+        else
+            run(Exact<L, true>{});
+    }
+};
+
+template <class L, class G>
+void transform(const int32_t* lines, const int64_t (*win)[4], int lane, int32_t* out, int32_t* overlap)
 {
     using V = typename L::Vec64;
-    using P = Narrow<L>;
-    typename L::Column t[18];
-    L::load_columns18(lines, 18, t);
     V a0[9], a1[9];
-    split_inputs<L>(t, a0, a1);
-    V e[9], o[9];
-    cosine_sums<L, P>(a0, e);
-    cosine_sums<L, P>(a1, o);
+    split_inputs<L, G::CLAMP>(lines, a0, a1);
+    // Clamped or small, a0 stays within 32 bits; a1[0] is only shifted.
+    V sums[18];   // the even half's nine, then the odd half's
+    V* e = sums;
+    V* o = sums + 9;
+    G::step(a0, 0, [&](auto p) { cosine_sums<L, decltype(p)>(a0, e); });
+    G::step(a1 + 1, 8, [&](auto p) { cosine_sums<L, decltype(p)>(a1, o); });
     V c[18];
-    scale_outputs<L, P>(e, o, c);
-    window_and_overlap<L, P>(c, win, lane, out, overlap);
-}
-
-// Any input: clamped as the portable code does, and each multiplying step checks its operands.
-template <class L>
-void transform_checked(const int32_t* lines, const int64_t (*win)[4], int lane, int32_t* out, int32_t* overlap)
-{
-    using V = typename L::Vec64;
-    using O = Ops<L>;
-    typename L::Column t[18];
-    L::load_columns18(lines, 18, t);
-    for (auto& column : t)
-        column = L::clamp(column, IMDCT_INPUT_LIMIT);
-    V a0[9], a1[9];
-    split_inputs<L>(t, a0, a1);
-
-    // The clamp keeps a0 within 32 bits; a1[0] is only shifted.
-    V e[9], o[9];
-    cosine_sums<L, Exact<L, false>>(a0, e);
-    if (O::all_fit(a1 + 1, 8))
-        cosine_sums<L, Exact<L, false>>(a1, o);
-    else
-        cosine_sums<L, Exact<L, true>>(a1, o);
-
-    V c[18];
-    if (O::all_fit(e, 9) && O::all_fit(o, 9))
-        scale_outputs<L, Exact<L, false>>(e, o, c);
-    else
-        scale_outputs<L, Exact<L, true>>(e, o, c);
-
-    if (O::all_fit(c, 18))
-        window_and_overlap<L, Exact<L, false>>(c, win, lane, out, overlap);
-    else
-        window_and_overlap<L, Exact<L, true>>(c, win, lane, out, overlap);
+    G::step(sums, 18, [&](auto p) { scale_outputs<L, decltype(p)>(e, o, c); });
+    G::step(c, 18, [&](auto p) { window_and_overlap<L, decltype(p)>(c, win, lane, out, overlap); });
 }
 
 template <class L>
@@ -240,9 +235,9 @@ void long_blocks(const int32_t* x, int first, int end, int row, int32_t* sb_samp
         // The table's four lanes serve four sub-bands from a multiple of four.
         const int lane = j & 3;
         if (L::all_below(lines, 18 * N, IMDCT_NARROW_INPUT_BITS))
-            transform_small<L>(lines, mdct_win_lanes[row], lane, sb_samples + j, overlap + j);
+            transform<L, SmallGroup<L>>(lines, mdct_win_lanes[row], lane, sb_samples + j, overlap + j);
         else
-            transform_checked<L>(lines, mdct_win_lanes[row], lane, sb_samples + j, overlap + j);
+            transform<L, AnyGroup<L>>(lines, mdct_win_lanes[row], lane, sb_samples + j, overlap + j);
     }
 }
 

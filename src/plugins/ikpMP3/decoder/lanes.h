@@ -28,8 +28,21 @@
 #endif
 
 // Every loop of the kernels runs a handful of times over vectors kept in registers: unrolled, its
-// arrays of vectors become registers instead of stack slots.
+// arrays of vectors become registers instead of stack slots. Under AddressSanitizer each unrolled
+// access is instrumented on its own and the compiler takes many minutes over this file, so there
+// the loops stay loops: the same code, only slower.
+#if defined(__SANITIZE_ADDRESS__)
+#define MPA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MPA_SANITIZED 1
+#endif
+#endif
+#if defined(MPA_SANITIZED)
+#define MPA_UNROLLED
+#else
 #define MPA_UNROLLED _Pragma("GCC unroll 16")
+#endif
 
 namespace {
 

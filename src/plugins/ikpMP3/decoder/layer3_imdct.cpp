@@ -184,17 +184,29 @@ void compute_antialias(const MPADecodeContext*, GranuleDef* g)
     antialias(g->sb_hybrid, last_boundary, csa_table);
 }
 
+namespace {
+
+// The 2N outputs of an IMDCT are its N-point DCT-IV's values unfolded:
+// c[N/2 .. N-1], -c[N-1 .. 0], -c[0 .. N/2-1].
+template <int N>
+void unfold_dct4(int32_t* out, const int64_t* c)
+{
+    constexpr int H = N / 2;
+    for (int i = 0; i < H; ++i)
+        out[i] = static_cast<int32_t>(c[i + H]);
+    for (int i = H; i < N + H; ++i)
+        out[i] = static_cast<int32_t>(-c[N + H - 1 - i]);
+    for (int i = N + H; i < 2 * N; ++i)
+        out[i] = static_cast<int32_t>(-c[i - N - H]);
+}
+
+}  // namespace
+
 void imdct36(int32_t out[36], const int32_t in[18])
 {
-    // The 36 outputs are the DCT-IV's 18 values unfolded: c[9..17], -c[17..0], -c[0..8].
     int64_t c[18];
     dct4_18(c, in);
-    for (int i = 0; i < 9; ++i)
-        out[i] = static_cast<int32_t>(c[i + 9]);
-    for (int i = 9; i < 27; ++i)
-        out[i] = static_cast<int32_t>(-c[26 - i]);
-    for (int i = 27; i < 36; ++i)
-        out[i] = static_cast<int32_t>(-c[i - 27]);
+    unfold_dct4<18>(out, c);
 }
 
 void imdct12(int32_t out[12], const int32_t in[6])
@@ -206,12 +218,7 @@ void imdct12(int32_t out[12], const int32_t in[6])
             sum += int64_t{in[k]} * cos12[m][k];
         c[m] = round_shift(sum, FRAC_BITS);
     }
-    for (int i = 0; i < 3; ++i)
-        out[i] = static_cast<int32_t>(c[i + 3]);
-    for (int i = 3; i < 9; ++i)
-        out[i] = static_cast<int32_t>(-c[8 - i]);
-    for (int i = 9; i < 12; ++i)
-        out[i] = static_cast<int32_t>(-c[i - 9]);
+    unfold_dct4<6>(out, c);
 }
 
 namespace {

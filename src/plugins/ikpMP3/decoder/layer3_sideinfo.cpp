@@ -40,38 +40,36 @@ void read_scale_factors_mpeg1(MPADecodeContext* s, GranuleDef* g, const GranuleD
     std::memset(g->scale_factors + j, 0, sizeof g->scale_factors - j);
 }
 
+// How an MPEG-2 scalefac_compress gives the four scale-factor lengths: the first row whose bound
+// it is below takes it; its offset from the row before's bound, in the radices n1, n2, n3, gives
+// the lengths, and the row names the partition of the bands into four groups. The intensity
+// stereo channel halves its value first and has rows of its own.
+struct LsfSplit {
+    int below;
+    int n1, n2, n3;
+    int partition;
+};
+constexpr int ANY = 1 << 30;
+constexpr LsfSplit LSF_SPLITS[2][3] = {
+    {{400, 5, 4, 4, 0}, {500, 5, 4, 0, 1}, {ANY, 3, 0, 0, 2}},
+    {{180, 6, 6, 0, 3}, {244, 4, 4, 0, 4}, {ANY, 3, 0, 0, 5}},
+};
+
 void read_scale_factors_lsf(MPADecodeContext* s, GranuleDef* g, int ch)
 {
     GetBitContext* gb = &s->gb;
     const int tindex = g->block_type == 2 ? (g->switch_point ? 2 : 1) : 0;
-    int sf = g->scalefac_compress;
+    const bool intensity = ch == 1 && (s->mode_ext & 1);
+    const int sf = intensity ? g->scalefac_compress >> 1 : g->scalefac_compress;
+    const LsfSplit* split = LSF_SPLITS[intensity];
+    int base = 0;
+    while (sf >= split->below)
+        base = (split++)->below;
     int slen[4];
-    int partition;
-    if (ch == 1 && (s->mode_ext & 1)) {
-        sf >>= 1;
-        if (sf < 180) {
-            lsf_sf_expand(slen, sf, 6, 6, 0);
-            partition = 3;
-        } else if (sf < 244) {
-            lsf_sf_expand(slen, sf - 180, 4, 4, 0);
-            partition = 4;
-        } else {
-            lsf_sf_expand(slen, sf - 244, 3, 0, 0);
-            partition = 5;
-        }
-    } else {
-        if (sf < 400) {
-            lsf_sf_expand(slen, sf, 5, 4, 4);
-            partition = 0;
-        } else if (sf < 500) {
-            lsf_sf_expand(slen, sf - 400, 5, 4, 0);
-            partition = 1;
-        } else {
-            lsf_sf_expand(slen, sf - 500, 3, 0, 0);
-            partition = 2;
-            g->preflag = 1;
-        }
-    }
+    lsf_sf_expand(slen, sf - base, split->n1, split->n2, split->n3);
+    const int partition = split->partition;
+    if (partition == 2)
+        g->preflag = 1;
     int j = 0;
     for (int k = 0; k < 4; ++k) {
         const int n = lsf_nsf_table[partition][tindex][k];

@@ -38,38 +38,7 @@ const int32_t mpa_enwindow[257] = {
     75038,
 };
 
-// 27 sub-bands: allocation bits, then the class of each allocation code.
-static const uint8_t alloc_table_0[] = {
-    4, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-    4, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-    4, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    3, 0, 1, 2, 3, 4, 5, 16,
-    2, 0, 1, 16,
-    2, 0, 1, 16,
-    2, 0, 1, 16,
-    2, 0, 1, 16,
-};
-
-// 30 sub-bands: allocation bits, then the class of each allocation code.
+// 30 sub-bands: allocation bits, then the class of each allocation code; table 0 is its first 27.
 static const uint8_t alloc_table_1[] = {
     4, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
     4, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
@@ -103,19 +72,7 @@ static const uint8_t alloc_table_1[] = {
     2, 0, 1, 16,
 };
 
-// 8 sub-bands: allocation bits, then the class of each allocation code.
-static const uint8_t alloc_table_2[] = {
-    4, 0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-    4, 0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-    3, 0, 1, 3, 4, 5, 6, 7,
-    3, 0, 1, 3, 4, 5, 6, 7,
-    3, 0, 1, 3, 4, 5, 6, 7,
-    3, 0, 1, 3, 4, 5, 6, 7,
-    3, 0, 1, 3, 4, 5, 6, 7,
-    3, 0, 1, 3, 4, 5, 6, 7,
-};
-
-// 12 sub-bands: allocation bits, then the class of each allocation code.
+// 12 sub-bands: allocation bits, then the class of each allocation code; table 2 is its first 8.
 static const uint8_t alloc_table_3[] = {
     4, 0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
     4, 0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
@@ -166,5 +123,5 @@ static const uint8_t alloc_table_4[] = {
 };
 
 const uint8_t* const alloc_tables[5] = {
-    alloc_table_0, alloc_table_1, alloc_table_2, alloc_table_3, alloc_table_4,
+    alloc_table_1, alloc_table_1, alloc_table_3, alloc_table_3, alloc_table_4,
 };

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <random>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "pcm_compare.h"
@@ -209,8 +210,24 @@ class LameStreams : public ToolStreams {
 protected:
     LameStreams() : ToolStreams({"lame", "sox", "mpg123"}, "mpa_lame") {}
 
-    // A sweep over the band (with a steady tone on the left in stereo), silence, quiet tones
-    // broken by clicks that force short blocks, then noise: about 1.3 seconds.
+    // The sox pieces of lame_signal.txt for this rate and channel count.
+    static std::vector<std::string> signalParts(int rate, int channels)
+    {
+        std::ifstream in(VW_DECODER_TEST_DIR "/lame_signal.txt");
+        std::vector<std::string> parts;
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#')
+                continue;
+            if (const size_t bar = line.find(" | "); bar != std::string::npos)
+                line = channels == 2 ? line.substr(bar + 3) : line.substr(0, bar);
+            if (const size_t top = line.find("TOP"); top != std::string::npos)
+                line.replace(top, 3, std::to_string(rate / 2 - 200));
+            parts.push_back(line);
+        }
+        return parts;
+    }
+
+    // The signal of lame_signal.txt as a WAV file, made once per rate and channel count.
     std::string makeSignal(int rate, int channels)
     {
         const std::string r = std::to_string(rate);
@@ -218,19 +235,13 @@ protected:
         const std::string wav = (dir_ / ("in_" + r + "_" + c + ".wav")).string();
         if (fs::exists(wav))
             return wav;
-        const bool stereo = channels == 2;
-        const std::string parts[] = {
-            "synth 0.5 " + std::string(stereo ? "sine 440 " : "") + "sine 200-" + std::to_string(rate / 2 - 200) + " gain -4",
-            "trim 0 0.15",
-            "synth 0.15 sine 300 gain -50",
-            "synth 0.004 square 100 gain -1",
-            "synth 0.1 sine 700 gain -45",
-            "synth 0.004 square 150 gain -2",
-            "synth 0.1 sine 500 gain -45",
-            "synth 0.3 " + std::string(stereo ? "pinknoise whitenoise" : "pinknoise") + " gain -10",
-        };
+        const std::vector<std::string> parts = signalParts(rate, channels);
+        if (parts.empty()) {
+            ADD_FAILURE() << VW_DECODER_TEST_DIR "/lame_signal.txt holds no piece of the signal";
+            return {};
+        }
         std::string pieces;
-        for (size_t i = 0; i < std::size(parts); ++i) {
+        for (size_t i = 0; i < parts.size(); ++i) {
             const std::string piece = (dir_ / ("part" + std::to_string(i) + "_" + r + "_" + c + ".wav")).string();
             if (!run("sox -R -D -n -r " + r + " -c " + c + " -b 16 " + piece + " " + parts[i]))
                 return {};
