@@ -82,8 +82,7 @@ std::string hintText(const Hint& hint) {
 
 Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const HintLimits& limits) {
     TryKept keptTry;
-    KeysNotSaved notSaved;
-    StdoutSilenced quiet;
+    SearchQuiet quiet;
     const Board now = *getCurrentBoard();
     const int64_t nowMs = clock.now();
     auto putBack = [&] {

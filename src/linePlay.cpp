@@ -28,6 +28,9 @@ StdoutSilenced::~StdoutSilenced() {
     std::fclose(sink);
 }
 
+SearchQuiet::SearchQuiet() { stopSavingKeys(); }
+SearchQuiet::~SearchQuiet() { resumeSavingKeys(); }
+
 bool playTick(ManualClock& clock, int64_t tickMs) {
     clock.advance(tickMs);
     bool lost = false;

@@ -27,6 +27,17 @@ private:
     FILE* saved = nullptr;
 };
 
+// While a search presses keys of its own: its output is dropped, and the boards before its keys
+// are not saved to be taken back. The keys still act and count on the line as ever.
+class SearchQuiet {
+public:
+    SearchQuiet();
+    ~SearchQuiet();
+
+private:
+    StdoutSilenced quiet;  // not copied, and so neither is this
+};
+
 // One pass of the game loop, `tickMs` later: the game's own frame step. False when the level
 // was lost in the tick; the flow step is then held back, so the lost board stays to be seen.
 bool playTick(ManualClock& clock, int64_t tickMs);

@@ -24,7 +24,7 @@ struct Try {
     bool rewound = false;
 };
 Try current;
-int notSaving = 0;  // KeysNotSaved alive
+int notSaving = 0;  // stopSavingKeys() not yet resumed
 
 // A try belongs to one level; reaching another begins a new one.
 Try& currentTry() {
@@ -67,8 +67,8 @@ void KeyRecord::keyDone(bool restarted) {
     t.keys = restarted ? 0 : t.keys + 1;
 }
 
-KeysNotSaved::KeysNotSaved() { ++notSaving; }
-KeysNotSaved::~KeysNotSaved() { --notSaving; }
+void stopSavingKeys() { ++notSaving; }
+void resumeSavingKeys() { --notSaving; }
 
 bool rewindLastKey() {
     Try& t = currentTry();

@@ -97,8 +97,7 @@ int keysStillNeeded(Board& b, const std::vector<int>& dist) {
 
 SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     auto started = std::chrono::steady_clock::now();
-    StdoutSilenced quiet;
-    KeysNotSaved notSaved;
+    SearchQuiet quiet;
     SolveResult result;
     // Food draws only guards and a body only guards and dogs; every enemy passes its sight over
     // both and the player walks over them. Where nobody reacts, they can only take up a square,

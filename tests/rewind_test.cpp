@@ -2,6 +2,7 @@
 // capture, the board is exactly as it was just before the key, timers keeping their time left.
 #include "boardState.h"
 #include "levelScenario.h"
+#include "linePlay.h"
 #include "rewind.h"
 
 class Rewind : public LevelScenario {
@@ -56,7 +57,7 @@ TEST_F(Rewind, KeysPressedWhileNotSavedCountButCannotBeTakenBack) {
     press("d");
     const std::string afterFirst = state();
     {
-        KeysNotSaved notSaved;
+        SearchQuiet search;
         press("s");
         press("s");  // into the edge: changes nothing, counts nothing
         wait(300);
