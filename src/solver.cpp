@@ -35,8 +35,6 @@
 
 namespace {
 
-BoardStateHash stateKey(Board& b, int64_t now) { return boardStateHash(b, now); }
-
 // A state is kept as the key that reached it; its board is rebuilt on demand by replaying
 // the keys from the start, which is cheap because quiet stretches are skipped.
 struct Node {
@@ -119,11 +117,19 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
 
     // Puts the board and the clock where the node's keys lead.
     std::vector<Node> nodes{{-1, 0, 0, 0}};  // the start is node 0
+    auto toStart = [&] {
+        *getCurrentBoard() = start;
+        clock.advance(startMs - clock.now());
+    };
+    // Whether `line`, played from the start, wins in every way of playing it off its timing.
+    auto humaneFromStart = [&](const std::vector<Press>& line) {
+        toStart();
+        return isHumane(clock, line, options.tickMs);
+    };
     auto replay = [&](int id) {
         // The keys pressed in the search are not a player's to take back.
         beginTry();
-        *getCurrentBoard() = start;
-        clock.advance(startMs - clock.now());
+        toStart();
         for (const Press& p : pressesOf(nodes, id)) {
             playUntil(clock, clock.now() + p.waitMs, options.tickMs, options.skipQuietTicks);
             keyboard(static_cast<unsigned char>(p.key), 0, 0);
@@ -143,7 +149,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     };
     std::priority_queue<Open> open;
     std::unordered_map<BoardStateHash, int, BoardStateHashHasher> fewestKeys;
-    fewestKeys[stateKey(*getCurrentBoard(), startMs)] = 0;
+    fewestKeys[boardStateHash(*getCurrentBoard(), startMs)] = 0;
     int startBound = keysStillNeeded(*getCurrentBoard(), dist);
     if (startBound != INT_MAX) open.push({startBound * options.greed, startBound, 0, 0});
     bool cutByKeys = false;
@@ -179,8 +185,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             for (int tempo : {90, 110}) {
                 Paced& p = paced.emplace_back(Paced{tempo, start});
                 beginTry();
-                *getCurrentBoard() = start;
-                clock.advance(startMs - clock.now());
+                toStart();
                 int64_t written = 0;
                 for (const Press& press : pressesOf(nodes, top.id)) {
                     written += press.waitMs;
@@ -247,11 +252,11 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             if (options.humane) {
                 if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks)) break;
                 early = *getCurrentBoard();
-                earlyKey = stateKey(early, at - tickMs);
+                earlyKey = boardStateHash(early, at - tickMs);
             }
             if (!playUntil(clock, at, tickMs, options.skipQuietTicks)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
-            BoardStateHash waitKey = stateKey(*getCurrentBoard(), clock.now());
+            BoardStateHash waitKey = boardStateHash(*getCurrentBoard(), clock.now());
             before = *getCurrentBoard();
             bool lateAlive = true;
             if (options.humane) {
@@ -277,7 +282,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 Board& after = *getCurrentBoard();
                 if (after.hasLost()) continue;
-                const BoardStateHash afterKey = stateKey(after, clock.now());
+                const BoardStateHash afterKey = boardStateHash(after, clock.now());
                 // A key that changed nothing (a step into a wall already faced, a power out of
                 // stock) only lengthens the wait, which the longer waits do without a key.
                 if (afterKey == lastKey) continue;
@@ -301,9 +306,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     if (options.humane) {
                         // Each key held up on its own; the whole line is held to every way
                         // of playing it off its timing.
-                        *getCurrentBoard() = start;
-                        clock.advance(startMs - clock.now());
-                        if (!isHumane(clock, line, tickMs)) {
+                        if (!humaneFromStart(line)) {
                             ++result.unplayable;
                             nodes.pop_back();
                             continue;
@@ -318,9 +321,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     std::vector<Press> line = pressesOf(nodes, id);
                     line.insert(line.end(), k.line->begin() + static_cast<ptrdiff_t>(k.next), k.line->end());
                     line[static_cast<size_t>(top.keys) + 1].waitMs = k.waitMs;
-                    *getCurrentBoard() = start;
-                    clock.advance(startMs - clock.now());
-                    if (isHumane(clock, line, tickMs)) {
+                    if (humaneFromStart(line)) {
                         result.solved = true;
                         result.presses = std::move(line);
                         break;
@@ -354,8 +355,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     }
     result.states = fewestKeys.size();
 
-    *getCurrentBoard() = start;
-    clock.advance(startMs - clock.now());
+    toStart();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
 }
