@@ -318,6 +318,7 @@ constexpr Rgb SELECT_TEXT{0.92f, 0.92f, 0.92f};
 constexpr Rgb SELECT_DIM{0.42f, 0.40f, 0.50f};
 constexpr Rgb SELECT_MINT{0.55f, 0.92f, 0.78f};
 constexpr Rgb SELECT_LAVENDER{0.74f, 0.70f, 0.90f};
+constexpr Rgb SELECT_MARK_OFF{0.27f, 0.37f, 0.40f};  // faint on a won card's teal
 
 int selectText(int x, int baseline, const std::string& text, Rgb c, void* font = HUD_FONT) {
     return hudText(x, baseline, text, c.r, c.g, c.b, font);
@@ -351,9 +352,9 @@ void drawCard(const LevelCard& card) {
     if (won) {
         // Lit marks for what the best wins earned, grey for what is still to earn.
         x -= hudTextWidth("u") + 5;
-        selectText(x, top, "u", card.withoutRewinds ? SELECT_MINT : SELECT_DIM);
+        selectText(x, top, "u", card.withoutRewinds ? SELECT_MINT : SELECT_MARK_OFF);
         x -= hudTextWidth("?") + 3;
-        selectText(x, top, "?", card.withoutHints ? SELECT_MINT : SELECT_DIM);
+        selectText(x, top, "?", card.withoutHints ? SELECT_MINT : SELECT_MARK_OFF);
         drawImage(x - LEVEL_MARK_SIZE - 3, top - 1, LEVEL_MARK_SIZE, levelStarImage(card.atPar));
     }
     std::string name = card.name;

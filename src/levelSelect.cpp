@@ -158,7 +158,7 @@ std::vector<uint8_t> markImage(Inside inside, const uint8_t colour[3]) {
 }  // namespace
 
 std::vector<uint8_t> levelStarImage(bool lit) {
-    static const uint8_t gold[3] = {255, 214, 64}, grey[3] = {92, 88, 112};
+    static const uint8_t gold[3] = {255, 214, 64}, grey[3] = {66, 92, 100};
     // A five-pointed star: a pixel is inside when its distance from the centre is within the
     // star's outline at its angle, which swings between the points (r 1) and the notches.
     auto inside = [](double u, double v, double grow) {
