@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "board.h"
 #include "levelBanner.h"
@@ -164,7 +165,7 @@ std::vector<uint8_t> levelStarImage(bool lit) {
     auto inside = [](double u, double v, double grow) {
         const double r = std::hypot(u, v);
         const double a = std::atan2(u, v);  // 0 straight up, where the top point is
-        const double sector = 2.0 * M_PI / 5.0;
+        const double sector = 2.0 * std::numbers::pi / 5.0;
         const double off = std::fabs(std::remainder(a, sector)) / (sector / 2.0);  // 0 at a point, 1 at a notch
         const double outline = 0.95 - off * 0.55;
         return r <= outline + grow;
