@@ -63,8 +63,6 @@ struct Reached {
     std::vector<Paced> paced;
 };
 
-// States kept whole at most at once; beyond, a state's board is rebuilt by replaying.
-constexpr size_t MOST_KEPT = 30'000;
 // The states the last search kept (see the end of solveCurrentLevel).
 std::vector<std::unique_ptr<Reached>> lastKept;
 
@@ -256,17 +254,24 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         };
         // The key pressed at each pace's moment: false if that loses.
         // The paces' boards after the key go to `childPaced`.
+        // Assigned over, so that the boards keep their storage.
         auto pacesHold = [&](char key) {
-            childPaced.clear();
-            for (const Paced& p : paced) {
-                childPaced.push_back(p);
+            while (childPaced.size() < paced.size()) childPaced.push_back({0, start});
+            childPaced.resize(paced.size(), {0, start});
+            for (size_t i = 0; i < paced.size(); ++i) {
+                const Paced& p = paced[i];
+                Paced& c = childPaced[i];
+                c.tempo = p.tempo;
+                c.atMs = p.atMs;
+                c.lost = p.lost;
+                c.won = p.won;
                 if (p.won) continue;
                 *getCurrentBoard() = p.board;
                 clock.advance(p.atMs - clock.now());
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 if (getCurrentBoard()->hasLost()) return false;
-                childPaced.back().board = *getCurrentBoard();
-                childPaced.back().won = getCurrentBoard()->hasWon();
+                c.board = *getCurrentBoard();
+                c.won = getCurrentBoard()->hasWon();
             }
             return true;
         };
@@ -382,7 +387,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 }
                 open.push({top.keys + 1 + options.greed * needed, childBound, top.keys + 1, id});
                 kept.resize(nodes.size());
-                if (keptCount < MOST_KEPT) {
+                if (keptCount < options.keptStates) {
                     kept.back() = std::make_unique<Reached>(Reached{child, at, childPaced});
                     ++keptCount;
                 }

@@ -60,6 +60,10 @@ struct SolveOptions {
     // How much more the keys still needed weigh than the keys pressed: 1 finds the fewest
     // keys; more finds some win sooner.
     int greed = 1;
+    // States still to be expanded kept whole at most at once (each with its board and, with
+    // prunePace, the boards of its paces, a few kilobytes); the others are rebuilt by
+    // replaying their keys from the start, which finds exactly the same.
+    size_t keptStates = 30'000;
     // Seconds of searching before giving up (0: no limit); reported as the limit "N s".
     double maxSeconds = 0;
     // Called after each round of the search with the keys searched so far, the states met

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "frameStep.h"
+#include "keyboard.h"
 #include "levelScenario.h"
 #include "solver.h"
 
@@ -143,6 +145,32 @@ TEST_F(LinePlayTest, APlayedLineStopsAtItsOutcomeAndKeepsTheTempo) {
         EXPECT_EQ(out.lost, c.lost);
         EXPECT_EQ(out.keys, c.keyTimes.size());
     }
+}
+
+// A search's ticks and keys act on the board as ever, but show nothing: no frame is asked for
+// while it plays; once it is over, the board as it stands is asked for again.
+TEST_F(LinePlayTest, ASearchsTicksAskForNoFrameAndThePlayAfterItDoes) {
+    play(crossing());
+    frameStep();
+    notePicturePainted();
+    {
+        SearchQuiet search;
+        EXPECT_TRUE(searchPlaying());
+        keyboard('w', 0, 0);
+        EXPECT_EQ(board().getIll().y, 2);
+        for (int i = 0; i < 10; ++i) {
+            clock.advance(4);
+            FrameReport r = frameStep();
+            EXPECT_TRUE(r.played);
+            EXPECT_FALSE(r.redraw) << "tick " << i;
+        }
+        // Nested searches (a hint's humane checks inside its search) stay quiet until the last ends.
+        { SearchQuiet inner; }
+        EXPECT_TRUE(searchPlaying());
+    }
+    EXPECT_FALSE(searchPlaying());
+    clock.advance(4);
+    EXPECT_TRUE(frameStep().redraw);
 }
 
 TEST(HumaneVariants, EachKeyATickOffAloneAndWithTheRestThenThePace) {

@@ -146,6 +146,37 @@ TEST_F(Solver, SkippingQuietTicksChangesNothingFound) {
     }
 }
 
+// A state kept whole is expanded from its board as kept; one rebuilt by replaying its keys
+// from the start comes out the same: the same states met, keys refused and win found.
+TEST_F(Solver, KeepingStatesWholeFindsWhatReplayingThemFinds) {
+    const std::string gallery = levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1});
+    const std::string hall = levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1});
+    for (const std::string& level : {gallery, hall})
+        for (const char* without : {"", "h", "k"})
+            for (int way = 0; way < 4; ++way) {
+                SCOPED_TRACE(std::string(level == hall ? "hall" : "gallery") + " without '" + without +
+                             "', way " + std::to_string(way));
+                SolveOptions options;
+                options.forbidden = without;
+                options.maxKeys = 40;
+                options.humane = way != 0;
+                options.prunePace = way >= 2;
+                options.reopen = way != 3;
+                SolveResult found[3];
+                for (size_t kept : {0, 1, 1'000'000}) {
+                    play(level);
+                    options.keptStates = kept;
+                    found[kept == 0 ? 0 : kept == 1 ? 1 : 2] = solveCurrentLevel(clock, options);
+                }
+                for (const SolveResult& r : {found[1], found[2]}) {
+                    EXPECT_EQ(r.solved, found[0].solved);
+                    EXPECT_EQ(r.states, found[0].states);
+                    EXPECT_EQ(r.unplayable, found[0].unplayable);
+                    EXPECT_EQ(walkthroughText(r.presses), walkthroughText(found[0].presses));
+                }
+            }
+}
+
 // The hint's shortcuts (a state searched once, lines lost at another pace cut, joining a
 // known line) find the same rooms won or lost, every win humane and winning when replayed.
 TEST_F(Solver, TheHintsShortcutsFindHumaneWinsAndProveTheSame) {

@@ -1,6 +1,6 @@
 // solver — prints the shortest key sequence that wins a level, as a walkthrough.
 //
-//   solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--waits MS,MS,...] [--exact-timing] [--write-par] [--verbose]
+//   solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--waits MS,MS,...] [--exact-timing] [--pace-cut] [--write-par] [--verbose]
 //   solver LEVEL.txt --check WALK   (is the walkthrough WALK humane on LEVEL?)
 //
 // Standard output: the walkthrough ("<wait-ms> <keys>" lines), exit status 0; or "no
@@ -9,6 +9,8 @@
 // --write-par finds the level's par (findPar: the search, with the walkthrough LEVEL.walk beside
 // the level when it is humane), prints its win and writes the key count as LEVEL.par; it is
 // refused with --exact-timing, since par is a humane win's.
+// --pace-cut drops a key as soon as the keys so far lose at 90 % or 110 % of their pace (the
+// hint's search): a state first met on such a line stays open to the others.
 // --check plays the walkthrough file as written and in every humane variant (linePlay.h):
 // "humane: N keys" and status 0, or the first way of playing it that does not win and 1.
 #include <cstdio>
@@ -23,7 +25,7 @@
 
 namespace {
 int usage() {
-    std::fputs("usage: solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--waits MS,MS,...] [--exact-timing] [--write-par] [--verbose]\n", stderr);
+    std::fputs("usage: solver LEVEL.txt [--max-keys N] [--max-states N] [--without KEYS] [--waits MS,MS,...] [--exact-timing] [--pace-cut] [--write-par] [--verbose]\n", stderr);
     return 2;
 }
 
@@ -62,6 +64,8 @@ int main(int argc, char** argv) {
                 if (*end && *end != ',') return usage();
             }
             if (options.waits.empty()) return usage();
+        } else if (arg == "--pace-cut") {
+            options.prunePace = true;
         } else if (arg == "--exact-timing") {
             options.humane = false;
         } else if (arg == "--check" && i + 1 < argc) {
