@@ -98,11 +98,16 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options);
 // humane line (a walkthrough may wait 250 ms, or 150), so the level's walkthrough counts too:
 // par is the keys of the shortest humane win the search finds with no more keys than the
 // walkthrough, or the walkthrough's when that is humane and the search finds none as short.
+// Neither search is a proof that no humane win is shorter (whether a line is humane depends
+// on how it reached a state, and states are merged): the search as above and then the one
+// that drops lines lost at another pace (prunePace) each find wins the other misses, and the
+// shorter counts.
 struct ParResult {
     int par = 0;                   // 0: neither the search nor the walkthrough gives a humane win
     std::vector<Press> presses;    // the win of par keys
     bool fromWalkthrough = false;
-    SolveResult search;            // what the search found, limited to the walkthrough's keys
+    SolveResult search;            // what the search that found par found (limited to the
+                                   // walkthrough's keys), or the first search's
     std::string walkthroughFailure;  // humaneFailure() of the walkthrough; "" when humane
 };
 
