@@ -126,11 +126,29 @@ void rasterAtPixel(int x, int y) {
 }
 
 // Returns the x just after the text.
-int hudText(int x, int baseline, const std::string& text, float r, float g, float b) {
+int hudText(int x, int baseline, const std::string& text, float r, float g, float b, void* font = HUD_FONT) {
     glColor3f(r, g, b);  // taken as the raster colour by the next raster position
     rasterAtPixel(x, baseline);
-    glutBitmapString(HUD_FONT, reinterpret_cast<const unsigned char*>(text.c_str()));
-    return x + glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(text.c_str()));
+    glutBitmapString(font, reinterpret_cast<const unsigned char*>(text.c_str()));
+    return x + glutBitmapLength(font, reinterpret_cast<const unsigned char*>(text.c_str()));
+}
+
+// One RGBA pixel stretched over a w × h rectangle, blended by its alpha.
+void fillRect(int x, int y, int w, int h, const unsigned char rgba[4]) {
+    rasterAtPixel(x, y);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelZoom(static_cast<float>(w), static_cast<float>(h));
+    glDrawPixels(1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glPixelZoom(1.0f, 1.0f);
+}
+
+// A square RGBA image made by the game (an arrow, a mark), blended over what is there.
+void drawImage(int x, int y, int size, const std::vector<uint8_t>& image) {
+    rasterAtPixel(x, y);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDrawPixels(size, size, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
 }
 
 // A power's tile shrunk to fit the border's 16 × 12 pixels.
@@ -148,8 +166,8 @@ void hudIcon(TILE_TYPE tile, int x, int y = 0) {
     glPixelZoom(1.0f, 1.0f);
 }
 
-int hudTextWidth(const std::string& text) {
-    return glutBitmapLength(HUD_FONT, reinterpret_cast<const unsigned char*>(text.c_str()));
+int hudTextWidth(const std::string& text, void* font = HUD_FONT) {
+    return glutBitmapLength(font, reinterpret_cast<const unsigned char*>(text.c_str()));
 }
 
 void drawHud(const HudState& hud) {
@@ -172,7 +190,7 @@ void drawHud(const HudState& hud) {
         x = hudText(x + HUD_ICON_W + 2, HUD_BOTTOM_BASELINE, std::to_string(p.stock),
                     some ? 1.0f : 0.5f, some ? 1.0f : 0.5f, some ? 1.0f : 0.5f) + 14;
     }
-    const char* const keys = "? hint   u back   v sight   r restart   m sound   -= music   [] effects   q quit";
+    const std::string keys = hudKeyReminder();
     hudText(WINDOW_WIDTH - 16 - hudTextWidth(keys), HUD_BOTTOM_BASELINE, keys, 0.6f, 0.6f, 0.7f);
 }
 
@@ -204,12 +222,7 @@ void drawLevelBanner() {
     void* const tipFont = GLUT_BITMAP_HELVETICA_12;
     const int bandH = notes.tip.empty() ? 48 : 72, bandY = 300 - bandH / 2;
     static const unsigned char shade[4] = {8, 8, 20, 200};
-    rasterAtPixel(16, bandY);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glPixelZoom(768.0f, static_cast<float>(bandH));
-    glDrawPixels(1, 1, GL_RGBA, GL_UNSIGNED_BYTE, shade);
-    glPixelZoom(1.0f, 1.0f);
+    fillRect(16, bandY, 768, bandH, shade);
     auto centred = [](void* font, const std::string& text, int baseline, float r, float g, float b) {
         const auto* chars = reinterpret_cast<const unsigned char*>(text.c_str());
         glColor3f(r, g, b);
@@ -238,10 +251,7 @@ void drawHintAtPlayer(Board& board, const Picture& picture, const std::vector<Gl
         const int half = HINT_ARROW_SIZE / 2;
         const int x = std::clamp(cx + ax * squareW / 2 - half, 0, WINDOW_WIDTH - HINT_ARROW_SIZE);
         const int y = std::clamp(cy + ay * squareH / 2 - half, 0, WINDOW_HEIGHT - HINT_ARROW_SIZE);
-        rasterAtPixel(x, y);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glDrawPixels(HINT_ARROW_SIZE, HINT_ARROW_SIZE, GL_RGBA, GL_UNSIGNED_BYTE, arrow.data());
+        drawImage(x, y, HINT_ARROW_SIZE, arrow);
         return;
     }
     const struct {
@@ -299,22 +309,106 @@ void drawEnding() {
     drawBitmap(getEndingScreen());
 }
 
-// Every level in rows, each with its number and best keys against par, or locked; the
-// cursor's level in yellow.
-void drawLevelSelect() {
-    glClear(GL_COLOR_BUFFER_BIT);
-    hudText(300, 560, "Choose a level", 0.95f, 0.92f, 0.75f);
-    const int count = std::max(getLevelCount(), 1);
-    for (int n = 0; n < count; ++n) {
-        const int col = n % LEVEL_SELECT_COLUMNS, row = n / LEVEL_SELECT_COLUMNS;
-        const bool here = n == levelSelectCursor();
-        const std::string label = (here ? "> " : "  ") + levelSelectLabel(n);
-        const bool locked = label.find("locked") != std::string::npos;
-        hudText(24 + col * 128, 500 - row * 40, label, here ? 1.0f : locked ? 0.45f : 0.85f,
-                here ? 0.9f : locked ? 0.45f : 0.85f, here ? 0.2f : locked ? 0.5f : 0.85f);
+namespace {
+struct Rgb {
+    float r, g, b;
+};
+constexpr Rgb SELECT_YELLOW{0.96f, 0.83f, 0.36f};  // the banner's heading, the HUD's keys
+constexpr Rgb SELECT_TEXT{0.92f, 0.92f, 0.92f};
+constexpr Rgb SELECT_DIM{0.42f, 0.40f, 0.50f};
+constexpr Rgb SELECT_MINT{0.55f, 0.92f, 0.78f};
+constexpr Rgb SELECT_LAVENDER{0.74f, 0.70f, 0.90f};
+constexpr Rgb SELECT_MARK_OFF{0.27f, 0.37f, 0.40f};  // faint on a won card's teal
+
+int selectText(int x, int baseline, const std::string& text, Rgb c, void* font = HUD_FONT) {
+    return hudText(x, baseline, text, c.r, c.g, c.b, font);
+}
+
+// A card's fill and edge, by its standing; brighter, and edged in yellow, under the cursor.
+void drawCardFace(const LevelCard& card) {
+    static const unsigned char fills[3][2][4] = {
+        {{22, 19, 36, 255}, {46, 42, 66, 255}},    // locked
+        {{38, 31, 80, 255}, {66, 54, 128, 255}},   // reached
+        {{20, 56, 60, 255}, {30, 90, 94, 255}},    // won
+    };
+    static const unsigned char edges[3][4] = {{42, 38, 60, 255}, {86, 72, 152, 255}, {62, 138, 128, 255}};
+    static const unsigned char cursorEdge[4] = {245, 212, 92, 255};
+    const int k = static_cast<int>(card.standing);
+    const int edge = card.atCursor ? 2 : 1;
+    fillRect(card.x, card.y, LEVEL_CARD_W, LEVEL_CARD_H, card.atCursor ? cursorEdge : edges[k]);
+    fillRect(card.x + edge, card.y + edge, LEVEL_CARD_W - 2 * edge, LEVEL_CARD_H - 2 * edge,
+             fills[k][card.atCursor ? 1 : 0]);
+}
+
+// The number and the record on the top line, the name under them, cut to the card.
+void drawCard(const LevelCard& card) {
+    drawCardFace(card);
+    const bool locked = card.standing == LevelStanding::LOCKED, won = card.standing == LevelStanding::WON;
+    const int top = card.y + 25, right = card.x + LEVEL_CARD_W - 5;
+    selectText(card.x + 5, top, card.number, locked ? SELECT_DIM : SELECT_YELLOW, GLUT_BITMAP_HELVETICA_12);
+    int x = right - hudTextWidth(card.record);
+    selectText(x, top, card.record, locked ? SELECT_DIM : won ? SELECT_MINT : SELECT_LAVENDER);
+    if (locked) drawImage(x - LEVEL_MARK_SIZE - 3, top - 1, LEVEL_MARK_SIZE, levelLockImage());
+    if (won) {
+        // Lit marks for what the best wins earned, grey for what is still to earn.
+        x -= hudTextWidth("u") + 5;
+        selectText(x, top, "u", card.withoutRewinds ? SELECT_MINT : SELECT_MARK_OFF);
+        x -= hudTextWidth("?") + 3;
+        selectText(x, top, "?", card.withoutHints ? SELECT_MINT : SELECT_MARK_OFF);
+        drawImage(x - LEVEL_MARK_SIZE - 3, top - 1, LEVEL_MARK_SIZE, levelStarImage(card.atPar));
     }
-    hudText(120, 40, "a d w s or arrows move   Return or space plays   Escape back to the title", 0.6f,
-            0.6f, 0.7f);
+    std::string name = card.name;
+    const int room = LEVEL_CARD_W - 8;
+    if (hudTextWidth(name) > room) {
+        while (!name.empty() && hudTextWidth(name + "...") > room) name.pop_back();
+        name += "...";
+    }
+    selectText(card.x + 5, card.y + 9, name, locked ? SELECT_DIM : SELECT_TEXT);
+}
+
+// Words and keys in turn, the keys in the HUD's yellow, centred on the line.
+void drawKeyLine(int baseline, const std::vector<std::pair<std::string, bool>>& parts) {
+    void* const font = GLUT_BITMAP_HELVETICA_12;
+    int width = 0;
+    for (const auto& [text, key] : parts) width += hudTextWidth(text, font);
+    int x = (WINDOW_WIDTH - width) / 2;
+    for (const auto& [text, key] : parts) x = selectText(x, baseline, text, key ? SELECT_YELLOW : SELECT_LAVENDER, font);
+}
+}  // namespace
+
+// The level select over the title's night sky, its name and moon above and its sand below:
+// between them a panel in the title's colours holding a card for every level.
+void drawLevelSelect() {
+    drawTitle();
+    static const unsigned char panelEdge[4] = {118, 92, 171, 255}, panel[4] = {14, 10, 32, 255};
+    fillRect(8, 97, 784, 411, panelEdge);
+    fillRect(10, 99, 780, 407, panel);
+
+    const std::string heading = "Choose a level";
+    selectText((WINDOW_WIDTH - hudTextWidth(heading, GLUT_BITMAP_TIMES_ROMAN_24)) / 2, 480, heading, SELECT_YELLOW,
+               GLUT_BITMAP_TIMES_ROMAN_24);
+    const int count = std::max(getLevelCount(), 1);
+    selectText(LEVEL_CARDS_LEFT, 482, std::to_string(levelSelectWon()) + " of " + std::to_string(count) + " won",
+               SELECT_LAVENDER, GLUT_BITMAP_HELVETICA_12);
+    // The legend of the marks, at the right.
+    const std::string par = " par or better", hints = " no hints", rewinds = " no take-backs";
+    int x = LEVEL_CARDS_LEFT + 5 * LEVEL_CARD_STEP_X + LEVEL_CARD_W -
+            (LEVEL_MARK_SIZE + hudTextWidth(par + "   ?" + hints + "   u" + rewinds));
+    drawImage(x, 481, LEVEL_MARK_SIZE, levelStarImage(true));
+    x = selectText(x + LEVEL_MARK_SIZE, 482, par + "   ", SELECT_LAVENDER);
+    x = selectText(x, 482, "?", SELECT_MINT);
+    x = selectText(x, 482, hints + "   ", SELECT_LAVENDER);
+    x = selectText(x, 482, "u", SELECT_MINT);
+    selectText(x, 482, rewinds, SELECT_LAVENDER);
+
+    for (const LevelCard& card : levelSelectCards()) drawCard(card);
+    // More rows than fit: arrows at the ends of the key line say which way they scroll.
+    if (levelSelectFirstRow() > 0) drawImage(LEVEL_CARDS_LEFT, 101, HINT_ARROW_SIZE, hintArrowImage('w'));
+    if (levelSelectFirstRow() + LEVEL_SELECT_ROWS_SHOWN < levelSelectRows())
+        drawImage(WINDOW_WIDTH - LEVEL_CARDS_LEFT - HINT_ARROW_SIZE, 101, HINT_ARROW_SIZE, hintArrowImage('s'));
+    drawKeyLine(105, {{"arrows", true}, {" or ", false}, {"w a s d", true}, {" move        ", false},
+                      {"Return", true}, {" or ", false}, {"space", true}, {" play        ", false},
+                      {"Escape", true}, {" back to the title", false}});
 }
 
 namespace {

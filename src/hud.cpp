@@ -36,6 +36,10 @@ std::string hudLevelText(const HudState& hud) {
     return text;
 }
 
+std::string hudKeyReminder() {
+    return "? hint   u back   Esc levels   v sight   r restart   m sound   -= music   [] effects   q quit";
+}
+
 std::string hudCloakText(const HudState& hud) {
     const std::string seconds = hudCloakSeconds(hud);
     return seconds.empty() ? seconds : "cloak " + seconds + " s";

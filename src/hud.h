@@ -24,6 +24,9 @@ HudState hudState(Board& board);
 
 // "Level 4 / 14".
 std::string hudLevelText(const HudState& hud);
+// The reminder of the keys that are not powers, at the right below the board:
+// "? hint   u back   Esc levels   v sight   …   q quit".
+std::string hudKeyReminder();
 // "cloak 1.4 s" while the cloak is on, else empty.
 std::string hudCloakText(const HudState& hud);
 // "1.4", shown above the cloaked player; empty while the cloak is off.

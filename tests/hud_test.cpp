@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "Bitmap/Bitmap.h"
+#include "levelSelect.h"
+#include "rewind.h"
 #include "repositoryRoot.h"
 
 class Hud : public LevelScenario {};
@@ -51,6 +53,40 @@ TEST_F(Hud, CountsTheCloakDownInTenthsRoundedUp) {
     EXPECT_EQ(hudState(board()).cloakTenthsLeft, 0);
     EXPECT_EQ(hudCloakSeconds(hudState(board())), "");
     EXPECT_EQ(hudState(board()).cloak, 1);
+}
+
+// The reminder below the board names each key that is not a power with what it does, and
+// each named key does that in a level.
+TEST_F(Hud, KeyReminderNamesEachKeyAndEachDoesWhatItSays) {
+    const std::string reminder = hudKeyReminder();
+    for (const char* entry : {"? hint", "u back", "Esc levels", "v sight", "r restart", "m sound", "-= music",
+                              "[] effects", "q quit"})
+        EXPECT_NE(reminder.find(entry), std::string::npos) << entry;
+    EXPECT_EQ(reminder.find("Esc levels"), reminder.find("u back") + 9) << "the game's keys first, in order";
+
+    const std::string level = levelText({"....E"}, {0, 0, FA_E});
+    const struct {
+        const char* keys;
+        const char* does;
+        bool (*done)(Board&);
+    } presses[] = {
+        {"dd", "steps", [](Board& b) { return b.getIll().x == 2; }},
+        {"ddu", "takes the step back", [](Board& b) { return b.getIll().x == 1 && keysOnLine() == 1; }},
+        {"ddr", "restarts", [](Board& b) { return b.getIll().x == 0 && keysOnLine() == 0; }},
+        {"v", "shows the sight", [](Board&) { return sightOverlayShown(); }},
+        {"\x1b", "opens the levels", [](Board&) { return atLevelSelect(); }},
+    };
+    for (const auto& p : presses) {
+        SCOPED_TRACE(p.does);
+        play(level);
+        beginTry();
+        gotoMainGame();
+        testing::internal::CaptureStdout();
+        press(p.keys);
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(p.done(board()));
+        if (sightOverlayShown()) toggleSightOverlay();
+    }
 }
 
 TEST_F(Hud, OverlayIsOffAtStartAndEachToggleFlipsIt) {

@@ -502,17 +502,61 @@ def continue_saved(game, snapshots):
             raise Failure(f"c printed {game.stdout()!r}")
 
 
+# The level select's cards: one row of four levels sits in the middle of the space for eight
+# rows, 124 x 40 pixels each, 128 apart; edged in yellow under the cursor, and filled by what the
+# level is to the player (brighter under the cursor).
+CARD_W, CARD_H = 124, 40
+CURSOR_EDGE = (245, 212, 92)
+CARD_FILLS = {"locked": ((22, 19, 36), (46, 42, 66)), "reached": ((38, 31, 80), (66, 54, 128)),
+              "won": ((20, 56, 60), (30, 90, 94))}
+STAR_GOLD, LOCK_STEEL = (255, 214, 64), (150, 144, 170)
+
+
+def card_origin(n):
+    return 18 + n * 128, 472 - 7 * 44 // 2 - CARD_H
+
+
+def expect_select(screen, standings, cursor):
+    """Each level's card in its place, filled as its standing says, the cursor's alone edged in
+    yellow; a star on the won card at par, a padlock on each locked one."""
+    problems = []
+    for n, standing in enumerate(standings):
+        x0, y0 = card_origin(n)
+        fill = CARD_FILLS[standing][n == cursor]
+        for x, y in [(x0 + 2, y0 + 2), (x0 + CARD_W - 3, y0 + 2)]:
+            if screen.at(x, y) != fill:
+                problems.append(f"card {n} ({standing}) pixel ({x}, {y}) is {screen.at(x, y)}, expected {fill}")
+        edge = screen.at(x0, y0 + CARD_H - 1)
+        if (edge == CURSOR_EDGE) != (n == cursor):
+            problems.append(f"card {n}'s corner is {edge}: the cursor is on card {cursor}")
+        top_line = {screen.at(x, y) for x in range(x0, x0 + CARD_W) for y in range(y0 + 22, y0 + 36)}
+        for mark, colour, wanted in [("star", STAR_GOLD, standing == "won"), ("padlock", LOCK_STEEL,
+                                                                             standing == "locked")]:
+            if (colour in top_line) != wanted:
+                problems.append(f"card {n} ({standing}) {'lacks' if wanted else 'shows'} a {mark}")
+    if screen.at(x0 + CARD_W + 2, y0 + 2) == fill:
+        problems.append("a card after the last level")
+    return problems
+
+
 def level_select(game, snapshots):
-    """With progress at level 2 of three, Escape on the title opens the level select on it, Left
-    moves to level 1 and Return plays it; Escape in the level goes back to the select, and from
-    there Escape and `c` continue at level 2."""
+    """With progress at level 2 of four and level 0 won at par, Escape on the title opens the
+    level select on level 2, the cards showing level 0 won, 1 and 2 reached and 3 locked; Left
+    moves the highlight to level 1 and Return plays it; Escape in the level goes back to the
+    select, and from there Escape and `c` continue at level 2."""
     level1 = {(0, 0): (actor_colour(ILL_E), 1)}
     level2 = {(1, 1): (actor_colour(ILL_S), 1), (1, 4): (actor_colour(DOG_W), 2), (5, 4): (actor_colour(SG_S), 2)}
-    title = game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
+    standings = ["won", "reached", "reached", "locked"]
+    game.wait_for(lambda s: expect_quarters(s, TITLE_QUARTERS, "title"), "the title")
     game.keys("Escape")
-    snapshots["select"] = game.wait_for(lambda s: [] if s.pixels != title.pixels else ["still the title"],
-                                        "the level select")
-    game.keys("Left", "Return")
+    snapshots["select"] = game.wait_for(lambda s: expect_select(s, standings, 2), "the level select on level 2")
+    game.keys("Left")
+    snapshots["select-left"] = game.wait_for(lambda s: expect_select(s, standings, 1), "the cursor on level 1")
+    game.keys("Right", "Right")   # onto the locked level, which Return does not play
+    snapshots["select-locked"] = game.wait_for(lambda s: expect_select(s, standings, 3), "the cursor on level 3")
+    game.keys("Return", "Left", "Left")
+    game.wait_for(lambda s: expect_select(s, standings, 1), "the cursor back on level 1")
+    game.keys("Return")
     snapshots["level1"] = game.wait_for(lambda s: expect_board(s, LEVEL1, level1), "level 1 from the select")
     game.keys("x")   # no action; prints the stocks of the level being played
     game.wait_for_output(stock_line(LEVEL1))
@@ -612,11 +656,19 @@ def hint(game, snapshots):
 
 
 # Set-up of the working folder before the game starts, for the scenarios that need one.
-PREPARE = {"continue": progress_holding("garbage\n"), "levelselect": progress_holding("2\n"),
+def won_level0_at_par(workdir):
+    progress_holding("2\n")(workdir)
+    with open(os.path.join(os.path.dirname(progress_file(workdir)), "records"), "w") as f:
+        f.write("0 3 1 1\n")
+    with open(os.path.join(workdir, "assets", "levels", "level00.par"), "w") as f:
+        f.write("3\n")
+
+
+PREPARE = {"continue": progress_holding("garbage\n"), "levelselect": won_level0_at_par,
            "banner": write_level_notes}
 SCENARIOS = {"play": play, "quit": quit_at_title, "hud": hud, "continue": continue_saved, "recapture": recapture,
              "levelselect": level_select, "banner": banner, "hint": hint}
-LEVELS = {"recapture": [HALL], "hint": [LEVEL1], "levelselect": [LEVEL0, LEVEL1, LEVEL0]}
+LEVELS = {"recapture": [HALL], "hint": [LEVEL1], "levelselect": [LEVEL0, LEVEL1, LEVEL0, LEVEL1]}
 
 
 def run_scenario(binary, name, scenario, prepare, screen="1024x768x24"):

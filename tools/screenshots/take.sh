@@ -3,9 +3,10 @@
 #
 #   tools/screenshots/take.sh [LEVEL ...]
 #
-# Saves docs/screenshot-title.png and docs/screenshot-levelNN.png for each LEVEL
-# number given (default: the first level and the last one; the first one given is shot
-# with its name and tip showing, the others without), all from the game
+# Saves docs/screenshot-title.png, docs/screenshot-levelselect.png and
+# docs/screenshot-levelNN.png for each LEVEL number given (default: the first level and the
+# last one; the first one given is shot with its name and tip showing, the others without),
+# all from the game
 # started in the repository root. A level is reached the way a returning player
 # reaches it: with `c` on the title and a progress file (in a scratch data folder,
 # never the user's) that holds its number, so no level has to be played through.
@@ -74,10 +75,28 @@ leave_title() {
   sleep "$1"
 }
 
+# The level select of a player who has reached level 9: the first eight won, at par or one key
+# over it, some without hints or take-backs, so that every kind of card and mark shows.
+select_records() {
+  for n in 0 1 2 3 4 5 6 7; do
+    par=$(cat "$(printf 'assets/levels/level%02d.par' "$n")" 2> /dev/null || echo 0)
+    ((par > 0)) || continue
+    echo "$n $((par + n % 3 / 2)) $((n % 4 != 1)) $((n % 3 != 1))"
+  done
+}
+
 mkdir -p docs
 start_game "$root"
 shoot docs/screenshot-title.png
 stop_game
+echo 8 > "$XDG_DATA_HOME/veilwalker/progress"
+select_records > "$XDG_DATA_HOME/veilwalker/records"
+start_game "$root"
+xdotool key Escape
+sleep 0.5
+shoot docs/screenshot-levelselect.png
+stop_game
+rm "$XDG_DATA_HOME/veilwalker/records"
 for n in "${levels[@]}"; do
   name=$(printf 'level%02d' "$n")
   [[ -f "assets/levels/$name.txt" ]] || { echo "take.sh: no assets/levels/$name.txt" >&2; exit 1; }
