@@ -8,6 +8,7 @@
 #include "hintThinker.h"
 #include "idle.h"
 #include "levelBanner.h"
+#include "linePlay.h"
 #include "redisplay.h"
 #include "screenFlow.h"
 
@@ -109,6 +110,8 @@ FrameReport frameStep(const TickWatcher& watcher) {
         r.played = true;
         if (!watcher || watcher()) r.flow = flowStep();
     }
+    // A search's ticks are never shown: no picture, no glide, no frame asked for.
+    if (searchPlaying()) return r;
     takePicture(now);
     followGlides(now);
     r.redraw = redraws.ask(now, glides.phase(currentTimeMs()));

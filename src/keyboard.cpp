@@ -11,6 +11,7 @@
 #include "hud.h"
 #include "levelBanner.h"
 #include "levelSelect.h"
+#include "linePlay.h"
 #include "progress.h"
 #include "rewind.h"
 #include "redisplay.h"
@@ -113,7 +114,7 @@ void keyboard(unsigned char key, int, int) {
         std::fputs("you win!", stdout);
         std::exit(0);
     }
-    printStocks(*board);
+    if (!searchPlaying()) printStocks(*board);  // a search's output is dropped anyway
     board->checkForWin();
     if (record) record->keyDone(key == 'r');
     requestRedisplay();

@@ -28,8 +28,19 @@ StdoutSilenced::~StdoutSilenced() {
     std::fclose(sink);
 }
 
-SearchQuiet::SearchQuiet() { stopSavingKeys(); }
-SearchQuiet::~SearchQuiet() { resumeSavingKeys(); }
+namespace {
+int searches = 0;  // SearchQuiet objects alive
+}
+
+SearchQuiet::SearchQuiet() {
+    stopSavingKeys();
+    ++searches;
+}
+SearchQuiet::~SearchQuiet() {
+    resumeSavingKeys();
+    --searches;
+}
+bool searchPlaying() { return searches > 0; }
 
 bool playTick(ManualClock& clock, int64_t tickMs) {
     clock.advance(tickMs);

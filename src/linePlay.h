@@ -29,6 +29,8 @@ private:
 
 // While a search presses keys of its own: its output is dropped, and the boards before its keys
 // are not saved to be taken back. The keys still act and count on the line as ever.
+// Nothing of a search is shown either: its ticks take no picture and ask for no frame, and its
+// keys print no stock line.
 class SearchQuiet {
 public:
     SearchQuiet();
@@ -37,6 +39,8 @@ public:
 private:
     StdoutSilenced quiet;  // not copied, and so neither is this
 };
+// Whether a SearchQuiet lives.
+bool searchPlaying();
 
 // One pass of the game loop, `tickMs` later: the game's own frame step. False when the level
 // was lost in the tick; the flow step is then held back, so the lost board stays to be seen.

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <queue>
 #include <unordered_map>
 
@@ -43,6 +44,29 @@ struct Node {
     int64_t waitMs;  // before the press that reached it
     char key;
 };
+
+// A humane line still wins played at 90 % and 110 % of its pace: the keys so far played at
+// one of those paces.
+struct Paced {
+    int tempo;
+    Board board;            // the keys so far played at this pace
+    int64_t atMs = 0;       // its clock
+    bool lost = false, won = false;
+};
+
+// What a state still to be expanded keeps of the moment it was reached, so that its board
+// need not be rebuilt by replaying its keys: the board just after its key, its clock, and
+// the boards of its paces.
+struct Reached {
+    Board board;
+    int64_t atMs;
+    std::vector<Paced> paced;
+};
+
+// States kept whole at most at once; beyond, a state's board is rebuilt by replaying.
+constexpr size_t MOST_KEPT = 30'000;
+// The states the last search kept (see the end of solveCurrentLevel).
+std::vector<std::unique_ptr<Reached>> lastKept;
 
 std::vector<Press> pressesOf(const std::vector<Node>& nodes, int last) {
     std::vector<Press> presses;
@@ -113,7 +137,12 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     const std::vector<int> dist = exitDistances(*getCurrentBoard());
     // Boards of one expansion, assigned over rather than made anew: their actors' timers and
     // lists keep their storage.
-    Board early = start, late = start, before = start;
+    Board early = start, late = start, before = start, child = start;
+    std::vector<Paced> childPaced;
+    // The states still to be expanded kept whole, by node (null: rebuilt by replaying).
+    std::vector<std::unique_ptr<Reached>> kept(1);
+    lastKept.clear();
+    size_t keptCount = 0;
 
     // Puts the board and the clock where the node's keys lead.
     std::vector<Node> nodes{{-1, 0, 0, 0}};  // the start is node 0
@@ -174,14 +203,12 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         // A humane win still wins played at 90 % and 110 % of its pace. Played so, a line plays
         // exactly as its first keys do up to its last but one: a key lost at either pace loses
         // every line that begins with it, and is not tried further.
-        struct Paced {
-            int tempo;
-            Board board;            // the keys so far played at this pace
-            int64_t atMs = 0;       // its clock
-            bool lost = false, won = false;
-        };
         std::vector<Paced> paced;
-        if (options.humane && options.prunePace) {
+        std::unique_ptr<Reached> reached = std::move(kept[static_cast<size_t>(top.id)]);
+        if (reached) {
+            --keptCount;
+            paced = std::move(reached->paced);
+        } else if (options.humane && options.prunePace) {
             for (int tempo : {90, 110}) {
                 Paced& p = paced.emplace_back(Paced{tempo, start});
                 beginTry();
@@ -202,7 +229,13 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 p.atMs = clock.now();
             }
         }
-        replay(top.id);
+        if (reached) {
+            beginTry();
+            *getCurrentBoard() = reached->board;
+            clock.advance(reached->atMs - clock.now());
+        } else {
+            replay(top.id);
+        }
         const int64_t pressedAt = clock.now();
         const int64_t tickMs = options.tickMs;
         // Each pace's board brought to the moment its key comes after `wait`; false when a
@@ -222,13 +255,18 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             return true;
         };
         // The key pressed at each pace's moment: false if that loses.
+        // The paces' boards after the key go to `childPaced`.
         auto pacesHold = [&](char key) {
+            childPaced.clear();
             for (const Paced& p : paced) {
+                childPaced.push_back(p);
                 if (p.won) continue;
                 *getCurrentBoard() = p.board;
                 clock.advance(p.atMs - clock.now());
                 keyboard(static_cast<unsigned char>(key), 0, 0);
                 if (getCurrentBoard()->hasLost()) return false;
+                childPaced.back().board = *getCurrentBoard();
+                childPaced.back().won = getCurrentBoard()->hasWon();
             }
             return true;
         };
@@ -294,6 +332,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     auto seen = fewestKeys.find(afterKey);
                     if (seen != fewestKeys.end() && (!options.reopen || seen->second <= top.keys + 1)) continue;
                 }
+                child = after;
                 if (options.humane && !(holds(early, at - tickMs, at, key, won) && lateAlive &&
                                         holds(late, at + tickMs, at, key, won) && pacesHold(key))) {
                     ++result.unplayable;
@@ -342,6 +381,11 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     it->second = top.keys + 1;
                 }
                 open.push({top.keys + 1 + options.greed * needed, childBound, top.keys + 1, id});
+                kept.resize(nodes.size());
+                if (keptCount < MOST_KEPT) {
+                    kept.back() = std::make_unique<Reached>(Reached{child, at, childPaced});
+                    ++keptCount;
+                }
             }
             if (result.solved) break;
             goOn();
@@ -356,6 +400,9 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     result.states = fewestKeys.size();
 
     toStart();
+    // Freeing tens of thousands of boards takes tens of milliseconds: they are freed as the
+    // next search begins, not before this one answers (a hint's helper exits unfreed).
+    lastKept = std::move(kept);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
 }
