@@ -158,7 +158,7 @@ std::vector<uint8_t> markImage(Inside inside, const uint8_t colour[3]) {
 }
 }  // namespace
 
-std::vector<uint8_t> levelStarImage(bool lit) {
+const std::vector<uint8_t>& levelStarImage(bool lit) {
     static const uint8_t gold[3] = {255, 214, 64}, grey[3] = {66, 92, 100};
     // A five-pointed star: a pixel is inside when its distance from the centre is within the
     // star's outline at its angle, which swings between the points (r 1) and the notches.
@@ -170,10 +170,12 @@ std::vector<uint8_t> levelStarImage(bool lit) {
         const double outline = 0.95 - off * 0.55;
         return r <= outline + grow;
     };
-    return markImage(inside, lit ? gold : grey);
+    // Drawn on every card of every frame: made once.
+    static const std::vector<uint8_t> images[2] = {markImage(inside, grey), markImage(inside, gold)};
+    return images[lit ? 1 : 0];
 }
 
-std::vector<uint8_t> levelLockImage() {
+const std::vector<uint8_t>& levelLockImage() {
     static const uint8_t steel[3] = {150, 144, 170};
     // A body in the lower half, a shackle (a ring's upper half) over it, a keyhole cut out.
     auto inside = [](double u, double v, double grow) {
@@ -183,5 +185,6 @@ std::vector<uint8_t> levelLockImage() {
         const bool keyhole = grow == 0.0 && std::fabs(u) <= 0.12 && v >= -0.65 && v <= -0.25;
         return (body || shackle) && !keyhole;
     };
-    return markImage(inside, steel);
+    static const std::vector<uint8_t> image = markImage(inside, steel);
+    return image;
 }

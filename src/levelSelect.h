@@ -60,5 +60,5 @@ int levelSelectWon();
 // The marks on the cards, 11 × 11 RGBA pixels, bottom row first, edged in dark so that
 // they read on every card: a star, gold when `lit`, else grey; a padlock.
 constexpr int LEVEL_MARK_SIZE = 11;
-std::vector<uint8_t> levelStarImage(bool lit);
-std::vector<uint8_t> levelLockImage();
+const std::vector<uint8_t>& levelStarImage(bool lit);
+const std::vector<uint8_t>& levelLockImage();

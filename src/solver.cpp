@@ -257,7 +257,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         // Assigned over, so that the boards keep their storage.
         auto pacesHold = [&](char key) {
             while (childPaced.size() < paced.size()) childPaced.push_back({0, start});
-            childPaced.resize(paced.size(), {0, start});
+            childPaced.erase(childPaced.begin() + static_cast<ptrdiff_t>(paced.size()), childPaced.end());
             for (size_t i = 0; i < paced.size(); ++i) {
                 const Paced& p = paced[i];
                 Paced& c = childPaced[i];
