@@ -236,19 +236,6 @@ Board::Board(const char* filename)
     }
 }
 
-int Board::getWidth() const { return width; }
-
-int Board::getHeight() const { return height; }
-
-TILE_TYPE Board::getTile(int i, int j) const {
-    VW_ASSERT(i >= 0 && i < width && j >= 0 && j < height);
-    return tiles[j * width + i];
-}
-
-TILE_TYPE Board::getTile(const Actor& a) const { return getTile(a.x, a.y); }
-
-bool Board::inBounds(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
-
 namespace {
 template <typename Kind>
 Actor* findIn(std::vector<Kind>& list, int x, int y) {
@@ -287,18 +274,6 @@ const char* kindName(ObjectType kind) {
     }
     return "nothing";
 }
-
-Ill& Board::getIll() { return ill; }
-std::vector<Guard>& Board::getGuards() { return guards; }
-std::vector<Dog>& Board::getDogs() { return dogs; }
-std::vector<SG>& Board::getSgs() { return sgs; }
-std::vector<Food>& Board::getFoods() { return foods; }
-std::vector<DeadBody>& Board::getDeadBodies() { return deadBodies; }
-
-int Board::getFoodUse() const { return numFood; }
-int Board::getDeadBodyUse() const { return numDeadBody; }
-int Board::getCloakUse() const { return numCloak; }
-int Board::getFakeUse() const { return numFake; }
 
 namespace {
 const char* const levelPre = "assets/levels/level";

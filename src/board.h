@@ -15,6 +15,7 @@
 #include "actor/guard.h"
 #include "actor/ill.h"
 #include "actor/sg.h"
+#include "check.h"
 #include "gameConstants.h"
 #include "tileManager.h"
 
@@ -57,21 +58,24 @@ public:
     Board(const Board&) = default;
     Board& operator=(const Board&) = default;
 
-    int getWidth() const;
-    int getHeight() const;
-    TILE_TYPE getTile(int i, int j) const;
-    TILE_TYPE getTile(const Actor& a) const;
-    bool inBounds(int x, int y) const;
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+    TILE_TYPE getTile(int i, int j) const {
+        VW_ASSERT(i >= 0 && i < width && j >= 0 && j < height);
+        return tiles[j * width + i];
+    }
+    TILE_TYPE getTile(const Actor& a) const { return getTile(a.x, a.y); }
+    bool inBounds(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
     // The occupant of (x, y), searched player, guards, dogs, SGs, foods, dead
     // bodies, each list in order; the dead are found until they are erased.
     ObjectType getObject(int x, int y, Actor*& obj);
 
-    Ill& getIll();
-    std::vector<Guard>& getGuards();
-    std::vector<Dog>& getDogs();
-    std::vector<SG>& getSgs();
-    std::vector<Food>& getFoods();
-    std::vector<DeadBody>& getDeadBodies();
+    Ill& getIll() { return ill; }
+    std::vector<Guard>& getGuards() { return guards; }
+    std::vector<Dog>& getDogs() { return dogs; }
+    std::vector<SG>& getSgs() { return sgs; }
+    std::vector<Food>& getFoods() { return foods; }
+    std::vector<DeadBody>& getDeadBodies() { return deadBodies; }
 
     // The one walk over the lists of occupants (the player, who is no list, aside). Each
     // list is visited as `visit(kind, list)`: the list's ObjectType (as a compile-time
@@ -92,10 +96,10 @@ public:
         return placedLists(visit) || enemyLists(visit);
     }
 
-    int getFoodUse() const;
-    int getDeadBodyUse() const;
-    int getCloakUse() const;
-    int getFakeUse() const;
+    int getFoodUse() const { return numFood; }
+    int getDeadBodyUse() const { return numDeadBody; }
+    int getCloakUse() const { return numCloak; }
+    int getFakeUse() const { return numFake; }
 
     // The player's actions (defined in playerMoves.cpp).
     void moveUp();

@@ -12,7 +12,7 @@ TILE_TYPE Ill::getTile() const {
 
 void Ill::activateCloak() {
     isCloaked = true;
-    addCallback(std::make_unique<TimedCallback>(deactivateIllCloak, CLOAK_DURATION, false));
+    addCallback(TimedCallback(deactivateIllCloak, CLOAK_DURATION, false));
 }
 
 void Ill::deactivateCloak() { isCloaked = false; }

@@ -21,7 +21,7 @@ void replaceTimer(Actor& self, TimerFunc func, float pace, bool repeating) {
         if (replaced == fleeCallback) self.fleeFlag = false;
         if (replaced == returnOrigLocCallback) self.returnOrigLocFlag = false;
     }
-    self.addCallback(std::make_unique<TimedCallback>(func, pace, repeating));
+    self.addCallback(TimedCallback(func, pace, repeating));
 }
 
 }  // namespace
