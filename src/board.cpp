@@ -262,6 +262,23 @@ ObjectType Board::getObject(int x, int y, Actor*& obj) {
     return found;
 }
 
+void Board::occupantsAlong(int x, int y, Facing o, LineOccupants& line) {
+    line.fill({});
+    int dx, dy;
+    getDxAndDy(o, dx, dy);
+    // In getObject's order, so the first one met on a square is the one it reports there.
+    auto note = [&](ObjectType kind, Actor& a) {
+        const int k = dx != 0 ? (a.y == y ? (a.x - x) * dx : 0) : (a.x == x ? (a.y - y) * dy : 0);
+        if (k < 1 || k > MAX_LINE || !inBounds(a.x, a.y)) return;
+        Occupant& seat = line[static_cast<size_t>(k - 1)];
+        if (seat.kind == OB_EMPTY) seat = {kind, &a};
+    };
+    note(OB_ILL, ill);
+    forEachList([&](ObjectType kind, auto& list) {
+        for (Actor& a : list) note(kind, a);
+    });
+}
+
 const char* kindName(ObjectType kind) {
     switch (kind) {
     case OB_ILL: return "player";

@@ -2,6 +2,7 @@
 // the level file loader; and the numbered sequence of levels with the one current board.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -43,6 +44,15 @@ constexpr bool isEnemy(ObjectType kind) {
 // "nothing".
 const char* kindName(ObjectType kind);
 
+// What getObject reports on one square: the kind and the actor (null for OB_EMPTY).
+struct Occupant {
+    ObjectType kind = OB_EMPTY;
+    Actor* actor = nullptr;
+};
+// The squares of a line across the board, ahead of where it starts: element k - 1 for the k-th.
+constexpr int MAX_LINE = MAX_BOARD_WIDTH > MAX_BOARD_HEIGHT ? MAX_BOARD_WIDTH : MAX_BOARD_HEIGHT;
+using LineOccupants = std::array<Occupant, MAX_LINE>;
+
 // The number that closes a section of a level file.
 constexpr int DELIMITER = 999;
 
@@ -69,6 +79,9 @@ public:
     // The occupant of (x, y), searched player, guards, dogs, SGs, foods, dead
     // bodies, each list in order; the dead are found until they are erased.
     ObjectType getObject(int x, int y, Actor*& obj);
+    // What getObject reports on each square ahead of (x, y) along `o` (not on (x, y) itself),
+    // found in one pass over the occupants; squares off the board are OB_EMPTY.
+    void occupantsAlong(int x, int y, Facing o, LineOccupants& line);
 
     Ill& getIll() { return ill; }
     std::vector<Guard>& getGuards() { return guards; }

@@ -17,8 +17,6 @@ void Ill::activateCloak() {
 
 void Ill::deactivateCloak() { isCloaked = false; }
 
-bool Ill::isKillable() const { return !isCloaked; }
-
 // The cloak timer is the only timer the player ever holds, so `a` is the player.
 void deactivateIllCloak(Actor* a) {
     static_cast<Ill*>(a)->deactivateCloak();
