@@ -32,14 +32,8 @@ namespace {
 int searches = 0;  // SearchQuiet objects alive
 }
 
-SearchQuiet::SearchQuiet() {
-    stopSavingKeys();
-    ++searches;
-}
-SearchQuiet::~SearchQuiet() {
-    resumeSavingKeys();
-    --searches;
-}
+SearchQuiet::SearchQuiet() { ++searches; }
+SearchQuiet::~SearchQuiet() { --searches; }
 bool searchPlaying() { return searches > 0; }
 
 bool playTick(ManualClock& clock, int64_t tickMs) {

@@ -27,9 +27,9 @@ private:
     FILE* saved = nullptr;
 };
 
-// While a search presses keys of its own: its output is dropped, and the boards before its keys
-// are not saved to be taken back. The keys still act and count on the line as ever.
-// Nothing of a search is shown either: its ticks take no picture and ask for no frame, and its
+// While a search presses keys of its own: its output is dropped, and its keys are neither
+// saved to be taken back nor counted on the line (a search presses millions; nor is a win it
+// plays a record). Nothing of a search is shown either: its ticks take no picture and ask for no frame, and its
 // keys print no stock line.
 class SearchQuiet {
 public:
