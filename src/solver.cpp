@@ -52,6 +52,7 @@ struct Paced {
     Board board;            // the keys so far played at this pace
     int64_t atMs = 0;       // its clock
     bool lost = false, won = false;
+    bool quiet = false;     // left quiet by its last play (see playUntil)
 };
 
 // What a state still to be expanded keeps of the moment it was reached, so that its board
@@ -293,7 +294,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 *getCurrentBoard() = p.board;
                 clock.advance(p.atMs - clock.now());
                 p.lost = !playUntil(clock, startMs + (pressedAt - startMs + wait) * p.tempo / 100, tickMs,
-                                    options.skipQuietTicks);
+                                    options.skipQuietTicks, &p.quiet);
                 p.board = *getCurrentBoard();
                 p.atMs = clock.now();
             }
@@ -314,6 +315,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 c.atMs = p.atMs;
                 c.lost = p.lost;
                 c.won = p.won;
+                c.quiet = false;
                 if (p.won) continue;
                 *getCurrentBoard() = p.board;
                 clock.advance(p.atMs - clock.now());
@@ -335,6 +337,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             return playUntil(clock, keyAt + options.waits.front() - tickMs, tickMs, options.skipQuietTicks);
         };
         BoardStateHash lastKey, lastEarlyKey;
+        bool quiet = false;  // the board of the waits, left quiet by its last play
         const std::vector<int64_t>& waits = top.id == 0 && !options.firstWaits.empty() ? options.firstWaits : options.waits;
         for (int64_t wait : waits) {
             const int64_t at = pressedAt + wait;
@@ -342,17 +345,17 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             // are kept to try each key on them too.
             BoardStateHash earlyKey;
             if (options.humane) {
-                if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks)) break;
+                if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks, &quiet)) break;
                 early = *getCurrentBoard();
                 earlyKey = boardStateHash(early, at - tickMs);
             }
-            if (!playUntil(clock, at, tickMs, options.skipQuietTicks)) break;
+            if (!playUntil(clock, at, tickMs, options.skipQuietTicks, &quiet)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
             BoardStateHash waitKey = boardStateHash(*getCurrentBoard(), clock.now());
             before = *getCurrentBoard();
             bool lateAlive = true;
             if (options.humane) {
-                lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks);
+                lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks, &quiet);
                 late = *getCurrentBoard();
             }
             // Where the board is at the longer waits' moments; the keys are tried from `before`.
