@@ -1,7 +1,15 @@
 // hint.cpp — the hint's answer: a known line passing this very state, or the humane solver.
 #include "hint.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <sstream>
 #include <string>
 
 #include "boardState.h"
@@ -65,6 +73,115 @@ std::vector<Press> pressedSoon(std::vector<Press> rest) {
     if (!rest.empty()) rest.front().waitMs = HINT_PRESS_MS;
     return rest;
 }
+
+// The search for a humane win has to prove there is none by going through every state a
+// humane line reaches, and a humane state is dear: each key is tried a tick early and late and
+// at the line's other paces, and a state reached at another pace is another state. So while it
+// runs, a forked copy of the game searches on the other core for a proof that needs less:
+// first the plain search (any timing will do, on the same waits), whose states cost a third as
+// much and merge exactly; every humane line is one of its lines, so where it finds no win, none
+// is left. Where it finds one, the search that holds only each key to the tick early and late:
+// whether a state can be won so does not depend on how it was reached, so its states merge
+// exactly too, and where it finds no win, no humane line wins either. A win it finds that is
+// humane as a whole line answers as well.
+class OtherSearch {
+public:
+    OtherSearch(ManualClock& clock, SolveOptions options) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        pid = fork();
+        if (pid < 0) {
+            close(fds[0]);
+            close(fds[1]);
+            return;
+        }
+        if (pid == 0) {
+            close(fds[0]);
+            const std::string said = search(clock, options);
+            size_t done = 0;
+            while (done < said.size()) {
+                const ssize_t n = write(fds[1], said.data() + done, said.size() - done);
+                if (n <= 0 && errno != EINTR) break;
+                if (n > 0) done += static_cast<size_t>(n);
+            }
+            _exit(0);  // nothing of the copy's is flushed or freed
+        }
+        close(fds[1]);
+        fd = fds[0];
+    }
+    ~OtherSearch() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+        if (fd >= 0) close(fd);
+    }
+    OtherSearch(const OtherSearch&) = delete;
+    OtherSearch& operator=(const OtherSearch&) = delete;
+
+    // Whether the other search has answered, waiting up to `waitMs` for it (-1: until it
+    // ends). Its answer is then `provedNone()` or a humane `win()`, or neither.
+    bool answered(int waitMs) {
+        if (fd < 0 || done) return done;
+        pollfd p{fd, POLLIN, 0};
+        int n;
+        while ((n = poll(&p, 1, waitMs)) < 0 && errno == EINTR) {
+        }
+        if (n <= 0) return false;
+        char buffer[4096];
+        ssize_t got;
+        while ((got = read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+            if (got > 0) text.append(buffer, static_cast<size_t>(got));
+        done = true;
+        return true;
+    }
+    bool provedNone() const { return done && text == "none"; }
+    std::vector<Press> win() const {
+        std::vector<Press> line;
+        if (!done || !text.starts_with("win")) return line;
+        std::istringstream in(text.substr(3));
+        int64_t wait;
+        int key;
+        while (in >> wait >> key) line.push_back({wait, static_cast<char>(key)});
+        return line;
+    }
+
+private:
+    // In the copy: "none", "win" and the presses of a humane win, or "" when neither was found.
+    static std::string search(ManualClock& clock, SolveOptions options) {
+        const auto started = std::chrono::steady_clock::now();
+        const Board now = *getCurrentBoard();
+        const int64_t nowMs = clock.now();
+        options.stop = nullptr;
+        options.humane = false;
+        options.prunePace = false;
+        SolveResult r = solveCurrentLevel(clock, options);
+        // A known rest is a win too: it joins a line off the waits tried.
+        if (!r.solved) return r.limit.empty() ? "none" : "";
+        options.humane = true;
+        options.humaneLine = false;
+        if (options.maxSeconds > 0) {
+            options.maxSeconds -= std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            if (options.maxSeconds <= 0) return "";
+        }
+        r = solveCurrentLevel(clock, options);
+        if (!r.solved) return r.limit.empty() ? "none" : "";
+        *getCurrentBoard() = now;
+        clock.advance(nowMs - clock.now());
+        if (!isHumane(clock, r.presses, TICK_MS)) return "";
+        std::string said = "win";
+        for (const Press& p : r.presses) said += " " + std::to_string(p.waitMs) + " " + std::to_string(int(p.key));
+        return said;
+    }
+
+    pid_t pid = -1;
+    int fd = -1;
+    bool done = false;
+    std::string text;
+};
 
 }  // namespace
 
@@ -135,8 +252,24 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
     options.greed = limits.greed;
     options.maxSeconds = limits.maxSeconds;
     options.maxStates = limits.maxStates;
+    OtherSearch other(clock, options);
+    options.stop = [&other] { return other.answered(0) && (other.provedNone() || !other.win().empty()); };
     const SolveResult found = solveCurrentLevel(clock, options);
     hint.states = found.states;
+    // Stopped by the other search, or out of time or room: the other, started with the same
+    // limits, is then about to end too.
+    if (!found.solved && !found.limit.empty() && other.answered(-1)) {
+        if (other.provedNone()) {
+            hint.kind = Hint::NONE;
+            putBack();
+            return hint;
+        }
+        const std::vector<Press> win = other.win();
+        if (!win.empty() && answer(win)) {
+            putBack();
+            return hint;
+        }
+    }
     // The search's first wait is HINT_PRESS_MS or longer; a win it found is humane as found.
     if (found.solved) {
         if (found.presses.front().waitMs == HINT_PRESS_MS) {

@@ -106,7 +106,8 @@ void keyboard(unsigned char key, int, int) {
         return;
     }
     std::optional<KeyRecord> record;
-    if (!atEnding() && canBeTakenBack(key)) record.emplace(before);
+    // A search's keys are neither taken back nor counted (see SearchQuiet).
+    if (!atEnding() && !searchPlaying() && canBeTakenBack(key)) record.emplace(before);
     applyKey(before, key);
     Board* board = &requireCurrentBoard();
     if (atTitle()) gotoMainGame();

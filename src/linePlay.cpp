@@ -32,14 +32,8 @@ namespace {
 int searches = 0;  // SearchQuiet objects alive
 }
 
-SearchQuiet::SearchQuiet() {
-    stopSavingKeys();
-    ++searches;
-}
-SearchQuiet::~SearchQuiet() {
-    resumeSavingKeys();
-    --searches;
-}
+SearchQuiet::SearchQuiet() { ++searches; }
+SearchQuiet::~SearchQuiet() { --searches; }
 bool searchPlaying() { return searches > 0; }
 
 bool playTick(ManualClock& clock, int64_t tickMs) {
@@ -51,30 +45,36 @@ bool playTick(ManualClock& clock, int64_t tickMs) {
 
 // A tick that changes nothing is followed by ticks that change nothing until a timer comes
 // due (the looks see the same squares and the flags they set keep them from arming again).
-bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet) {
+bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet, bool* quiet) {
     // The key measured from 0 does not move with the clock: a skipped stretch leaves it as
     // it was, so the key after one tick is the key before the next.
     BoardStateHash before, after;
     bool known = false;
+    bool still = skipQuiet && quiet && *quiet;  // the last tick played changed nothing
+    if (quiet) *quiet = false;
     while (clock.now() < untilMs) {
         if (!skipQuiet) {
             if (!playTick(clock, tickMs)) return false;
             continue;
         }
+        if (still) {
+            const int64_t due = nextTimerDueMs(*getCurrentBoard());
+            // Whole ticks only, and none at or past the due time.
+            const int64_t left = untilMs - clock.now();
+            const int64_t quietTicks = std::min(left, due == INT64_MAX ? left : due - clock.now() - tickMs) / tickMs;
+            if (quietTicks > 0) {
+                clock.advance(quietTicks * tickMs);
+                continue;
+            }
+        }
         if (!known) before = boardStateHash(*getCurrentBoard(), 0);
         if (!playTick(clock, tickMs)) return false;
         after = boardStateHash(*getCurrentBoard(), 0);
         known = true;
-        if (after != before) {
-            before = after;
-            continue;
-        }
-        int64_t due = nextTimerDueMs(*getCurrentBoard());
-        // Whole ticks only, and none at or past the due time.
-        int64_t left = untilMs - clock.now();
-        int64_t quietTicks = std::min(left, due == INT64_MAX ? left : due - clock.now() - tickMs) / tickMs;
-        if (quietTicks > 0) clock.advance(quietTicks * tickMs);
+        still = after == before;
+        before = after;
     }
+    if (quiet) *quiet = still;
     return true;
 }
 

@@ -27,9 +27,9 @@ private:
     FILE* saved = nullptr;
 };
 
-// While a search presses keys of its own: its output is dropped, and the boards before its keys
-// are not saved to be taken back. The keys still act and count on the line as ever.
-// Nothing of a search is shown either: its ticks take no picture and ask for no frame, and its
+// While a search presses keys of its own: its output is dropped, and its keys are neither
+// saved to be taken back nor counted on the line (a search presses millions; nor is a win it
+// plays a record). Nothing of a search is shown either: its ticks take no picture and ask for no frame, and its
 // keys print no stock line.
 class SearchQuiet {
 public:
@@ -49,7 +49,12 @@ bool playTick(ManualClock& clock, int64_t tickMs);
 // Plays ticks until the clock reaches `untilMs`; false if the level is lost on the way. With
 // `skipQuiet`, a stretch of ticks that can change nothing (no timer due, and the tick before
 // changed nothing) is passed over at once: the outcome is the same as ticking through it.
-bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet = true);
+//
+// `quiet`, when given, carries that knowledge from one call to the next on the same board:
+// true on the way in when the board is just as a call left it quiet (its last tick changed
+// nothing, and nothing has touched it since), so even the first tick need not be played; on
+// the way out, whether it is left so.
+bool playUntil(ManualClock& clock, int64_t untilMs, int64_t tickMs, bool skipQuiet = true, bool* quiet = nullptr);
 
 struct LinePlay {
     int64_t tickMs = 4;        // simulated time per pass of the game loop

@@ -1,7 +1,6 @@
 // rewind.cpp — the saved states of the current try and the counts the records need.
 #include "rewind.h"
 
-#include <optional>
 #include <vector>
 
 #include "board.h"
@@ -24,7 +23,6 @@ struct Try {
     bool rewound = false;
 };
 Try current;
-int notSaving = 0;  // stopSavingKeys() not yet resumed
 
 // A try belongs to one level; reaching another begins a new one.
 Try& currentTry() {
@@ -45,15 +43,13 @@ void beginTry() {
 }
 
 struct KeyRecord::Saved {
-    std::optional<Board> board;  // none while keys are not saved
+    Board board;
     int64_t atMs;
-    BoardStateHash state;        // of the board before the key, at atMs
+    BoardStateHash state;  // of the board before the key, at atMs
 };
 
-KeyRecord::KeyRecord(Board& before) : saved(std::make_unique<Saved>()) {
-    saved->atMs = currentTimeMs();
+KeyRecord::KeyRecord(Board& before) : saved(std::make_unique<Saved>(Saved{before, currentTimeMs(), {}})) {
     saved->state = boardStateHash(before, saved->atMs);
-    if (notSaving == 0) saved->board.emplace(before);
 }
 
 KeyRecord::~KeyRecord() = default;
@@ -63,12 +59,10 @@ void KeyRecord::keyDone(bool restarted) {
     if (!saved || !after) return;
     if (boardStateHash(*after, currentTimeMs()) == saved->state) return;
     Try& t = currentTry();
-    if (saved->board) t.saved.push_back({std::move(*saved->board), saved->atMs, t.keys});
+    t.saved.push_back({std::move(saved->board), saved->atMs, t.keys});
     t.keys = restarted ? 0 : t.keys + 1;
 }
 
-void stopSavingKeys() { ++notSaving; }
-void resumeSavingKeys() { --notSaving; }
 
 bool rewindLastKey() {
     Try& t = currentTry();

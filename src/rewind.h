@@ -53,12 +53,6 @@ void noteHintAsked();
 bool hintUsedThisTry();
 bool rewindUsedThisTry();
 
-// Counted: while keys have been stopped more often than resumed, keys act and count on the
-// line as ever, but the boards before them are not saved to be taken back (a search presses
-// millions of keys and takes none back; see SearchQuiet).
-void stopSavingKeys();
-void resumeSavingKeys();
-
 // Keeps the current try aside while a search plays keys of its own (which begin tries of
 // their own), and puts it back when it goes. Not copied (it owns what it keeps): a copy
 // would put the try back twice.

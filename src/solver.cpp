@@ -52,6 +52,7 @@ struct Paced {
     Board board;            // the keys so far played at this pace
     int64_t atMs = 0;       // its clock
     bool lost = false, won = false;
+    bool quiet = false;     // left quiet by its last play (see playUntil)
 };
 
 // What a state still to be expanded keeps of the moment it was reached, so that its board
@@ -61,6 +62,51 @@ struct Reached {
     Board board;
     int64_t atMs;
     std::vector<Paced> paced;
+};
+
+// The fewest keys each state met was reached in, by the state's hash: open addressing with
+// linear probing, at most half full. The hash is uniform already, so its low bits place it.
+class FewestKeys {
+public:
+    // The keys kept for `h`, or null when it was never met.
+    int* find(const BoardStateHash& h) {
+        for (size_t i = h.a & mask;; i = (i + 1) & mask) {
+            Slot& s = slots[i];
+            if (s.keys < 0) return nullptr;
+            if (s.h == h) return &s.keys;
+        }
+    }
+    // The keys kept for `h`, and whether it is new (then kept with `keys`).
+    std::pair<int*, bool> tryEmplace(const BoardStateHash& h, int keys) {
+        if (int* kept = find(h)) return {kept, false};
+        if ((count + 1) * 2 > slots.size()) grow();
+        size_t i = h.a & mask;
+        while (slots[i].keys >= 0) i = (i + 1) & mask;
+        slots[i] = {h, keys};
+        ++count;
+        return {&slots[i].keys, true};
+    }
+    size_t size() const { return count; }
+
+private:
+    struct Slot {
+        BoardStateHash h;
+        int keys = -1;  // -1: empty
+    };
+    void grow() {
+        std::vector<Slot> old(slots.size() * 2);
+        old.swap(slots);
+        mask = slots.size() - 1;
+        for (const Slot& s : old) {
+            if (s.keys < 0) continue;
+            size_t i = s.h.a & mask;
+            while (slots[i].keys >= 0) i = (i + 1) & mask;
+            slots[i] = s;
+        }
+    }
+    std::vector<Slot> slots = std::vector<Slot>(1 << 12);
+    size_t mask = (1 << 12) - 1;
+    size_t count = 0;
 };
 
 // The states the last search kept (see the end of solveCurrentLevel).
@@ -175,8 +221,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         }
     };
     std::priority_queue<Open> open;
-    std::unordered_map<BoardStateHash, int, BoardStateHashHasher> fewestKeys;
-    fewestKeys[boardStateHash(*getCurrentBoard(), startMs)] = 0;
+    FewestKeys fewestKeys;
+    fewestKeys.tryEmplace(boardStateHash(*getCurrentBoard(), startMs), 0);
     int startBound = keysStillNeeded(*getCurrentBoard(), dist);
     if (startBound != INT_MAX) open.push({startBound * options.greed, startBound, 0, 0});
     bool cutByKeys = false;
@@ -196,6 +242,10 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
         if (options.maxSeconds > 0 &&
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > options.maxSeconds) {
             result.limit = std::to_string(options.maxSeconds) + " s";
+            break;
+        }
+        if (options.stop && options.stop()) {
+            result.limit = "stopped";
             break;
         }
         // A humane win still wins played at 90 % and 110 % of its pace. Played so, a line plays
@@ -244,7 +294,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 *getCurrentBoard() = p.board;
                 clock.advance(p.atMs - clock.now());
                 p.lost = !playUntil(clock, startMs + (pressedAt - startMs + wait) * p.tempo / 100, tickMs,
-                                    options.skipQuietTicks);
+                                    options.skipQuietTicks, &p.quiet);
                 p.board = *getCurrentBoard();
                 p.atMs = clock.now();
             }
@@ -265,6 +315,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 c.atMs = p.atMs;
                 c.lost = p.lost;
                 c.won = p.won;
+                c.quiet = false;
                 if (p.won) continue;
                 *getCurrentBoard() = p.board;
                 clock.advance(p.atMs - clock.now());
@@ -286,6 +337,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             return playUntil(clock, keyAt + options.waits.front() - tickMs, tickMs, options.skipQuietTicks);
         };
         BoardStateHash lastKey, lastEarlyKey;
+        bool quiet = false;  // the board of the waits, left quiet by its last play
         const std::vector<int64_t>& waits = top.id == 0 && !options.firstWaits.empty() ? options.firstWaits : options.waits;
         for (int64_t wait : waits) {
             const int64_t at = pressedAt + wait;
@@ -293,17 +345,17 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
             // are kept to try each key on them too.
             BoardStateHash earlyKey;
             if (options.humane) {
-                if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks)) break;
+                if (!playUntil(clock, at - tickMs, tickMs, options.skipQuietTicks, &quiet)) break;
                 early = *getCurrentBoard();
                 earlyKey = boardStateHash(early, at - tickMs);
             }
-            if (!playUntil(clock, at, tickMs, options.skipQuietTicks)) break;
+            if (!playUntil(clock, at, tickMs, options.skipQuietTicks, &quiet)) break;
             // Nothing moved since the shorter wait: every key would lead where it led then.
             BoardStateHash waitKey = boardStateHash(*getCurrentBoard(), clock.now());
             before = *getCurrentBoard();
             bool lateAlive = true;
             if (options.humane) {
-                lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks);
+                lateAlive = playUntil(clock, at + tickMs, tickMs, options.skipQuietTicks, &quiet);
                 late = *getCurrentBoard();
             }
             // Where the board is at the longer waits' moments; the keys are tried from `before`.
@@ -334,8 +386,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 // A state already met in as few keys is passed over whether this key is humane
                 // or not, so that is asked first: playing the key a tick off is the dearer test.
                 if (!won) {
-                    auto seen = fewestKeys.find(afterKey);
-                    if (seen != fewestKeys.end() && (!options.reopen || seen->second <= top.keys + 1)) continue;
+                    const int* seen = fewestKeys.find(afterKey);
+                    if (seen && (!options.reopen || *seen <= top.keys + 1)) continue;
                 }
                 child = after;
                 if (options.humane && !(holds(early, at - tickMs, at, key, won) && lateAlive &&
@@ -347,7 +399,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 const int id = static_cast<int>(nodes.size()) - 1;
                 if (won) {
                     std::vector<Press> line = pressesOf(nodes, id);
-                    if (options.humane) {
+                    if (options.humane && options.humaneLine) {
                         // Each key held up on its own; the whole line is held to every way
                         // of playing it off its timing.
                         if (!humaneFromStart(line)) {
@@ -360,12 +412,12 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     result.presses = std::move(line);
                     break;
                 }
-                if (auto known = options.knownRests.find(afterKey); options.humane && known != options.knownRests.end()) {
+                if (auto known = options.knownRests.find(afterKey); known != options.knownRests.end()) {
                     const KnownRest& k = known->second;
                     std::vector<Press> line = pressesOf(nodes, id);
                     line.insert(line.end(), k.line->begin() + static_cast<ptrdiff_t>(k.next), k.line->end());
                     line[static_cast<size_t>(top.keys) + 1].waitMs = k.waitMs;
-                    if (humaneFromStart(line)) {
+                    if (!options.humane || !options.humaneLine || humaneFromStart(line)) {
                         result.solved = true;
                         result.presses = std::move(line);
                         break;
@@ -377,13 +429,13 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     nodes.pop_back();
                     continue;
                 }
-                auto [it, fresh] = fewestKeys.try_emplace(afterKey, top.keys + 1);
+                auto [met, fresh] = fewestKeys.tryEmplace(afterKey, top.keys + 1);
                 if (!fresh) {
-                    if (!options.reopen || it->second <= top.keys + 1) {
+                    if (!options.reopen || *met <= top.keys + 1) {
                         nodes.pop_back();
                         continue;
                     }
-                    it->second = top.keys + 1;
+                    *met = top.keys + 1;
                 }
                 open.push({top.keys + 1 + options.greed * needed, childBound, top.keys + 1, id});
                 kept.resize(nodes.size());

@@ -41,6 +41,10 @@ struct SolveOptions {
     // win found must still win in every humane variant of its line. Off, the exact timing of
     // a single tick may be what wins.
     bool humane = true;
+    // Humane, off: only each key is held to the tick early and late, not the whole line to
+    // its other paces. Whether a state can still be won so does not depend on how it was
+    // reached, so where this search finds no win from a state, no humane line wins from there.
+    bool humaneLine = true;
     // The waits before the first key, when they differ from `waits` (a hint asks from a moment
     // that is not just after a key).
     std::vector<int64_t> firstWaits;
@@ -54,8 +58,8 @@ struct SolveOptions {
     // par, the fewest keys of what the search without it finds, is not searched so).
     bool prunePace = false;
     // States known to lead to a win (a hint knows the level's walkthrough): a key reaching one
-    // ends the search when the keys so far and the known rest make a humane line. The win then
-    // need not have the fewest keys.
+    // ends the search when the keys so far and the known rest make a humane line (without the
+    // humane rule, any such line). The win then need not have the fewest keys.
     KnownRests knownRests;
     // How much more the keys still needed weigh than the keys pressed: 1 finds the fewest
     // keys; more finds some win sooner.
@@ -66,6 +70,9 @@ struct SolveOptions {
     size_t keptStates = 30'000;
     // Seconds of searching before giving up (0: no limit); reported as the limit "N s".
     double maxSeconds = 0;
+    // Asked before each state is expanded: true ends the search, reported as the limit
+    // "stopped" (a hint's other search may have answered meanwhile).
+    std::function<bool()> stop;
     // Called after each round of the search with the keys searched so far, the states met
     // and the states whose next key is still to be tried.
     std::function<void(int keys, size_t states, size_t open)> progress;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <string>
 
@@ -226,6 +227,46 @@ TEST_F(Solver, TheHintsShortcutsFindHumaneWinsAndProveTheSame) {
     }
 }
 
+// A hint proves that no humane win is left by the looser rules, whose states merge exactly:
+// any timing, then each key a tick off. A win by a stricter rule is a win by each looser one,
+// so where a looser search ends without a win, every stricter one does too.
+TEST_F(Solver, EachLooserRuleWinsWhereAStricterOneDoes) {
+    const std::string levels[] = {
+        levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}),
+        levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}),
+    };
+    std::mt19937 rng(11);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int wins = 0, proofs = 0;
+    for (int round = 0; round < 16; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        play(levels[round % 2]);
+        std::vector<Press> keys;
+        for (int k = pick(0, 5); k > 0; --k) keys.push_back({pick(0, 200) * 4, "wasdwasdhk"[pick(0, 9)]});
+        StdoutSilenced quiet;
+        const LineOutcome out = playLine(clock, keys, LinePlay{});
+        if (out.won || out.lost) continue;
+        bool looserWon = true;
+        for (int rule = 0; rule < 3; ++rule) {
+            SolveOptions options;
+            options.reopen = false;
+            options.greed = 3;
+            options.humane = rule > 0;
+            options.humaneLine = rule > 1;
+            options.prunePace = rule > 1;
+            const SolveResult r = solveCurrentLevel(clock, options);
+            ASSERT_EQ(r.limit, "") << "rule " << rule;
+            if (!looserWon) {
+                EXPECT_FALSE(r.solved) << "rule " << rule << " wins where a looser one did not";
+            }
+            looserWon = r.solved;
+            if (rule == 2) (r.solved ? wins : proofs) += 1;
+        }
+    }
+    EXPECT_GE(wins, 3);
+    EXPECT_GE(proofs, 1);
+}
+
 TEST_F(Solver, AnEnclosedPlayerHasNoSolutionAndTheSearchEnds) {
     SolveResult r = solve(levelText({"#####", "#.#E#", "#####"}, {1, 1, FA_N}, {}, {}, {}, {1, 1, 1, 1}));
     EXPECT_FALSE(r.solved);
@@ -249,6 +290,15 @@ TEST_F(Solver, ReportsTheLimitItReached) {
     r = solveCurrentLevel(clock, options);
     EXPECT_FALSE(r.solved);
     EXPECT_EQ(r.limit, "50 states");
+
+    // Asked to stop, it stops at once.
+    options.maxStates = 3'000'000;
+    int asked = 0;
+    options.stop = [&asked] { return ++asked > 10; };
+    r = solveCurrentLevel(clock, options);
+    EXPECT_FALSE(r.solved);
+    EXPECT_EQ(r.limit, "stopped");
+    EXPECT_EQ(asked, 11);
 }
 
 TEST_F(Solver, LeavesTheBoardAndTheClockAsTheyWere) {
