@@ -2,6 +2,7 @@
 // the level file loader, and the numbered sequence of levels.
 #include "board.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -194,15 +195,16 @@ Board::Board(const char* filename)
     height = r.number("the height", range(1, MAX_BOARD_HEIGHT));
     VW_ASSERT(height > 0 && height <= MAX_BOARD_HEIGHT);
 
-    tiles.resize(static_cast<size_t>(width) * height);
+    std::vector<TILE_TYPE> grid(static_cast<size_t>(width) * height);
     const std::string terrain = range(FLOOR, EXIT) + " (sand, water, inner floor, wall, stairs)";
     for (int j = 0; j < height; j++) {
         for (int i = 0; i < width; i++) {
             int input_i = r.number("a terrain code", terrain);
             VW_ASSERT(input_i >= FLOOR && input_i <= EXIT);
-            tiles[j * width + i] = static_cast<TILE_TYPE>(input_i);
+            grid[j * width + i] = static_cast<TILE_TYPE>(input_i);
         }
     }
+    tiles = std::make_shared<const std::vector<TILE_TYPE>>(std::move(grid));
     r.expect("the section end 999 after " + std::to_string(width * height) + " terrain codes", "");
     chompDelim(r.stream(), filename);
 
@@ -262,14 +264,15 @@ ObjectType Board::getObject(int x, int y, Actor*& obj) {
     return found;
 }
 
-void Board::occupantsAlong(int x, int y, Facing o, LineOccupants& line) {
-    line.fill({});
+void Board::occupantsAlong(int x, int y, Facing o, int length, LineOccupants& line) {
+    VW_ASSERT(length >= 0 && length <= MAX_LINE);
+    std::fill_n(line.begin(), length, Occupant{OB_EMPTY, nullptr});
     int dx, dy;
     getDxAndDy(o, dx, dy);
     // In getObject's order, so the first one met on a square is the one it reports there.
     auto note = [&](ObjectType kind, Actor& a) {
         const int k = dx != 0 ? (a.y == y ? (a.x - x) * dx : 0) : (a.x == x ? (a.y - y) * dy : 0);
-        if (k < 1 || k > MAX_LINE || !inBounds(a.x, a.y)) return;
+        if (k < 1 || k > length || !inBounds(a.x, a.y)) return;
         Occupant& seat = line[static_cast<size_t>(k - 1)];
         if (seat.kind == OB_EMPTY) seat = {kind, &a};
     };

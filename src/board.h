@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
@@ -34,10 +35,14 @@ enum ObjectType : int32_t {
 // The kinds that look, in the order of the board's enemy lists (forEachEnemyList): guards,
 // dogs, commanders. A new kind of enemy is named here and given its list below.
 inline constexpr ObjectType ENEMY_KINDS[] = {OB_GUARD, OB_DOG, OB_SG};
+// The enemy kinds as bits, one test where a look asks it of every square.
+inline constexpr uint32_t ENEMY_KIND_BITS = [] {
+    uint32_t bits = 0;
+    for (ObjectType enemy : ENEMY_KINDS) bits |= 1u << enemy;
+    return bits;
+}();
 constexpr bool isEnemy(ObjectType kind) {
-    for (ObjectType enemy : ENEMY_KINDS)
-        if (kind == enemy) return true;
-    return false;
+    return static_cast<uint32_t>(kind) < 32 && (ENEMY_KIND_BITS >> kind & 1u) != 0;
 }
 
 // How messages name a kind: "player", "guard", "dog", "commander", "food", "dead body",
@@ -45,9 +50,10 @@ constexpr bool isEnemy(ObjectType kind) {
 const char* kindName(ObjectType kind);
 
 // What getObject reports on one square: the kind and the actor (null for OB_EMPTY).
+// Uninitialised until set: a look's line is made on every tick and filled as far as it goes.
 struct Occupant {
-    ObjectType kind = OB_EMPTY;
-    Actor* actor = nullptr;
+    ObjectType kind;
+    Actor* actor;
 };
 // The squares of a line across the board, ahead of where it starts: element k - 1 for the k-th.
 constexpr int MAX_LINE = MAX_BOARD_WIDTH > MAX_BOARD_HEIGHT ? MAX_BOARD_WIDTH : MAX_BOARD_HEIGHT;
@@ -72,16 +78,17 @@ public:
     int getHeight() const { return height; }
     TILE_TYPE getTile(int i, int j) const {
         VW_ASSERT(i >= 0 && i < width && j >= 0 && j < height);
-        return tiles[j * width + i];
+        return (*tiles)[j * width + i];
     }
     TILE_TYPE getTile(const Actor& a) const { return getTile(a.x, a.y); }
     bool inBounds(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
     // The occupant of (x, y), searched player, guards, dogs, SGs, foods, dead
     // bodies, each list in order; the dead are found until they are erased.
     ObjectType getObject(int x, int y, Actor*& obj);
-    // What getObject reports on each square ahead of (x, y) along `o` (not on (x, y) itself),
-    // found in one pass over the occupants; squares off the board are OB_EMPTY.
-    void occupantsAlong(int x, int y, Facing o, LineOccupants& line);
+    // What getObject reports on each of the first `length` squares ahead of (x, y) along `o`
+    // (not on (x, y) itself), found in one pass over the occupants; squares off the board are
+    // OB_EMPTY. The elements after those are left as they were.
+    void occupantsAlong(int x, int y, Facing o, int length, LineOccupants& line);
 
     Ill& getIll() { return ill; }
     std::vector<Guard>& getGuards() { return guards; }
@@ -156,7 +163,9 @@ private:
 
     int width;
     int height;
-    std::vector<TILE_TYPE> tiles;  // row-major: (i, j) is element j * width + i
+    // Row-major: (i, j) is element j * width + i. Never changed once loaded, so copies of a
+    // board (a search makes millions) share it.
+    std::shared_ptr<const std::vector<TILE_TYPE>> tiles;
     Ill ill;
     std::vector<Guard> guards;
     std::vector<Dog> dogs;

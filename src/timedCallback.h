@@ -32,18 +32,17 @@ public:
     float getTimeout() const { return timeout; }  // seconds
     bool isRepeating() const { return repeating; }
     // The first game-clock millisecond at which a poll fires it.
-    int64_t dueMs() const;
+    int64_t dueMs() const { return start + waitMs; }
     // Game-clock milliseconds of creation or of the last firing.
     int64_t getStartMs() const { return start; }
     // Moves the deadline `ms` later (a saved state restored later keeps its time left).
     void delay(int64_t ms) { start += ms; }
 
 private:
-    float secondsSinceStart(int64_t now) const;
-
     TimerFunc func;
     float timeout;   // seconds
     int64_t start;   // milliseconds, game clock: creation or last firing
+    int64_t waitMs;  // the first whole milliseconds after `start` that reach `timeout`
     bool repeating;
     bool toBeRemoved;
 };

@@ -313,7 +313,7 @@ std::string lineDisagreement(Board& b) {
         for (int x = 0; x < b.getWidth(); ++x)
             for (Facing o : {FA_N, FA_S, FA_E, FA_W}) {
                 LineOccupants line;
-                b.occupantsAlong(x, y, o, line);
+                b.occupantsAlong(x, y, o, MAX_LINE, line);
                 int dx, dy;
                 getDxAndDy(o, dx, dy);
                 for (int k = 1; k <= MAX_LINE; ++k) {

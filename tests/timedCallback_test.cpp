@@ -3,6 +3,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "actor/actor.h"
@@ -88,6 +89,30 @@ TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
     timer->poll(&once);
     EXPECT_EQ(once.x, 1);
     EXPECT_FALSE(timer->isDue());
+}
+
+// A timeout is float seconds and the clock whole milliseconds: a timer fires at the first
+// millisecond whose float reading is no less than its timeout, which for most timeouts is not
+// timeout * 1000 exactly; dueMs names that millisecond, and a start far from zero does not move it.
+TEST_F(Timers, FiresAtTheFirstMillisecondWhoseFloatReadingReachesTheTimeout) {
+    for (float timeout : {0.001f, 0.0125f, 0.1f, 0.3f, 0.5f, 0.7f, 1.1f, 1.7f, 2.0f, 3.3f, 7.77f, 10.0f}) {
+        int64_t first = 0;
+        while (static_cast<float>(static_cast<double>(first) / 1000.0) < timeout) ++first;
+        for (int64_t startMs : {int64_t{0}, int64_t{10000}, int64_t{123457}}) {
+            SCOPED_TRACE("timeout " + std::to_string(timeout) + " s from " + std::to_string(startMs) + " ms");
+            clock.advance(startMs - clock.now());
+            Actor a{0, 0, FA_N};
+            a.addCallback(TimedCallback(stepEast, timeout, false));
+            EXPECT_EQ(a.callback->dueMs(), startMs + first);
+            pollAt(a, startMs + first - 1);
+            EXPECT_EQ(a.x, 0);
+            EXPECT_FALSE(a.callback->isDue());
+            clock.advance(1);
+            EXPECT_TRUE(a.callback->isDue());
+            a.invokeCallback();
+            EXPECT_EQ(a.x, 1);
+        }
+    }
 }
 
 TEST_F(Timers, KilledTimerNeverFiresAndIsDroppedAtTheNextPoll) {

@@ -30,15 +30,18 @@ template <typename Visit>
 void forEachSquareInSight(const Actor& self, Board& board, Visit visit) {
     int dx = 0, dy = 0;
     getDxAndDy(self.o, dx, dy);
+    // The squares up to the board's edge or the first wall.
+    int length = 0;
+    for (int x = self.x + dx, y = self.y + dy; board.inBounds(x, y) && board.getTile(x, y) != WALL;
+         x += dx, y += dy)
+        ++length;
     LineOccupants line;
-    board.occupantsAlong(self.x, self.y, self.o, line);
-    size_t ahead = 0;
-    for (int x = self.x + dx, y = self.y + dy; board.inBounds(x, y); x += dx, y += dy, ++ahead) {
-        if (board.getTile(x, y) == WALL) return;
-        const Occupant& seen = line[ahead];
+    board.occupantsAlong(self.x, self.y, self.o, length, line);
+    for (int k = 1; k <= length; ++k) {
+        const Occupant& seen = line[static_cast<size_t>(k - 1)];
         // Decided before anyone reacts: a reaction may kill what ends sight here.
         const SightNext next = sightAfter(seen.kind, board);
-        visit(seen.kind, seen.actor, x, y);
+        visit(seen.kind, seen.actor, self.x + k * dx, self.y + k * dy);
         if (next == SightNext::Stop) return;
     }
 }
