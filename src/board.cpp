@@ -236,19 +236,6 @@ Board::Board(const char* filename)
     }
 }
 
-int Board::getWidth() const { return width; }
-
-int Board::getHeight() const { return height; }
-
-TILE_TYPE Board::getTile(int i, int j) const {
-    VW_ASSERT(i >= 0 && i < width && j >= 0 && j < height);
-    return tiles[j * width + i];
-}
-
-TILE_TYPE Board::getTile(const Actor& a) const { return getTile(a.x, a.y); }
-
-bool Board::inBounds(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
-
 namespace {
 template <typename Kind>
 Actor* findIn(std::vector<Kind>& list, int x, int y) {
@@ -275,6 +262,23 @@ ObjectType Board::getObject(int x, int y, Actor*& obj) {
     return found;
 }
 
+void Board::occupantsAlong(int x, int y, Facing o, LineOccupants& line) {
+    line.fill({});
+    int dx, dy;
+    getDxAndDy(o, dx, dy);
+    // In getObject's order, so the first one met on a square is the one it reports there.
+    auto note = [&](ObjectType kind, Actor& a) {
+        const int k = dx != 0 ? (a.y == y ? (a.x - x) * dx : 0) : (a.x == x ? (a.y - y) * dy : 0);
+        if (k < 1 || k > MAX_LINE || !inBounds(a.x, a.y)) return;
+        Occupant& seat = line[static_cast<size_t>(k - 1)];
+        if (seat.kind == OB_EMPTY) seat = {kind, &a};
+    };
+    note(OB_ILL, ill);
+    forEachList([&](ObjectType kind, auto& list) {
+        for (Actor& a : list) note(kind, a);
+    });
+}
+
 const char* kindName(ObjectType kind) {
     switch (kind) {
     case OB_ILL: return "player";
@@ -287,18 +291,6 @@ const char* kindName(ObjectType kind) {
     }
     return "nothing";
 }
-
-Ill& Board::getIll() { return ill; }
-std::vector<Guard>& Board::getGuards() { return guards; }
-std::vector<Dog>& Board::getDogs() { return dogs; }
-std::vector<SG>& Board::getSgs() { return sgs; }
-std::vector<Food>& Board::getFoods() { return foods; }
-std::vector<DeadBody>& Board::getDeadBodies() { return deadBodies; }
-
-int Board::getFoodUse() const { return numFood; }
-int Board::getDeadBodyUse() const { return numDeadBody; }
-int Board::getCloakUse() const { return numCloak; }
-int Board::getFakeUse() const { return numFake; }
 
 namespace {
 const char* const levelPre = "assets/levels/level";

@@ -2,6 +2,7 @@
 // the level file loader; and the numbered sequence of levels with the one current board.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -15,6 +16,7 @@
 #include "actor/guard.h"
 #include "actor/ill.h"
 #include "actor/sg.h"
+#include "check.h"
 #include "gameConstants.h"
 #include "tileManager.h"
 
@@ -42,6 +44,15 @@ constexpr bool isEnemy(ObjectType kind) {
 // "nothing".
 const char* kindName(ObjectType kind);
 
+// What getObject reports on one square: the kind and the actor (null for OB_EMPTY).
+struct Occupant {
+    ObjectType kind = OB_EMPTY;
+    Actor* actor = nullptr;
+};
+// The squares of a line across the board, ahead of where it starts: element k - 1 for the k-th.
+constexpr int MAX_LINE = MAX_BOARD_WIDTH > MAX_BOARD_HEIGHT ? MAX_BOARD_WIDTH : MAX_BOARD_HEIGHT;
+using LineOccupants = std::array<Occupant, MAX_LINE>;
+
 // The number that closes a section of a level file.
 constexpr int DELIMITER = 999;
 
@@ -57,21 +68,27 @@ public:
     Board(const Board&) = default;
     Board& operator=(const Board&) = default;
 
-    int getWidth() const;
-    int getHeight() const;
-    TILE_TYPE getTile(int i, int j) const;
-    TILE_TYPE getTile(const Actor& a) const;
-    bool inBounds(int x, int y) const;
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+    TILE_TYPE getTile(int i, int j) const {
+        VW_ASSERT(i >= 0 && i < width && j >= 0 && j < height);
+        return tiles[j * width + i];
+    }
+    TILE_TYPE getTile(const Actor& a) const { return getTile(a.x, a.y); }
+    bool inBounds(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
     // The occupant of (x, y), searched player, guards, dogs, SGs, foods, dead
     // bodies, each list in order; the dead are found until they are erased.
     ObjectType getObject(int x, int y, Actor*& obj);
+    // What getObject reports on each square ahead of (x, y) along `o` (not on (x, y) itself),
+    // found in one pass over the occupants; squares off the board are OB_EMPTY.
+    void occupantsAlong(int x, int y, Facing o, LineOccupants& line);
 
-    Ill& getIll();
-    std::vector<Guard>& getGuards();
-    std::vector<Dog>& getDogs();
-    std::vector<SG>& getSgs();
-    std::vector<Food>& getFoods();
-    std::vector<DeadBody>& getDeadBodies();
+    Ill& getIll() { return ill; }
+    std::vector<Guard>& getGuards() { return guards; }
+    std::vector<Dog>& getDogs() { return dogs; }
+    std::vector<SG>& getSgs() { return sgs; }
+    std::vector<Food>& getFoods() { return foods; }
+    std::vector<DeadBody>& getDeadBodies() { return deadBodies; }
 
     // The one walk over the lists of occupants (the player, who is no list, aside). Each
     // list is visited as `visit(kind, list)`: the list's ObjectType (as a compile-time
@@ -92,10 +109,10 @@ public:
         return placedLists(visit) || enemyLists(visit);
     }
 
-    int getFoodUse() const;
-    int getDeadBodyUse() const;
-    int getCloakUse() const;
-    int getFakeUse() const;
+    int getFoodUse() const { return numFood; }
+    int getDeadBodyUse() const { return numDeadBody; }
+    int getCloakUse() const { return numCloak; }
+    int getFakeUse() const { return numFake; }
 
     // The player's actions (defined in playerMoves.cpp).
     void moveUp();

@@ -17,7 +17,7 @@ void TimedCallback::poll(Actor* actor) {
     int64_t now = currentTimeMs();
     if (secondsSinceStart(now) < timeout) return;
     // The bookkeeping is done before the call, so that the call is the last use
-    // of this object: an action may replace its actor's timer, which frees this one.
+    // of this object: an action may replace its actor's timer, which is held where this one is.
     if (repeating)
         start = now;
     else
@@ -42,5 +42,3 @@ bool TimedCallback::isDue() const {
 }
 
 void TimedCallback::kill() { toBeRemoved = true; }
-
-bool TimedCallback::isDead() const { return toBeRemoved; }

@@ -1,7 +1,9 @@
 // timedCallback.h — a polled one-shot or repeating timer that calls a function on its actor.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 class Actor;
 
@@ -20,7 +22,7 @@ public:
     // last firing. A one-shot timer is dead afterwards; a repeating one restarts.
     void poll(Actor* actor);
     void kill();
-    bool isDead() const;
+    bool isDead() const { return toBeRemoved; }
     // Whether the next poll would fire it: alive and its time has come. Once every
     // timer of a board has been polled at one clock reading, none is due.
     bool isDue() const;
@@ -44,4 +46,35 @@ private:
     int64_t start;   // milliseconds, game clock: creation or last firing
     bool repeating;
     bool toBeRemoved;
+};
+
+// The one timer an actor may hold, kept inside the actor: a copy of a board (a saved state;
+// a search copies millions) copies its timers with the rest and allocates nothing. Read like
+// a pointer to the timer, null when none is held.
+class TimerSlot {
+public:
+    TimerSlot() = default;
+    TimerSlot(const TimerSlot&) = default;
+    TimerSlot& operator=(const TimerSlot&) = default;
+    // A timer moved goes with its actor: the slot moved from holds none.
+    TimerSlot(TimerSlot&& other) noexcept : timer(other.timer) { other.timer.reset(); }
+    TimerSlot& operator=(TimerSlot&& other) noexcept {
+        timer = other.timer;
+        if (&other != this) other.timer.reset();
+        return *this;
+    }
+    explicit operator bool() const { return timer.has_value(); }
+    bool operator==(std::nullptr_t) const { return !timer; }
+    TimedCallback* get() { return timer ? &*timer : nullptr; }
+    const TimedCallback* get() const { return timer ? &*timer : nullptr; }
+    TimedCallback* operator->() { return &*timer; }
+    const TimedCallback* operator->() const { return &*timer; }
+    TimedCallback& operator*() { return *timer; }
+    const TimedCallback& operator*() const { return *timer; }
+    // Holds `t` instead of any timer held; no longer holds one.
+    void hold(const TimedCallback& t) { timer = t; }
+    void reset() { timer.reset(); }
+
+private:
+    std::optional<TimedCallback> timer;
 };

@@ -71,11 +71,11 @@ TEST_F(BoardStateKey, OneOccupantOfAnyKindChangesTheKey) {
         {"a fake", [](Actor& a) { a.makeFakeIll(); }},
         {"approaching", [](Actor& a) { a.approachFlag = !a.approachFlag; }},
         {"a timer of another action",
-         [](Actor& a) { a.addCallback(std::make_unique<TimedCallback>(approachCallback, 1, false)); }},
+         [](Actor& a) { a.addCallback(TimedCallback(approachCallback, 1, false)); }},
         {"no timer", [](Actor& a) { a.callback.reset(); }},
         {"a timer set later", [this](Actor& a) {
              clock.advance(100);
-             a.addCallback(std::make_unique<TimedCallback>(fleeCallback, 1, false));
+             a.addCallback(TimedCallback(fleeCallback, 1, false));
              clock.advance(-100);
          }},
     };
@@ -85,7 +85,7 @@ TEST_F(BoardStateKey, OneOccupantOfAnyKindChangesTheKey) {
             Board& b = play(HALL);
             // Both boards hold one of the kind with a timer; `d` changes it on one of them.
             changeOne(b, kind, [](Actor& a) {
-                a.addCallback(std::make_unique<TimedCallback>(fleeCallback, 1, false));
+                a.addCallback(TimedCallback(fleeCallback, 1, false));
             });
             Board other = b;
             EXPECT_EQ(key(b), key(other)) << "a copy has the same key";
@@ -115,7 +115,7 @@ TEST_F(BoardStateKey, DelayedTimersOfEveryKindKeepTheirTimeLeft) {
         SCOPED_TRACE(kindName(kind));
         Board& b = play(HALL);
         changeOne(b, kind, [](Actor& a) {
-            a.addCallback(std::make_unique<TimedCallback>(approachCallback, 1, false));
+            a.addCallback(TimedCallback(approachCallback, 1, false));
         });
         const std::string before = key(b);
         clock.advance(300);
@@ -126,3 +126,39 @@ TEST_F(BoardStateKey, DelayedTimersOfEveryKindKeepTheirTimeLeft) {
 }
 
 }  // namespace
+
+// What tells two boards apart may sit in different actors: two guards that trade their timers,
+// their squares or their flags are another board, and so are two timers that trade actions with
+// their starts; each time the hash follows the key.
+TEST_F(BoardStateKey, ActorsTradingWhatTheyHoldChangeTheKey) {
+    struct Trade {
+        const char* name;
+        std::function<void(Guard&, Guard&)> give;  // sets up the first and the second guard
+    };
+    const Trade trades[] = {
+        {"a timer", [](Guard& a, Guard&) { a.addCallback(TimedCallback(approachCallback, 1, false)); }},
+        {"a square", [](Guard& a, Guard&) { a.x = a.homeX = 4; }},
+        {"a flag", [](Guard& a, Guard&) { a.approachFlag = true; }},
+        {"an action",
+         [](Guard& a, Guard& b) {
+             a.addCallback(TimedCallback(approachCallback, 1, false));
+             b.addCallback(TimedCallback(fleeCallback, 1, false));
+         }},
+        {"a start",
+         [this](Guard& a, Guard& b) {
+             a.addCallback(TimedCallback(approachCallback, 1, false));
+             clock.advance(100);
+             b.addCallback(TimedCallback(approachCallback, 1, false));
+             clock.advance(-100);
+         }},
+    };
+    for (const Trade& t : trades) {
+        SCOPED_TRACE(t.name);
+        Board& b = play(HALL);
+        b.getGuards().emplace_back(5, 0, FA_S);
+        Board traded = b;
+        t.give(b.getGuards()[0], b.getGuards()[1]);
+        t.give(traded.getGuards()[1], traded.getGuards()[0]);
+        EXPECT_NE(key(b), key(traded));
+    }
+}

@@ -5,12 +5,16 @@
 
 #include <functional>
 #include <map>
+#include <random>
+#include <string>
 
 #include "board.h"
 #include "boundsCheck.h"
 #include "gameClock.h"
 #include "frameStep.h"
 #include "levelFiles.h"
+#include "levelScenario.h"
+#include "rewind.h"
 #include "screenFlow.h"
 
 namespace {
@@ -296,6 +300,82 @@ TEST_F(BoardTest, ThePictureListsActorsInPaintOrder) {
     add(std::vector<Ill>{board->getIll()});
     gotoMainGame();
     EXPECT_EQ(currentPicture().actors, expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Where occupantsAlong and getObject disagree on `b`, over every square and facing ("" if
+// nowhere): the first square, facing and step ahead, and what each reports there.
+std::string lineDisagreement(Board& b) {
+    for (int y = 0; y < b.getHeight(); ++y)
+        for (int x = 0; x < b.getWidth(); ++x)
+            for (Facing o : {FA_N, FA_S, FA_E, FA_W}) {
+                LineOccupants line;
+                b.occupantsAlong(x, y, o, line);
+                int dx, dy;
+                getDxAndDy(o, dx, dy);
+                for (int k = 1; k <= MAX_LINE; ++k) {
+                    Actor* actor = nullptr;
+                    const ObjectType kind = b.getObject(x + k * dx, y + k * dy, actor);
+                    const Occupant& seen = line[static_cast<size_t>(k - 1)];
+                    if (seen.kind != kind || seen.actor != actor)
+                        return "from (" + std::to_string(x) + ", " + std::to_string(y) + ") facing " + "NSEW"[o] +
+                               ", " + std::to_string(k) + " ahead: " + kindName(seen.kind) + " for " + kindName(kind);
+                }
+            }
+    return "";
+}
+
+using OccupantsAlong = LevelScenario;
+
+// The line a look scans is read in one pass; it must report on every square what getObject
+// reports, whatever happened on the board: placing food, a body and a fake, the fake shot,
+// food and bodies running out, enemies walking, luring and going home, the player caught and
+// the level started again, and keys taken back.
+TEST_F(OccupantsAlong, EveryLineAgreesWithGetObjectThroughRandomPlay) {
+    // The guard beside the player, once a fake, is shot by the one at the east end of the row,
+    // who then sees the player.
+    const std::string hall = levelText({"..........", ".#..~.....", "..........", "....#...E.", ".........."},
+                                       {0, 4, FA_E}, {{1, 4, FA_N}, {9, 4, FA_W}, {2, 0, FA_S}}, {{6, 2, FA_N}},
+                                       {{5, 0, FA_W}}, {5, 5, 3, 5});
+    std::mt19937 rng(7);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const char* const keys = "wasdwasdwasdhjklhjluu";
+    int placed = 0, shot = 0, rewound = 0, sharedSquares = 0;
+    for (int run = 0; run < 3; ++run) {
+        Board* b = &play(hall);
+        beginTry();
+        for (int press = 0; press < 40; ++press) {
+            const char key = press == 0 ? 'l' : keys[pick(0, 20)];
+            const size_t onBoard = b->getFoods().size() + b->getDeadBodies().size();
+            const size_t kept = keysToTakeBack();
+            keyboard(static_cast<unsigned char>(key), 0, 0);
+            b = &board();
+            placed += b->getFoods().size() + b->getDeadBodies().size() > onBoard;
+            rewound += key == 'u' && keysToTakeBack() < kept;
+            ASSERT_EQ(lineDisagreement(*b), "") << "after key " << press << " '" << key << "' of run " << run;
+            for (int ms = pick(1, 30) * 20; ms > 0; ms -= 20) {
+                size_t enemies = b->getGuards().size() + b->getDogs().size() + b->getSgs().size();
+                clock.advance(20);
+                frameStep();
+                b = &board();
+                shot += b->getGuards().size() + b->getDogs().size() + b->getSgs().size() < enemies;
+                ASSERT_EQ(lineDisagreement(*b), "") << "after key " << press << " of run " << run;
+                Actor* actor = nullptr;
+                b->forEachList([&](ObjectType, auto& list) {
+                    for (auto& a : list)
+                        if (b->getObject(a.x, a.y, actor) != OB_EMPTY && actor != &a) ++sharedSquares;
+                });
+            }
+        }
+    }
+    // The play went through what the line must follow.
+    EXPECT_GT(placed, 3);
+    EXPECT_GT(shot, 0);
+    EXPECT_GT(rewound, 3);
+    EXPECT_GT(sharedSquares, 0);
 }
 
 }  // namespace

@@ -308,7 +308,7 @@ TEST_F(LevelLoaderDeathTest, ABadValueOnLine5IsNamedByFileLineAndColumn) {
     };
     for (const Case& c : cases) {
         const std::string report = "^" + literally(std::string("assets/levels/level00.txt:") + c.where) + "\n" +
-                                   (c.assertion ? "[^\n]*board.cpp:[0-9]+: " : "") + literally(c.condition) + "\n$";
+                                   (c.assertion ? "[^\n]*board\\.(cpp|h):[0-9]+: " : "") + literally(c.condition) + "\n$";
         if (c.assertion)
             EXPECT_EXIT(loadReporting(c.text), testing::KilledBySignal(SIGABRT), report) << c.where;
         else

@@ -30,7 +30,7 @@ protected:
     }
     // Gives the actor a new half-second timer.
     void start(TimerFunc action, bool repeating) {
-        actor.addCallback(std::make_unique<TimedCallback>(action, 0.5f, repeating));
+        actor.addCallback(TimedCallback(action, 0.5f, repeating));
     }
     // Polls at each `ms` in turn, checking after each the firings so far (the column) and
     // whether the actor still holds a timer.
@@ -81,7 +81,7 @@ TEST_F(Timers, DueExactlyWhenThePollWouldFire) {
     EXPECT_FALSE(actor.callback->isDue());
 
     Actor once{0, 0, FA_N};
-    once.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+    once.addCallback(TimedCallback(stepEast, 0.5f, false));
     TimedCallback* timer = once.callback.get();
     clock.advance(500);
     EXPECT_TRUE(timer->isDue());
@@ -122,7 +122,7 @@ TEST_F(Timers, TimerTravelsWithItsActorThroughAGrowingList) {
     std::vector<Actor> actors;
     for (int i = 0; i < 20; i++) {
         Actor a(0, i, FA_N);
-        a.addCallback(std::make_unique<TimedCallback>(stepEast, 0.5f, false));
+        a.addCallback(TimedCallback(stepEast, 0.5f, false));
         actors.push_back(std::move(a));
         EXPECT_EQ(a.callback, nullptr);
     }

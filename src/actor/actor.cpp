@@ -9,46 +9,7 @@ Actor::Actor(int x, int y, Facing o)
     : x(x), y(y), o(o), homeX(x), homeY(y), homeO(o), alive(true), mirror(false),
       approachFlag(false), fleeFlag(false), returnOrigLocFlag(false) {}
 
-Actor::Actor(const Actor& other)
-    : x(other.x), y(other.y), o(other.o), homeX(other.homeX), homeY(other.homeY),
-      homeO(other.homeO), alive(other.alive), mirror(other.mirror),
-      approachFlag(other.approachFlag), fleeFlag(other.fleeFlag),
-      returnOrigLocFlag(other.returnOrigLocFlag),
-      callback(other.callback ? std::make_unique<TimedCallback>(*other.callback) : nullptr),
-      route(other.route), routeNext(other.routeNext) {}
-
-Actor& Actor::operator=(const Actor& other) {
-    if (this == &other) return *this;
-    // Reuses the timer already held: restoring a saved state assigns over live actors.
-    std::unique_ptr<TimedCallback> timer = std::move(callback);
-    if (other.callback && timer)
-        *timer = *other.callback;
-    else if (other.callback)
-        timer = std::make_unique<TimedCallback>(*other.callback);
-    else
-        timer.reset();
-    x = other.x;
-    y = other.y;
-    o = other.o;
-    homeX = other.homeX;
-    homeY = other.homeY;
-    homeO = other.homeO;
-    alive = other.alive;
-    mirror = other.mirror;
-    approachFlag = other.approachFlag;
-    fleeFlag = other.fleeFlag;
-    returnOrigLocFlag = other.returnOrigLocFlag;
-    callback = std::move(timer);
-    route = other.route;
-    routeNext = other.routeNext;
-    return *this;
-}
-
-bool Actor::isDead() const { return !alive; }
-
 void Actor::kill() { alive = false; }
-
-bool Actor::isFakeIll() const { return mirror; }
 
 void Actor::makeFakeIll() { mirror = true; }
 
@@ -120,8 +81,6 @@ void Actor::setRoute(Route r) {
     homeY = y;
 }
 
-bool Actor::patrols() const { return route != nullptr; }
-
 void Actor::patrolStep() {
     VW_ASSERT(patrols());
     const std::vector<RoutePoint>& points = *route;
@@ -139,17 +98,9 @@ void Actor::patrolStep() {
     homeO = o;
 }
 
-bool Actor::isAt(int x, int y) const { return this->x == x && this->y == y; }
-
 int Actor::getManhattanDist(int x, int y) const { return absi(x - this->x) + absi(y - this->y); }
 
-bool Actor::atOrigLoc() const { return x == homeX && y == homeY && o == homeO; }
-
-bool Actor::inManipulateMode() const { return approachFlag || fleeFlag; }
-
-bool Actor::inReturnOrigLocMode() const { return returnOrigLocFlag; }
-
-void Actor::addCallback(std::unique_ptr<TimedCallback> cb) { callback = std::move(cb); }
+void Actor::addCallback(const TimedCallback& cb) { callback.hold(cb); }
 
 void Actor::invokeCallback() {
     if (!callback) return;

@@ -25,12 +25,12 @@ public:
     Actor(int x, int y, Facing o);
     Actor(Actor&&) = default;
     Actor& operator=(Actor&&) = default;
-    Actor(const Actor& other);
-    Actor& operator=(const Actor& other);
+    Actor(const Actor&) = default;
+    Actor& operator=(const Actor&) = default;
 
-    bool isDead() const;
+    bool isDead() const { return !alive; }
     void kill();
-    bool isFakeIll() const;
+    bool isFakeIll() const { return mirror; }
     void makeFakeIll();
 
     // One square forward along the facing, if that square is on the current board.
@@ -44,21 +44,21 @@ public:
     // Puts the actor on `route` (its start must be the actor's square): it faces the
     // first leg, and that is its home facing.
     void setRoute(Route route);
-    bool patrols() const;
+    bool patrols() const { return route != nullptr; }
     // One square along the route; home follows, so that the patrol's walk home after a
     // lure ends where it left the route, facing the way it was walking. On reaching a
     // turning point it faces the next leg at once.
     void patrolStep();
 
-    bool isAt(int x, int y) const;
+    bool isAt(int x, int y) const { return this->x == x && this->y == y; }
     int getManhattanDist(int x, int y) const;
-    bool atOrigLoc() const;
-    bool inManipulateMode() const;     // an approach or a flight is pending
-    bool inReturnOrigLocMode() const;  // a walk home is under way
+    bool atOrigLoc() const { return x == homeX && y == homeY && o == homeO; }
+    bool inManipulateMode() const { return approachFlag || fleeFlag; }  // an approach or a flight is pending
+    bool inReturnOrigLocMode() const { return returnOrigLocFlag; }  // a walk home is under way
 
-    // Takes the timer; one the actor already held is discarded without firing.
+    // Holds the timer; one the actor already held is discarded without firing.
     // Flags are not touched.
-    void addCallback(std::unique_ptr<TimedCallback> cb);
+    void addCallback(const TimedCallback& cb);
     // Polls the held timer, then drops it if it is dead.
     void invokeCallback();
     void removeCallbackIfDead();
@@ -72,7 +72,7 @@ public:
     bool approachFlag;
     bool fleeFlag;
     bool returnOrigLocFlag;
-    std::unique_ptr<TimedCallback> callback;
+    TimerSlot callback;
     Route route;        // null for an enemy that stands still
     int routeNext = 0;  // the index in *route of the turning point it walks towards
 

@@ -4,7 +4,7 @@
 #include "gameConstants.h"
 
 DeadBody::DeadBody(int x, int y, Facing o) : Actor(x, y, o), timer(8) {
-    addCallback(std::make_unique<TimedCallback>(deadBodyTimeout, DEAD_BODY_DURATION, false));
+    addCallback(TimedCallback(deadBodyTimeout, DEAD_BODY_DURATION, false));
 }
 
 TILE_TYPE DeadBody::getTile() const { return DEAD_BODY; }

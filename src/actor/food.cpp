@@ -4,7 +4,7 @@
 #include "gameConstants.h"
 
 Food::Food(int x, int y, Facing o) : Actor(x, y, o) {
-    addCallback(std::make_unique<TimedCallback>(foodTimeout, FOOD_DURATION, false));
+    addCallback(TimedCallback(foodTimeout, FOOD_DURATION, false));
 }
 
 TILE_TYPE Food::getTile() const { return FOOD; }

@@ -12,12 +12,10 @@ TILE_TYPE Ill::getTile() const {
 
 void Ill::activateCloak() {
     isCloaked = true;
-    addCallback(std::make_unique<TimedCallback>(deactivateIllCloak, CLOAK_DURATION, false));
+    addCallback(TimedCallback(deactivateIllCloak, CLOAK_DURATION, false));
 }
 
 void Ill::deactivateCloak() { isCloaked = false; }
-
-bool Ill::isKillable() const { return !isCloaked; }
 
 // The cloak timer is the only timer the player ever holds, so `a` is the player.
 void deactivateIllCloak(Actor* a) {

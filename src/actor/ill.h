@@ -14,7 +14,7 @@ public:
     // Cloaked for CLOAK_DURATION from now; a cloak already running is renewed.
     void activateCloak();
     void deactivateCloak();
-    bool isKillable() const;
+    bool isKillable() const { return !isCloaked; }
 
     bool isCloaked;
 };

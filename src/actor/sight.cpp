@@ -21,16 +21,10 @@ void replaceTimer(Actor& self, TimerFunc func, float pace, bool repeating) {
         if (replaced == fleeCallback) self.fleeFlag = false;
         if (replaced == returnOrigLocCallback) self.returnOrigLocFlag = false;
     }
-    self.addCallback(std::make_unique<TimedCallback>(func, pace, repeating));
+    self.addCallback(TimedCallback(func, pace, repeating));
 }
 
 }  // namespace
-
-SightNext sightAfter(ObjectType seen, Board& board) {
-    if (isEnemy(seen)) return SightNext::Stop;
-    if (seen == OB_ILL) return board.getIll().isKillable() ? SightNext::Stop : SightNext::GoOn;
-    return SightNext::GoOn;  // placed objects and empty squares
-}
 
 std::vector<bool> squaresInEnemySight(Board& board) {
     std::vector<bool> mask(static_cast<size_t>(board.getWidth()) * board.getHeight(), false);

@@ -12,24 +12,33 @@ enum class SightNext { GoOn, Stop };
 // Whether sight ends on a square after seeing what `seen` reports there: another
 // enemy (fake or not) and an uncloaked player end it; a cloaked player, placed
 // objects and empty squares let it pass. The same for every kind of enemy.
-SightNext sightAfter(ObjectType seen, Board& board);
+inline SightNext sightAfter(ObjectType seen, Board& board) {
+    if (isEnemy(seen)) return SightNext::Stop;
+    if (seen == OB_ILL) return board.getIll().isKillable() ? SightNext::Stop : SightNext::GoOn;
+    return SightNext::GoOn;  // placed objects and empty squares
+}
 
 // The squares `self` sees right now: from the first one ahead (its own square is
 // never examined) to the board's edge, the first wall, or the first square whose
 // occupant ends sight (that square is seen). Each goes to `visit` with the
 // occupant the board reports there. Reading only: this is what the sight overlay
 // shows, and the enemies' looks scan through it, so the two never differ.
+// A reaction catches, kills or arms a timer, but nobody moves, comes or goes while a look
+// scans (the dead stay until the remove phase): so the occupants of the line are found in one
+// pass before it, and each square still shows what getObject would report there.
 template <typename Visit>
 void forEachSquareInSight(const Actor& self, Board& board, Visit visit) {
     int dx = 0, dy = 0;
     getDxAndDy(self.o, dx, dy);
-    for (int x = self.x + dx, y = self.y + dy; board.inBounds(x, y); x += dx, y += dy) {
+    LineOccupants line;
+    board.occupantsAlong(self.x, self.y, self.o, line);
+    size_t ahead = 0;
+    for (int x = self.x + dx, y = self.y + dy; board.inBounds(x, y); x += dx, y += dy, ++ahead) {
         if (board.getTile(x, y) == WALL) return;
-        Actor* occupant = nullptr;
-        ObjectType seen = board.getObject(x, y, occupant);
+        const Occupant& seen = line[ahead];
         // Decided before anyone reacts: a reaction may kill what ends sight here.
-        const SightNext next = sightAfter(seen, board);
-        visit(seen, occupant, x, y);
+        const SightNext next = sightAfter(seen.kind, board);
+        visit(seen.kind, seen.actor, x, y);
         if (next == SightNext::Stop) return;
     }
 }

@@ -79,14 +79,14 @@ TEST_F(ActorMoves, ApproachStepsForwardFleeStepsBackAndTurnsAboutNeitherOffTheBo
 TEST_F(ActorMoves, StepTimersClearTheirFlagWhenTheyFire) {
     Actor a(1, 0, FA_S);
     a.approachFlag = true;
-    a.addCallback(std::make_unique<TimedCallback>(approachCallback, 0.5f, false));
+    a.addCallback(TimedCallback(approachCallback, 0.5f, false));
     clock.advance(500);
     a.invokeCallback();
     EXPECT_TRUE(a.isAt(1, 1));
     EXPECT_FALSE(a.approachFlag);
 
     a.fleeFlag = true;
-    a.addCallback(std::make_unique<TimedCallback>(fleeCallback, 0.5f, false));
+    a.addCallback(TimedCallback(fleeCallback, 0.5f, false));
     clock.advance(500);
     a.invokeCallback();
     EXPECT_TRUE(a.isAt(1, 0));
@@ -105,7 +105,7 @@ TEST(WalkHome, ColumnThenRowThenTurnInSixMoves) {
     a.y = 5;
     a.o = FA_W;
     a.returnOrigLocFlag = true;
-    a.addCallback(std::make_unique<TimedCallback>(returnOrigLocCallback, 0.5f, true));
+    a.addCallback(TimedCallback(returnOrigLocCallback, 0.5f, true));
 
     struct Move { int x, y; Facing o; };
     const Move expected[] = {{2, 5, FA_W}, {1, 5, FA_W}, {1, 4, FA_N},
@@ -149,7 +149,7 @@ TEST(WalkHome, AlreadyHomeDoesNothingAndLeavesTheTimerAlone) {
     clock.install();
     Actor a(2, 2, FA_N);
     a.returnOrigLocFlag = true;
-    a.addCallback(std::make_unique<TimedCallback>(returnOrigLocCallback, 0.5f, true));
+    a.addCallback(TimedCallback(returnOrigLocCallback, 0.5f, true));
     a.returnOrigLoc();
     ASSERT_NE(a.callback, nullptr);
     EXPECT_FALSE(a.callback->isDead());

@@ -25,7 +25,7 @@ struct BrokenRule {
 // runs `action` a second on.
 template <typename List>
 std::function<void(Board&)> giveTimer(List& (Board::*list)(), TimerFunc action) {
-    return [=](Board& b) { (b.*list)()[0].addCallback(std::make_unique<TimedCallback>(action, 1, false)); };
+    return [=](Board& b) { (b.*list)()[0].addCallback(TimedCallback(action, 1, false)); };
 }
 
 class MonkeyInvariants : public LevelScenario {
@@ -150,7 +150,7 @@ TEST_F(MonkeyInvariants, EveryListRuleSpeaksUpForEachOfTheFiveLists) {
         {"holding a due timer",
          [this](Actor& a) {
              a.callback.reset();
-             a.addCallback(std::make_unique<TimedCallback>(foodTimeout, 0.001f, false));
+             a.addCallback(TimedCallback(foodTimeout, 0.001f, false));
              clock.advance(10);
          },
          noTimerLeftDue, "holds a timer that is due"},
@@ -188,7 +188,7 @@ TEST_F(MonkeyInvariants, APlacedObjectHoldsItsOwnKindsExpiry) {
         const char* says;
     };
     auto timer = [](TimerFunc f, float seconds, bool repeating) {
-        return std::make_unique<TimedCallback>(f, seconds, repeating);
+        return TimedCallback(f, seconds, repeating);
     };
     const Wrong wrongs[] = {
         {"a longer life",
