@@ -3,6 +3,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +92,7 @@ public:
         if (pipe(fds) != 0) return;
         std::fflush(stdout);
         std::fflush(stderr);
+        const pid_t parent = getpid();
         pid = fork();
         if (pid < 0) {
             close(fds[0]);
@@ -99,6 +101,10 @@ public:
         }
         if (pid == 0) {
             close(fds[0]);
+            // The game stops a hint's helper outright when the question is dropped: this
+            // search goes with it.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(0);
             const std::string said = search(clock, options);
             size_t done = 0;
             while (done < said.size()) {

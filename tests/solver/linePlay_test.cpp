@@ -8,6 +8,7 @@
 #include "frameStep.h"
 #include "keyboard.h"
 #include "levelScenario.h"
+#include "boardState.h"
 #include "solver.h"
 
 namespace {
@@ -43,6 +44,35 @@ protected:
         return playLine(clock, presses, how);
     }
 };
+
+// Played in stretches that carry their quiet from one to the next, the board is at each
+// stretch's end what ticking through every tick makes it, while the food draws the guard out
+// and home again, stretch lengths on and off the guard's pace.
+TEST_F(LinePlayTest, StretchesCarryingTheirQuietEndWhereEveryTickLeads) {
+    for (int64_t stretch : {4, 8, 100, 196, 500, 1000}) {
+        SCOPED_TRACE("stretches of " + std::to_string(stretch) + " ms");
+        play(crossing());
+        ASSERT_FALSE(playLine(clock, {{200, 'w'}, {200, 'h'}}, LinePlay{}).lost);
+        const int64_t from = clock.now();
+        Board ticked = board();
+        bool quiet = false;
+        int quietEnds = 0;
+        for (int64_t until = from + stretch; until <= from + 4000; until += stretch) {
+            const Board carried = board();
+            board() = ticked;
+            clock.advance(until - stretch - clock.now());
+            ASSERT_TRUE(playUntil(clock, until, 4, false));
+            ticked = board();
+            const std::string expected = boardStateKey(ticked, until);
+            board() = carried;
+            clock.advance(until - stretch - clock.now());
+            ASSERT_TRUE(playUntil(clock, until, 4, true, &quiet));
+            EXPECT_EQ(boardStateKey(board(), until), expected) << "at " << until - from << " ms";
+            quietEnds += quiet;
+        }
+        EXPECT_GT(quietEnds, 0) << "no stretch ended quiet: nothing was carried";
+    }
+}
 
 TEST_F(LinePlayTest, AKeyOnTheGuardsExactTickWinsAsWrittenAndLosesATickOff) {
     EXPECT_TRUE(playFresh(ON_THE_TICK).won);
