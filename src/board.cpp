@@ -266,13 +266,18 @@ ObjectType Board::getObject(int x, int y, Actor*& obj) {
 
 void Board::occupantsAlong(int x, int y, Facing o, int length, LineOccupants& line) {
     VW_ASSERT(length >= 0 && length <= MAX_LINE);
+    if (length == 0) return;
     std::fill_n(line.begin(), length, Occupant{OB_EMPTY, nullptr});
     int dx, dy;
     getDxAndDy(o, dx, dy);
-    // In getObject's order, so the first one met on a square is the one it reports there.
+    // In getObject's order, so the first one met on a square is the one it reports there. An
+    // actor is k squares ahead when it is k along the facing and none across it; the first
+    // `length` squares are on the board, so one there is too.
     auto note = [&](ObjectType kind, Actor& a) {
-        const int k = dx != 0 ? (a.y == y ? (a.x - x) * dx : 0) : (a.x == x ? (a.y - y) * dy : 0);
-        if (k < 1 || k > length || !inBounds(a.x, a.y)) return;
+        const int rx = a.x - x, ry = a.y - y;
+        const int k = rx * dx + ry * dy;
+        const bool ahead = (rx * dy - ry * dx) == 0 && static_cast<unsigned>(k - 1) < static_cast<unsigned>(length);
+        if (!ahead) return;
         Occupant& seat = line[static_cast<size_t>(k - 1)];
         if (seat.kind == OB_EMPTY) seat = {kind, &a};
     };
