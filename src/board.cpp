@@ -204,7 +204,20 @@ Board::Board(const char* filename)
             grid[j * width + i] = static_cast<TILE_TYPE>(input_i);
         }
     }
-    tiles = std::make_shared<const std::vector<TILE_TYPE>>(std::move(grid));
+    auto land = std::make_shared<Terrain>();
+    land->tiles = std::move(grid);
+    land->clear.resize(land->tiles.size() * 4);
+    for (int j = 0; j < height; j++)
+        for (int i = 0; i < width; i++)
+            for (Facing o : {FA_N, FA_S, FA_E, FA_W}) {
+                int dx, dy;
+                getDxAndDy(o, dx, dy);
+                int n = 0;
+                for (int x = i + dx, y = j + dy; inBounds(x, y) && land->tiles[y * width + x] != WALL; x += dx, y += dy)
+                    ++n;
+                land->clear[static_cast<size_t>((j * width + i) * 4 + o)] = static_cast<uint8_t>(n);
+            }
+    ground = std::move(land);
     r.expect("the section end 999 after " + std::to_string(width * height) + " terrain codes", "");
     chompDelim(r.stream(), filename);
 

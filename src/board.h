@@ -78,9 +78,15 @@ public:
     int getHeight() const { return height; }
     TILE_TYPE getTile(int i, int j) const {
         VW_ASSERT(i >= 0 && i < width && j >= 0 && j < height);
-        return (*tiles)[j * width + i];
+        return ground->tiles[j * width + i];
     }
     TILE_TYPE getTile(const Actor& a) const { return getTile(a.x, a.y); }
+    // How many squares ahead of (x, y) along `o` lie before the board's edge or the first wall:
+    // how far a look from there can reach. Found once, when the level is loaded.
+    int squaresBeforeWall(int x, int y, Facing o) const {
+        VW_ASSERT(x >= 0 && x < width && y >= 0 && y < height && o >= FA_N && o <= FA_W);
+        return ground->clear[static_cast<size_t>((y * width + x) * 4 + o)];
+    }
     bool inBounds(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
     // The occupant of (x, y), searched player, guards, dogs, SGs, foods, dead
     // bodies, each list in order; the dead are found until they are erased.
@@ -163,9 +169,12 @@ private:
 
     int width;
     int height;
-    // Row-major: (i, j) is element j * width + i. Never changed once loaded, so copies of a
-    // board (a search makes millions) share it.
-    std::shared_ptr<const std::vector<TILE_TYPE>> tiles;
+    // Never changed once loaded, so copies of a board (a search makes millions) share it.
+    struct Terrain {
+        std::vector<TILE_TYPE> tiles;  // row-major: (i, j) is element j * width + i
+        std::vector<uint8_t> clear;    // squaresBeforeWall, element (j * width + i) * 4 + facing
+    };
+    std::shared_ptr<const Terrain> ground;
     Ill ill;
     std::vector<Guard> guards;
     std::vector<Dog> dogs;

@@ -73,6 +73,36 @@ TEST_F(BoardTest, TileIsReadRowMajor) {
     EXPECT_EQ(board->getTile(board->getSgs()[1]), IN_FLOOR);
 }
 
+// How far a look reaches from each square and facing: up to the edge or the first wall, and
+// water, exit and floors do not stop it; on a level of every terrain, against a walk of the tiles.
+TEST_F(BoardTest, SquaresBeforeWallFollowTheTerrain) {
+    writeLevel(1, "6,4,\n"
+                  "0,3,0,0,1,0,\n"
+                  "2,0,4,3,0,0,\n"
+                  "0,0,3,0,2,3,\n"
+                  "3,1,0,0,0,0,\n"
+                  "999,0,0,2,999,999,999,999,0,0,0,0");
+    loadBoardAt(1);
+    Board& b = *getCurrentBoard();
+    int walls = 0;
+    for (int y = 0; y < b.getHeight(); ++y)
+        for (int x = 0; x < b.getWidth(); ++x)
+            for (Facing o : {FA_N, FA_S, FA_E, FA_W}) {
+                int dx, dy;
+                getDxAndDy(o, dx, dy);
+                int n = 0;
+                while (b.inBounds(x + (n + 1) * dx, y + (n + 1) * dy) && b.getTile(x + (n + 1) * dx, y + (n + 1) * dy) != WALL)
+                    ++n;
+                walls += b.inBounds(x + (n + 1) * dx, y + (n + 1) * dy);
+                EXPECT_EQ(b.squaresBeforeWall(x, y, o), n) << "from (" << x << ", " << y << ") facing " << "NSEW"[o];
+            }
+    EXPECT_GT(walls, 10);  // many lines end at a wall, not the edge
+    EXPECT_EQ(b.squaresBeforeWall(0, 0, FA_E), 0);
+    EXPECT_EQ(b.squaresBeforeWall(2, 0, FA_E), 3);  // over the water
+    EXPECT_EQ(b.squaresBeforeWall(1, 1, FA_S), 2);  // floor, water, then the edge
+    EXPECT_EQ(b.squaresBeforeWall(3, 0, FA_S), 0);
+}
+
 TEST_F(BoardDeathTest, TileOffTheGridStops) {
     const char* message = "i >= 0 && i < width && j >= 0 && j < height";
     EXPECT_DEATH(board->getTile(5, 0), message);

@@ -31,10 +31,7 @@ void forEachSquareInSight(const Actor& self, Board& board, Visit visit) {
     int dx = 0, dy = 0;
     getDxAndDy(self.o, dx, dy);
     // The squares up to the board's edge or the first wall.
-    int length = 0;
-    for (int x = self.x + dx, y = self.y + dy; board.inBounds(x, y) && board.getTile(x, y) != WALL;
-         x += dx, y += dy)
-        ++length;
+    const int length = board.squaresBeforeWall(self.x, self.y, self.o);
     LineOccupants line;
     board.occupantsAlong(self.x, self.y, self.o, length, line);
     for (int k = 1; k <= length; ++k) {
