@@ -1,6 +1,10 @@
 // boardState.cpp — a board's state as comparable bytes, and shifting its timers in time.
 #include "boardState.h"
 
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
+
 #include "board.h"
 
 namespace {
@@ -61,6 +65,30 @@ struct Hashed {
     Lane third{{0x452821e638d01377ull, 0xbe5466cf34e90c6cull}};
 };
 
+// The square, the home and the two facings are six ints in a row, each below 16 (a board is at
+// most 12 squares a side), and the flags five bools in a row: read as three and one and a half
+// words and laid side by side, they fill bits 0-4, 8-9, 12, 16-20, 28, 32-36, 40-43 and 48-49 of
+// one word (on a little-endian machine; on any, each value has bits of its own), without a
+// shift per field.
+static_assert(std::is_standard_layout_v<Actor>);
+static_assert(offsetof(Actor, y) == offsetof(Actor, x) + 4 && offsetof(Actor, o) == offsetof(Actor, x) + 8 &&
+              offsetof(Actor, homeX) == offsetof(Actor, x) + 12 && offsetof(Actor, homeY) == offsetof(Actor, x) + 16 &&
+              offsetof(Actor, homeO) == offsetof(Actor, x) + 20 && sizeof(Facing) == 4 && sizeof(int) == 4);
+static_assert(offsetof(Actor, mirror) == offsetof(Actor, alive) + 1 &&
+              offsetof(Actor, approachFlag) == offsetof(Actor, alive) + 2 &&
+              offsetof(Actor, fleeFlag) == offsetof(Actor, alive) + 3 &&
+              offsetof(Actor, returnOrigLocFlag) == offsetof(Actor, alive) + 4 && sizeof(bool) == 1);
+static_assert(MAX_BOARD_WIDTH <= 16 && MAX_BOARD_HEIGHT <= 16);
+inline uint64_t placeAndFlags(const Actor& a) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&a);
+    uint64_t place[3];  // x | y << 32, o | homeX << 32, homeY | homeO << 32
+    std::memcpy(place, bytes + offsetof(Actor, x), sizeof place);
+    uint32_t flags;  // alive, mirror, approachFlag, fleeFlag: one byte each, 0 or 1
+    std::memcpy(&flags, bytes + offsetof(Actor, alive), sizeof flags);
+    return place[0] | place[1] << 8 | place[2] << 16 | static_cast<uint64_t>(flags) << 4 |
+           static_cast<uint64_t>(a.returnOrigLocFlag) << 36;
+}
+
 // The state as 64-bit words, three per actor and a few for the board, in a fixed layout:
 // which word says what follows from the list sizes alone, so two boards give equal words
 // exactly when they are in the same state.
@@ -69,22 +97,19 @@ class StateKey {
 public:
     StateKey(Sink& sink, int64_t now) : sink(sink), now(now) {}
 
-    // Square, home, facing and flags (4 bits apiece for the coordinates: a board is at most
-    // 12 squares a side), where on its route a patrol is (the route itself never changes), and
-    // the timer: its action and its start measured from now, or none. Always inlined, so that
-    // the hash's lanes stay in registers through the walk.
-    [[gnu::always_inline]] void actor(const Actor& a, uint64_t extra = 0) {
-        const uint32_t packed = static_cast<uint32_t>(
-            a.x | a.y << 4 | a.o << 8 | a.homeX << 10 | a.homeY << 14 | a.homeO << 18 | a.alive << 20 |
-            a.mirror << 21 | a.approachFlag << 22 | a.fleeFlag << 23 | a.returnOrigLocFlag << 24);
+    // Square, home, facings and flags, where on its route a patrol is (the route itself never
+    // changes), and the timer: its action and its start measured from now, or none. Always
+    // inlined, so that the hash's lanes stay in registers through the walk.
+    [[gnu::always_inline]] void actor(const Actor& a, bool cloaked = false) {
         const bool patrols = a.patrols();
-        const uint64_t where = packed | extra | static_cast<uint64_t>(patrols) << 25 |
-                               (patrols ? static_cast<uint64_t>(static_cast<uint32_t>(a.routeNext)) << 32 : 0);
+        const uint64_t route = patrols ? static_cast<uint64_t>(static_cast<uint32_t>(a.routeNext)) << 32 : 0;
+        const uint64_t where = placeAndFlags(a) | static_cast<uint64_t>(patrols) << 52 |
+                               static_cast<uint64_t>(cloaked) << 53;
         if (const TimedCallback* t = a.callback.get())
             sink.add3(where, reinterpret_cast<uint64_t>(t->getFunc()),
-                      static_cast<uint32_t>(static_cast<int>(t->getStartMs() - now) * 2 + t->isDead()));
+                      static_cast<uint32_t>(static_cast<int>(t->getStartMs() - now) * 2 + t->isDead()) | route);
         else
-            sink.add3(where, 0, 0);  // no action is at address 0
+            sink.add3(where, 0, route);  // no action is at address 0
     }
 
     Sink& sink;
@@ -102,7 +127,7 @@ uint64_t sizeField(size_t size, int field) {
 template <typename Sink>
 [[gnu::always_inline]] inline void walkState(Board& b, int64_t now, Sink& sink) {
     StateKey<Sink> key(sink, now);
-    key.actor(b.getIll(), static_cast<uint64_t>(b.getIll().isCloaked) << 26);
+    key.actor(b.getIll(), b.getIll().isCloaked);
     // The sizes of the lists, four to a word, then the stocks.
     uint64_t sizes = 0;
     int field = 0;
