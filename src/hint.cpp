@@ -75,6 +75,36 @@ std::vector<Press> pressedSoon(std::vector<Press> rest) {
     return rest;
 }
 
+// The board as it was asked about, with the clock at that moment.
+struct Asked {
+    Board board;
+    int64_t ms;
+    void putBack(ManualClock& clock) const {
+        *getCurrentBoard() = board;
+        clock.advance(ms - clock.now());
+    }
+};
+
+// `line`, a win from the asking moment, as the answer: its key pressed HINT_PRESS_MS from now
+// when that is humane ("press it"), else the line as it stands when its key is due later and
+// it is humane so ("wait"). False, leaving `hint` as it was, when neither is.
+bool answerWith(ManualClock& clock, const Asked& asked, const std::vector<Press>& line, Hint& hint) {
+    asked.putBack(clock);
+    std::vector<Press> soon = pressedSoon(line);
+    if (isHumane(clock, soon, TICK_MS)) {
+        hint.kind = Hint::KEY;
+        hint.key = soon.front().key;
+        hint.line = std::move(soon);
+        return true;
+    }
+    if (line.front().waitMs > HINT_PRESS_MS && isHumane(clock, line, TICK_MS)) {
+        hint.kind = Hint::WAIT;
+        hint.line = line;
+        return true;
+    }
+    return false;
+}
+
 // The search for a humane win has to prove there is none by going through every state a
 // humane line reaches, and a humane state is dear: each key is tried a tick early and late and
 // at the line's other paces, and a state reached at another pace is another state. So while it
@@ -105,13 +135,7 @@ public:
             // search goes with it.
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (getppid() != parent) _exit(0);
-            const std::string said = search(clock, options);
-            size_t done = 0;
-            while (done < said.size()) {
-                const ssize_t n = write(fds[1], said.data() + done, said.size() - done);
-                if (n <= 0 && errno != EINTR) break;
-                if (n > 0) done += static_cast<size_t>(n);
-            }
+            writeWhole(fds[1], hintLine(search(clock, options)));
             _exit(0);  // nothing of the copy's is flushed or freed
         }
         close(fds[1]);
@@ -128,65 +152,57 @@ public:
     OtherSearch(const OtherSearch&) = delete;
     OtherSearch& operator=(const OtherSearch&) = delete;
 
-    // Whether the other search has answered, waiting up to `waitMs` for it (-1: until it
-    // ends). Its answer is then `provedNone()` or a humane `win()`, or neither.
-    bool answered(int waitMs) {
+    // Whether the other search has ended, waiting up to `waitMs` for it (-1: until it ends).
+    // Its answer is then `answer()`: a proof that none is left, a humane win, or not found.
+    bool ended(int waitMs) {
         if (fd < 0 || done) return done;
         pollfd p{fd, POLLIN, 0};
         int n;
         while ((n = poll(&p, 1, waitMs)) < 0 && errno == EINTR) {
         }
         if (n <= 0) return false;
+        std::string text;
         char buffer[4096];
         ssize_t got;
         while ((got = read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
             if (got > 0) text.append(buffer, static_cast<size_t>(got));
+        if (!readHintLine(text, found)) found = Hint{};
         done = true;
         return true;
     }
-    bool provedNone() const { return done && text == "none"; }
-    std::vector<Press> win() const {
-        std::vector<Press> line;
-        if (!done || !text.starts_with("win")) return line;
-        std::istringstream in(text.substr(3));
-        int64_t wait;
-        int key;
-        while (in >> wait >> key) line.push_back({wait, static_cast<char>(key)});
-        return line;
-    }
+    // Whether it has ended knowing the answer.
+    bool knows(int waitMs) { return ended(waitMs) && found.kind != Hint::UNKNOWN; }
+    const Hint& answer() const { return found; }
 
 private:
-    // In the copy: "none", "win" and the presses of a humane win, or "" when neither was found.
-    static std::string search(ManualClock& clock, SolveOptions options) {
+    // In the copy: "none" for a proof, a humane win as the answer it gives, or not found.
+    static Hint search(ManualClock& clock, SolveOptions options) {
         const auto started = std::chrono::steady_clock::now();
-        const Board now = *getCurrentBoard();
-        const int64_t nowMs = clock.now();
+        const Asked asked{*getCurrentBoard(), clock.now()};
+        Hint hint;
         options.stop = nullptr;
         options.humane = false;
         options.prunePace = false;
         SolveResult r = solveCurrentLevel(clock, options);
         // A known rest is a win too: it joins a line off the waits tried.
-        if (!r.solved) return r.limit.empty() ? "none" : "";
-        options.humane = true;
-        options.humaneLine = false;
-        if (options.maxSeconds > 0) {
-            options.maxSeconds -= std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            if (options.maxSeconds <= 0) return "";
+        if (r.solved) {
+            options.humane = true;
+            options.humaneLine = false;
+            if (options.maxSeconds > 0) {
+                options.maxSeconds -= std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                if (options.maxSeconds <= 0) return hint;
+            }
+            r = solveCurrentLevel(clock, options);
         }
-        r = solveCurrentLevel(clock, options);
-        if (!r.solved) return r.limit.empty() ? "none" : "";
-        *getCurrentBoard() = now;
-        clock.advance(nowMs - clock.now());
-        if (!isHumane(clock, r.presses, TICK_MS)) return "";
-        std::string said = "win";
-        for (const Press& p : r.presses) said += " " + std::to_string(p.waitMs) + " " + std::to_string(int(p.key));
-        return said;
+        if (!r.solved && r.limit.empty()) hint.kind = Hint::NONE;
+        if (r.solved) answerWith(clock, asked, r.presses, hint);
+        return hint;
     }
 
     pid_t pid = -1;
     int fd = -1;
     bool done = false;
-    std::string text;
+    Hint found;
 };
 
 }  // namespace
@@ -203,40 +219,49 @@ std::string hintText(const Hint& hint) {
     return "hint: not found";
 }
 
+std::string hintLine(const Hint& h) {
+    std::string text = std::to_string(static_cast<int>(h.kind)) + " " + std::to_string(static_cast<int>(h.key)) +
+                       " " + std::to_string(h.states);
+    for (const Press& p : h.line) text += " " + std::to_string(p.waitMs) + " " + std::to_string(static_cast<int>(p.key));
+    return text + "\n";
+}
+
+bool readHintLine(const std::string& text, Hint& h) {
+    if (text.empty() || text.back() != '\n') return false;
+    std::istringstream in(text);
+    int kind = 0, key = 0;
+    size_t states = 0;
+    if (!(in >> kind >> key >> states) || kind < Hint::KEY || kind > Hint::UNKNOWN) return false;
+    h = Hint{};
+    h.kind = static_cast<Hint::Kind>(kind);
+    h.key = static_cast<char>(key);
+    h.states = states;
+    int64_t wait = 0;
+    while (in >> wait >> key) h.line.push_back({wait, static_cast<char>(key)});
+    return true;
+}
+
+void writeWhole(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0 && errno != EINTR) break;
+        if (n > 0) done += static_cast<size_t>(n);
+    }
+}
+
 Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const HintLimits& limits) {
     TryKept keptTry;
     SearchQuiet quiet;
-    const Board now = *getCurrentBoard();
-    const int64_t nowMs = clock.now();
-    auto putBack = [&] {
-        *getCurrentBoard() = now;
-        clock.advance(nowMs - clock.now());
-    };
+    const Asked asked{*getCurrentBoard(), clock.now()};
     Hint hint;
-    if (now.hasLost() || now.hasWon()) {
+    if (asked.board.hasLost() || asked.board.hasWon()) {
         hint.kind = Hint::NONE;
         return hint;
     }
-    // The line a key now begins answers "press it"; one whose key is due later, "wait".
-    auto answer = [&](const std::vector<Press>& line) {
-        putBack();
-        std::vector<Press> soon = pressedSoon(line);
-        if (isHumane(clock, soon, TICK_MS)) {
-            hint.kind = Hint::KEY;
-            hint.key = soon.front().key;
-            hint.line = std::move(soon);
-            return true;
-        }
-        if (line.front().waitMs > HINT_PRESS_MS && isHumane(clock, line, TICK_MS)) {
-            hint.kind = Hint::WAIT;
-            hint.line = line;
-            return true;
-        }
-        return false;
-    };
 
     SolveOptions options;
-    const BoardStateHash nowKey = boardStateHash(*getCurrentBoard(), nowMs);
+    const BoardStateHash nowKey = boardStateHash(*getCurrentBoard(), asked.ms);
     for (const KnownLine& k : known) {
         std::vector<Passing> passings = passingsOf(clock, k, nowKey, options.knownRests, options.waits.front());
         // The furthest along first: its rest is the shortest.
@@ -245,10 +270,10 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
         for (const Passing& p : passings) {
             std::vector<Press> rest(k.line.begin() + static_cast<ptrdiff_t>(p.next), k.line.end());
             rest.front().waitMs = p.waitMs;
-            if (answer(rest)) return hint;
+            if (answerWith(clock, asked, rest, hint)) return hint;
         }
     }
-    putBack();
+    asked.putBack(clock);
 
     // The search ends as soon as it joins a known line humanely.
     options.humane = true;
@@ -259,37 +284,27 @@ Hint thinkOfHint(ManualClock& clock, const std::vector<KnownLine>& known, const 
     options.maxSeconds = limits.maxSeconds;
     options.maxStates = limits.maxStates;
     OtherSearch other(clock, options);
-    options.stop = [&other] { return other.answered(0) && (other.provedNone() || !other.win().empty()); };
+    options.stop = [&other] { return other.knows(0); };
     const SolveResult found = solveCurrentLevel(clock, options);
-    hint.states = found.states;
     // Stopped by the other search, or out of time or room: the other, started with the same
     // limits, is then about to end too.
-    if (!found.solved && !found.limit.empty() && other.answered(-1)) {
-        if (other.provedNone()) {
-            hint.kind = Hint::NONE;
-            putBack();
-            return hint;
-        }
-        const std::vector<Press> win = other.win();
-        if (!win.empty() && answer(win)) {
-            putBack();
-            return hint;
-        }
-    }
-    // The search's first wait is HINT_PRESS_MS or longer; a win it found is humane as found.
-    if (found.solved) {
+    if (!found.solved && !found.limit.empty() && other.knows(-1)) {
+        hint = other.answer();
+    } else if (found.solved) {
+        // The search's first wait is HINT_PRESS_MS or longer; a win it found is humane as found.
         if (found.presses.front().waitMs == HINT_PRESS_MS) {
             hint.kind = Hint::KEY;
             hint.key = found.presses.front().key;
             hint.line = found.presses;
-        } else if (!answer(found.presses)) {
+        } else if (!answerWith(clock, asked, found.presses, hint)) {
             hint.kind = Hint::WAIT;
             hint.line = found.presses;
         }
     } else {
         hint.kind = found.limit.empty() ? Hint::NONE : Hint::UNKNOWN;
     }
-    putBack();
+    hint.states = found.states;
+    asked.putBack(clock);
     return hint;
 }
 

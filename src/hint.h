@@ -33,6 +33,14 @@ struct Hint {
 // "hint: d", "hint: wait", "hint: none"; "hint: not found" when the search gave up.
 std::string hintText(const Hint& hint);
 
+// A hint as the one line a helper process writes back to the one that asked: its kind, key,
+// states searched and each press of its line, ending in a newline. readHintLine is false
+// for a line cut short or not of that form.
+std::string hintLine(const Hint& hint);
+bool readHintLine(const std::string& text, Hint& hint);
+// Writes all of `text` to `fd`, as far as the other end takes it.
+void writeWhole(int fd, const std::string& text);
+
 // A line of keys known to be played from `origin` at `originMs`: a level's walkthrough from
 // its start, or the line of the last hint.
 struct KnownLine {

@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 
 #include "boardState.h"
 #include "gameClock.h"
@@ -41,28 +40,6 @@ Hint last;
 unsigned answers = 0;
 int64_t shownUntilMs = 0;
 
-// The answer line: kind, key, states searched, then "wait key" for each press of the line.
-std::string encode(const Hint& h) {
-    std::string text = std::to_string(static_cast<int>(h.kind)) + " " + std::to_string(static_cast<int>(h.key)) +
-                       " " + std::to_string(h.states);
-    for (const Press& p : h.line) text += " " + std::to_string(p.waitMs) + " " + std::to_string(static_cast<int>(p.key));
-    return text + "\n";
-}
-
-bool decode(const std::string& text, Hint& h) {
-    std::istringstream in(text);
-    int kind = 0, key = 0;
-    size_t states = 0;
-    if (!(in >> kind >> key >> states) || kind < Hint::KEY || kind > Hint::UNKNOWN) return false;
-    h = Hint{};
-    h.kind = static_cast<Hint::Kind>(kind);
-    h.key = static_cast<char>(key);
-    h.states = states;
-    int64_t wait = 0;
-    while (in >> wait >> key) h.line.push_back({wait, static_cast<char>(key)});
-    return true;
-}
-
 [[noreturn]] void thinkInHelper(int fd) {
     // Nothing of the parent's may be touched from here: no window, no sound, no files.
     setRedisplayHandler({});
@@ -72,13 +49,7 @@ bool decode(const std::string& text, Hint& h) {
     helper = -1;
     ManualClock clock(currentTimeMs());
     clock.install();
-    const std::string line = encode(thinkOfHint(clock, book.lines(), limits));
-    size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = write(fd, line.data() + done, line.size() - done);
-        if (n <= 0 && errno != EINTR) break;
-        if (n > 0) done += static_cast<size_t>(n);
-    }
+    writeWhole(fd, hintLine(thinkOfHint(clock, book.lines(), limits)));
     _exit(0);
 }
 
@@ -117,7 +88,7 @@ bool readAnswer() {
 void takeAnswer() {
     holdTimers();
     Hint h;
-    const bool ok = !answerText.empty() && answerText.back() == '\n' && decode(answerText, h);
+    const bool ok = readHintLine(answerText, h);
     endHelper(false);
     if (!ok) {
         std::fputs("veilwalker: the hint could not be worked out\n", stderr);

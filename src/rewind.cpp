@@ -63,7 +63,6 @@ void KeyRecord::keyDone(bool restarted) {
     t.keys = restarted ? 0 : t.keys + 1;
 }
 
-
 bool rewindLastKey() {
     Try& t = currentTry();
     Board* board = getCurrentBoard();

@@ -80,11 +80,10 @@ public:
     std::pair<int*, bool> tryEmplace(const BoardStateHash& h, int keys) {
         if (int* kept = find(h)) return {kept, false};
         if ((count + 1) * 2 > slots.size()) grow();
-        size_t i = h.a & mask;
-        while (slots[i].keys >= 0) i = (i + 1) & mask;
-        slots[i] = {h, keys};
+        Slot& s = emptySlotFor(h);
+        s = {h, keys};
         ++count;
-        return {&slots[i].keys, true};
+        return {&s.keys, true};
     }
     size_t size() const { return count; }
 
@@ -93,16 +92,18 @@ private:
         BoardStateHash h;
         int keys = -1;  // -1: empty
     };
+    // Where `h` goes: the first empty slot from its place on.
+    Slot& emptySlotFor(const BoardStateHash& h) {
+        size_t i = h.a & mask;
+        while (slots[i].keys >= 0) i = (i + 1) & mask;
+        return slots[i];
+    }
     void grow() {
         std::vector<Slot> old(slots.size() * 2);
         old.swap(slots);
         mask = slots.size() - 1;
-        for (const Slot& s : old) {
-            if (s.keys < 0) continue;
-            size_t i = s.h.a & mask;
-            while (slots[i].keys >= 0) i = (i + 1) & mask;
-            slots[i] = s;
-        }
+        for (const Slot& s : old)
+            if (s.keys >= 0) emptySlotFor(s.h) = s;
     }
     std::vector<Slot> slots = std::vector<Slot>(1 << 12);
     size_t mask = (1 << 12) - 1;
@@ -176,6 +177,8 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
     for (const char* k = SOLVER_KEYS; *k; ++k)
         if (options.forbidden.find(*k) == std::string::npos && useless.find(*k) == std::string::npos) keys += *k;
 
+    // A win found, or joined through a known rest, is held to every way of playing it.
+    const bool wholeLine = options.humane && options.humaneLine;
     const int64_t startMs = clock.now();
     const Board start = *getCurrentBoard();
     const std::vector<int> dist = exitDistances(*getCurrentBoard());
@@ -399,7 +402,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                 const int id = static_cast<int>(nodes.size()) - 1;
                 if (won) {
                     std::vector<Press> line = pressesOf(nodes, id);
-                    if (options.humane && options.humaneLine) {
+                    if (wholeLine) {
                         // Each key held up on its own; the whole line is held to every way
                         // of playing it off its timing.
                         if (!humaneFromStart(line)) {
@@ -417,7 +420,7 @@ SolveResult solveCurrentLevel(ManualClock& clock, const SolveOptions& options) {
                     std::vector<Press> line = pressesOf(nodes, id);
                     line.insert(line.end(), k.line->begin() + static_cast<ptrdiff_t>(k.next), k.line->end());
                     line[static_cast<size_t>(top.keys) + 1].waitMs = k.waitMs;
-                    if (!options.humane || !options.humaneLine || humaneFromStart(line)) {
+                    if (!wholeLine || humaneFromStart(line)) {
                         result.solved = true;
                         result.presses = std::move(line);
                         break;

@@ -74,6 +74,22 @@ TEST(HintText, SaysTheKeyWaitOrNone) {
         h.key = c.key;
         EXPECT_EQ(hintText(h), c.text);
     }
+    // The line a helper writes back reads back as the same hint; one cut short does not read.
+    for (const auto& c : cases) {
+        Hint h;
+        h.kind = c.kind;
+        h.key = c.key;
+        h.states = 12345;
+        if (c.kind != Hint::NONE) h.line = {{200, 'd'}, {1500, 'k'}};
+        const std::string line = hintLine(h);
+        Hint back;
+        ASSERT_TRUE(readHintLine(line, back)) << line;
+        EXPECT_EQ(hintLine(back), line);
+        EXPECT_FALSE(readHintLine(line.substr(0, line.size() - 1), back)) << line;
+    }
+    Hint untouched;
+    EXPECT_FALSE(readHintLine("9 0 0\n", untouched));
+    EXPECT_FALSE(readHintLine("", untouched));
     for (unsigned char k : {'?', '/'}) EXPECT_TRUE(isHintKey(k));
     for (unsigned char k : {'h', 'u', '\b', '.'}) EXPECT_FALSE(isHintKey(k));
 }
