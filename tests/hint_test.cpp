@@ -17,9 +17,9 @@
 
 namespace {
 
-using solverRooms::GALLERY;
-using solverRooms::HALL;
-using solverRooms::HALL_START;
+using solverRooms::galleryLevel;
+using solverRooms::hallLevel;
+using solverRooms::randomOpening;
 
 // Ticks of the game loop until `ms` later; false if the level is lost meanwhile.
 bool passTime(ManualClock& clock, int64_t ms) { return playUntil(clock, clock.now() + ms, 4, false); }
@@ -97,7 +97,7 @@ TEST(HintText, SaysTheKeyWaitOrNone) {
 // The game's own keys all the way: `?` asks, a forked helper thinks, the answer is printed
 // and taken in by the frame step; doing what each line says crosses the hall under the cloak.
 TEST_F(Hints, OnALevelNeedingTheCloakDoingWhatEachHintSaysWinsIt) {
-    play(levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    play(hallLevel());
     frameStep([] { return false; });
     std::string said;
     const std::string failure = followHints(
@@ -125,7 +125,7 @@ TEST_F(Hints, OnALevelNeedingTheCloakDoingWhatEachHintSaysWinsIt) {
 }
 
 TEST_F(Hints, NoneWhenNoWinIsLeftAndTheSearchAgreesWithoutLimits) {
-    play(levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    play(hallLevel());
     StdoutSilenced quiet;
     keyboard('k', 0, 0);  // the cloak put on too early: it runs out before the gap
     ASSERT_TRUE(passTime(clock, 3000));
@@ -137,7 +137,7 @@ TEST_F(Hints, NoneWhenNoWinIsLeftAndTheSearchAgreesWithoutLimits) {
 
 // The timers stand while the helper thinks: the board answered about is the board played on.
 TEST_F(Hints, TheBoardsTimersStandWhileAHintIsThoughtOf) {
-    play(levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    play(hallLevel());
     StdoutSilenced quiet;
     keyboard('k', 0, 0);
     ASSERT_TRUE(passTime(clock, 600));  // the cloak has 1.4 s left
@@ -159,7 +159,7 @@ TEST_F(Hints, TheBoardsTimersStandWhileAHintIsThoughtOf) {
 }
 
 TEST_F(Hints, AKeyThatMovesThePlayerDropsTheQuestion) {
-    play(levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    play(hallLevel());
     StdoutSilenced quiet;
     const unsigned before = hintsAnswered();
     keyboard('?', 0, 0);
@@ -177,19 +177,14 @@ TEST_F(Hints, AKeyThatMovesThePlayerDropsTheQuestion) {
 // From random states the monkey could reach on small levels: where the hint says a win is
 // left, following the hints wins.
 TEST_F(Hints, FollowedFromRandomStatesTheyWinWheneverAWinIsLeft) {
-    const std::string levels[] = {
-        levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}),
-        levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}),
-    };
+    const std::string levels[] = {hallLevel(), galleryLevel()};
     std::mt19937 rng(7);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     int followed = 0, none = 0;
     for (int round = 0; round < 24; ++round) {
         play(levels[round % 2]);
         book.levelStarted(board(), clock.now());
         last = {};
-        std::vector<Press> randomKeys;
-        for (int k = pick(0, 5); k > 0; --k) randomKeys.push_back({pick(0, 200) * 4, "wasdwasdhk"[pick(0, 9)]});
+        const std::vector<Press> randomKeys = randomOpening(rng);
         StdoutSilenced quiet;
         LineOutcome out = playLine(clock, randomKeys, LinePlay{});
         if (out.won || out.lost) continue;

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <initializer_list>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "levelScenario.h"
+#include "walkthrough.h"
 
 namespace solverRooms {
 
@@ -28,5 +32,19 @@ inline const std::initializer_list<const char*> GALLERY = {
     "#.#E####",
     "########",
 };
+
+// The two rooms as levels: the hall with its commander and one cloak, the gallery with its
+// guard and one food.
+inline std::string hallLevel() { return levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}); }
+inline std::string galleryLevel() { return levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}); }
+
+// None to five keys at random moments, turns and steps mostly and now and then a room's
+// power: played from a room's start, a random state to ask from.
+inline std::vector<Press> randomOpening(std::mt19937& rng) {
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<Press> keys;
+    for (int k = pick(0, 5); k > 0; --k) keys.push_back({pick(0, 200) * 4, "wasdwasdhk"[pick(0, 9)]});
+    return keys;
+}
 
 }  // namespace solverRooms

@@ -17,9 +17,11 @@
 
 namespace {
 
-using solverRooms::GALLERY;
+using solverRooms::galleryLevel;
 using solverRooms::HALL;
 using solverRooms::HALL_START;
+using solverRooms::hallLevel;
+using solverRooms::randomOpening;
 
 class Solver : public LevelScenario {
 protected:
@@ -60,7 +62,7 @@ TEST_F(Solver, WalksALevelWithoutEnemiesInTheFewestKeys) {
 }
 
 TEST_F(Solver, CrossesAWatchedHallUnderTheCloakAndCannotWithoutIt) {
-    const std::string level = levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1});
+    const std::string level = hallLevel();
     SolveResult r = solve(level);
     ASSERT_TRUE(r.solved);
     EXPECT_NE(walkthroughText(r.presses).find('k'), std::string::npos);
@@ -74,7 +76,7 @@ TEST_F(Solver, CrossesAWatchedHallUnderTheCloakAndCannotWithoutIt) {
 }
 
 TEST_F(Solver, LuresAWalkingGuardAwayAndFollowsItHome) {
-    const std::string level = levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1});
+    const std::string level = galleryLevel();
     SolveResult r = solve(level);
     ASSERT_TRUE(r.solved);
     const std::string walk = walkthroughText(r.presses);
@@ -135,7 +137,7 @@ TEST_F(Solver, CrossesAPatrolledHallBehindTheGuardsBackAndNotPastAGuardStandingS
 TEST_F(Solver, SkippingQuietTicksChangesNothingFound) {
     for (std::string without : {"", "h"}) {
         SCOPED_TRACE("without '" + without + "'");
-        play(levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}));
+        play(galleryLevel());
         SolveOptions options;
         options.forbidden = without;
         SolveResult skipping = solveCurrentLevel(clock, options);
@@ -150,8 +152,8 @@ TEST_F(Solver, SkippingQuietTicksChangesNothingFound) {
 // A state kept whole is expanded from its board as kept; one rebuilt by replaying its keys
 // from the start comes out the same: the same states met, keys refused and win found.
 TEST_F(Solver, KeepingStatesWholeFindsWhatReplayingThemFinds) {
-    const std::string gallery = levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1});
-    const std::string hall = levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1});
+    const std::string gallery = galleryLevel();
+    const std::string hall = hallLevel();
     for (const std::string& level : {gallery, hall})
         for (const char* without : {"", "h", "k"})
             for (int way = 0; way < 4; ++way) {
@@ -181,8 +183,8 @@ TEST_F(Solver, KeepingStatesWholeFindsWhatReplayingThemFinds) {
 // The hint's shortcuts (a state searched once, lines lost at another pace cut, joining a
 // known line) find the same rooms won or lost, every win humane and winning when replayed.
 TEST_F(Solver, TheHintsShortcutsFindHumaneWinsAndProveTheSame) {
-    const std::string gallery = levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1});
-    const std::string hall = levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1});
+    const std::string gallery = galleryLevel();
+    const std::string hall = hallLevel();
     const struct {
         const char* name;
         std::string level;
@@ -231,18 +233,13 @@ TEST_F(Solver, TheHintsShortcutsFindHumaneWinsAndProveTheSame) {
 // any timing, then each key a tick off. A win by a stricter rule is a win by each looser one,
 // so where a looser search ends without a win, every stricter one does too.
 TEST_F(Solver, EachLooserRuleWinsWhereAStricterOneDoes) {
-    const std::string levels[] = {
-        levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}),
-        levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}),
-    };
+    const std::string levels[] = {hallLevel(), galleryLevel()};
     std::mt19937 rng(11);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     int wins = 0, proofs = 0;
     for (int round = 0; round < 16; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         play(levels[round % 2]);
-        std::vector<Press> keys;
-        for (int k = pick(0, 5); k > 0; --k) keys.push_back({pick(0, 200) * 4, "wasdwasdhk"[pick(0, 9)]});
+        const std::vector<Press> keys = randomOpening(rng);
         StdoutSilenced quiet;
         const LineOutcome out = playLine(clock, keys, LinePlay{});
         if (out.won || out.lost) continue;
@@ -284,7 +281,7 @@ TEST_F(Solver, ReportsTheLimitItReached) {
     EXPECT_EQ(r.limit, "7 keys");
 
     // A state limit stops a search that could otherwise go on: here the guard walks.
-    play(levelText(GALLERY, {1, 3, FA_N}, {{6, 1, FA_W}}, {}, {}, {.food = 1}));
+    play(galleryLevel());
     options.maxKeys = 40;
     options.maxStates = 50;
     r = solveCurrentLevel(clock, options);
@@ -302,7 +299,7 @@ TEST_F(Solver, ReportsTheLimitItReached) {
 }
 
 TEST_F(Solver, LeavesTheBoardAndTheClockAsTheyWere) {
-    play(levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    play(hallLevel());
     const int64_t before = clock.now();
     ASSERT_TRUE(solveCurrentLevel(clock, SolveOptions{}).solved);
     EXPECT_EQ(clock.now(), before);
@@ -334,7 +331,7 @@ protected:
 };
 
 TEST_F(SolverProgram, PrintsTheWalkthroughOrNoSolution) {
-    const std::string cloaked = writeLevel(3, levelText(HALL, HALL_START, {}, {}, {{3, 3, FA_N}}, {.cloak = 1}));
+    const std::string cloaked = writeLevel(3, hallLevel());
     std::string out;
     EXPECT_EQ(run(cloaked, out), 0);
     // Four steps east with the cloak on before the watched gap; no stock lines: the game's
