@@ -2,7 +2,8 @@
 // the game asks (a forked helper thinks while the game goes on drawing), and prints how long
 // each answer took.
 //
-//   hintbench [--states N] [--seed S] [--levels A..B] [--greed G] [--seconds S] [--each] [--root DIR]
+//   hintbench [--states N] [--seed S] [--levels A..B] [--greed G] [--seconds S] [--each]
+//             [--audit S] [--root DIR]
 //
 // On each level N states (default 12) are reached as the monkey reaches them: part of the
 // level's walkthrough typed at its tempo, or random keys at random moments (turns and steps
@@ -13,6 +14,14 @@
 //
 // --seconds sets how long the search may think (the game's limit by default); --each prints a
 // line per state asked (its answer, the states its search met and the time).
+// --audit S checks every "hint: none" against a finer grid of waits than the hint's (every
+// wait from 120 ms to 4 s a person might leave, on the 4 ms tick), for up to S seconds each:
+// it searches with each key held to a tick early and late, which finds a win wherever a
+// humane line has one, and a win it finds that is humane as a whole line refutes the answer.
+// Each such state is printed with the win; one more line before the last counts them:
+//   none audit: N answers: P proved on the finer grid, R refuted, O won only at one pace, U undecided
+// ("only at one pace": the win found there fails at 90 % or 110 %, and so did the humane search
+// proper on that grid, which is no proof).
 // One line per level (states, the answers by kind, its slowest), then, last:
 //   hint latency: p50 X ms, p95 Y ms, max Z ms over N states on L levels
 // Exit status 0; 2 for bad arguments.
@@ -28,6 +37,8 @@
 #include "board.h"
 #include "hint.h"
 #include "hintThinker.h"
+#include "linePlay.h"
+#include "solver.h"
 #include "keyboard.h"
 #include "linePlay.h"
 #include "rewind.h"
@@ -37,7 +48,8 @@
 namespace {
 
 [[noreturn]] void usage() {
-    std::fputs("usage: hintbench [--states N] [--seed S] [--levels A..B] [--root DIR]\n", stderr);
+    std::fputs("usage: hintbench [--states N] [--seed S] [--levels A..B] [--greed G] [--seconds S] [--each]\n"
+               "                 [--audit S] [--root DIR]\n", stderr);
     std::exit(2);
 }
 
@@ -82,6 +94,7 @@ public:
             if (each)
                 std::printf("level %02d state %zu: %s, %zu states searched, %.0f ms\n", n, ms.size(),
                             hintText(lastHint()).c_str(), lastHint().states, ms.back());
+            if (auditSeconds > 0 && lastHint().kind == Hint::NONE) audit(n, ms.size());
         }
         std::printf("level %02d: %zu states: %d key, %d wait, %d none, %d not found; slowest %.0f ms\n", n,
                     ms.size(), counts[Hint::KEY], counts[Hint::WAIT], counts[Hint::NONE], counts[Hint::UNKNOWN],
@@ -95,8 +108,46 @@ public:
     HintLimits limits;
     double longestKeyMs = 0;
     bool each = false;
+    double auditSeconds = 0;
+    // Of the "none" answers audited: proved, refuted, won only at their exact pace, undecided.
+    int audited[4] = {};
 
 private:
+    // The board is still the one the hint was asked about: searched again on the finer grid.
+    void audit(int n, size_t state) {
+        SolveOptions fine;
+        fine.waits.clear();
+        for (int64_t w : {120, 160, 200, 240, 300, 400, 500, 600, 752, 1000, 1252, 1500, 2000, 2500, 3000, 4000})
+            fine.waits.push_back(w);
+        fine.humane = true;
+        fine.humaneLine = false;  // a proof by it is a proof for every humane line
+        fine.reopen = false;
+        fine.maxSeconds = auditSeconds;
+        fine.maxStates = 20'000'000;
+        StdoutSilenced quiet;
+        const SolveResult r = solveCurrentLevel(clock, fine);
+        int verdict = 3;
+        SolveResult won = r;
+        if (r.solved && !isHumane(clock, r.presses)) {
+            // That win fails at another pace; the humane search proper may still find one.
+            SolveOptions whole = fine;
+            whole.humaneLine = true;
+            whole.prunePace = true;
+            won = solveCurrentLevel(clock, whole);
+        }
+        if (r.solved) verdict = won.solved ? 1 : 2;
+        else if (r.limit.empty()) verdict = 0;
+        ++audited[verdict];
+        if (verdict == 1 || (each && verdict != 0)) {
+            static const char* const said[] = {"proved", "refuted", "won only at one pace", "undecided"};
+            std::string line;
+            for (const Press& p : (won.solved ? won : r).presses) line += " " + std::to_string(p.waitMs) + " " + p.key;
+            std::fprintf(stderr, "level %02d state %zu: hint: none %s on the finer grid (%zu states, %s)%s\n", n,
+                         state, said[verdict], r.states, r.limit.empty() ? "all explored" : r.limit.c_str(),
+                         line.c_str());
+        }
+    }
+
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
     // From the level's start: a piece of its walkthrough at its tempo, then a few random keys.
@@ -149,6 +200,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--seconds") {
             bench.limits.maxSeconds = std::atof(value.c_str());
             if (bench.limits.maxSeconds <= 0) usage();
+        } else if (arg == "--audit") {
+            bench.auditSeconds = std::atof(value.c_str());
+            if (bench.auditSeconds <= 0) usage();
         } else if (arg == "--root") {
             root = value;
         } else {
@@ -167,6 +221,11 @@ int main(int argc, char** argv) {
     for (int n = first; n <= last; ++n) {
         std::vector<double> ms = bench.level(n, states);
         all.insert(all.end(), ms.begin(), ms.end());
+    }
+    if (bench.auditSeconds > 0) {
+        const int* a = bench.audited;
+        std::printf("none audit: %d answers: %d proved on the finer grid, %d refuted, %d won only at one pace, "
+                    "%d undecided\n", a[0] + a[1] + a[2] + a[3], a[0], a[1], a[2], a[3]);
     }
     std::printf("longest key press asking for a hint (the frame loop's share): %.1f ms\n", bench.longestKeyMs);
     std::printf("hint latency: p50 %.0f ms, p95 %.0f ms, max %.0f ms over %zu states on %d levels\n",
