@@ -20,7 +20,9 @@ for name in "${wanted[@]}"; do
   elif [[ ! -e "$committed/$name" ]]; then bad+=("$name (not committed)")
   elif ! cmp -s "$scratch/$name" "$committed/$name"; then bad+=("$name (differs)"); fi
 done
-listed() { printf '%s\n' "${wanted[@]}" | grep -qxF "$1"; }
+# Not grep -q: it stops reading at the first match, and printf, still writing, would then die
+# of SIGPIPE and fail the pipe (pipefail) for a name that is listed.
+listed() { printf '%s\n' "${wanted[@]}" | grep -xF "$1" > /dev/null; }
 for f in "$scratch"/* "$committed"/*; do
   name=$(basename "$f")
   listed "$name" || bad+=("$name in $(dirname "$f") (not in the sound table)")

@@ -15,7 +15,8 @@
 // --seconds sets how long the search may think (the game's limit by default); --each prints a
 // line per state asked (its answer, the states its search met and the time).
 // --audit S checks every "hint: none" against a finer grid of waits than the hint's (every
-// wait from 120 ms to 4 s a person might leave, on the 4 ms tick), for up to S seconds each:
+// wait from 120 ms to 4 s a person might leave, on the 4 ms tick, the first as soon as a hint's
+// key is pressed, HINT_PRESS_MS after asking), for up to S seconds each:
 // it searches with each key held to a tick early and late, which finds a win wherever a
 // humane line has one, and a win it finds that is humane as a whole line refutes the answer.
 // Each such state is printed with the win; one more line before the last counts them:
@@ -119,6 +120,9 @@ private:
         fine.waits.clear();
         for (int64_t w : {120, 160, 200, 240, 300, 400, 500, 600, 752, 1000, 1252, 1500, 2000, 2500, 3000, 4000})
             fine.waits.push_back(w);
+        // The first key no sooner than a player who asked can press it.
+        for (int64_t w : fine.waits)
+            if (w >= HINT_PRESS_MS) fine.firstWaits.push_back(w);
         fine.humane = true;
         fine.humaneLine = false;  // a proof by it is a proof for every humane line
         fine.reopen = false;
