@@ -19,7 +19,8 @@
 // key is pressed, HINT_PRESS_MS after asking), for up to S seconds each:
 // it searches with each key held to a tick early and late, which finds a win wherever a
 // humane line has one, and a win it finds that is humane as a whole line refutes the answer.
-// Each such state is printed with the win; one more line before the last counts them:
+// Each such state is printed with the win (as walkthrough lines); one more line before the last
+// counts them:
 //   none audit: N answers: P proved on the finer grid, R refuted, O won only at one pace, U undecided
 // ("only at one pace": the win found there fails at 90 % or 110 %, and so did the humane search
 // proper on that grid, which is no proof).
@@ -38,12 +39,11 @@
 #include "board.h"
 #include "hint.h"
 #include "hintThinker.h"
-#include "linePlay.h"
-#include "solver.h"
 #include "keyboard.h"
 #include "linePlay.h"
 #include "rewind.h"
 #include "screenFlow.h"
+#include "solver.h"
 #include "walkthrough.h"
 
 namespace {
@@ -110,16 +110,15 @@ public:
     double longestKeyMs = 0;
     bool each = false;
     double auditSeconds = 0;
-    // Of the "none" answers audited: proved, refuted, won only at their exact pace, undecided.
+    // What the audit made of a "none" answer, and how many of each.
+    enum Verdict { PROVED, REFUTED, ONE_PACE, UNDECIDED };
     int audited[4] = {};
 
 private:
     // The board is still the one the hint was asked about: searched again on the finer grid.
     void audit(int n, size_t state) {
         SolveOptions fine;
-        fine.waits.clear();
-        for (int64_t w : {120, 160, 200, 240, 300, 400, 500, 600, 752, 1000, 1252, 1500, 2000, 2500, 3000, 4000})
-            fine.waits.push_back(w);
+        fine.waits = {120, 160, 200, 240, 300, 400, 500, 600, 752, 1000, 1252, 1500, 2000, 2500, 3000, 4000};
         // The first key no sooner than a player who asked can press it.
         for (int64_t w : fine.waits)
             if (w >= HINT_PRESS_MS) fine.firstWaits.push_back(w);
@@ -130,7 +129,6 @@ private:
         fine.maxStates = 20'000'000;
         StdoutSilenced quiet;
         const SolveResult r = solveCurrentLevel(clock, fine);
-        int verdict = 3;
         SolveResult won = r;
         if (r.solved && !isHumane(clock, r.presses)) {
             // That win fails at another pace; the humane search proper may still find one.
@@ -139,16 +137,13 @@ private:
             whole.prunePace = true;
             won = solveCurrentLevel(clock, whole);
         }
-        if (r.solved) verdict = won.solved ? 1 : 2;
-        else if (r.limit.empty()) verdict = 0;
+        const Verdict verdict = r.solved ? (won.solved ? REFUTED : ONE_PACE) : r.limit.empty() ? PROVED : UNDECIDED;
         ++audited[verdict];
-        if (verdict == 1 || (each && verdict != 0)) {
+        if (verdict == REFUTED || (each && verdict != PROVED)) {
             static const char* const said[] = {"proved", "refuted", "won only at one pace", "undecided"};
-            std::string line;
-            for (const Press& p : (won.solved ? won : r).presses) line += " " + std::to_string(p.waitMs) + " " + p.key;
-            std::fprintf(stderr, "level %02d state %zu: hint: none %s on the finer grid (%zu states, %s)%s\n", n,
+            std::fprintf(stderr, "level %02d state %zu: hint: none %s on the finer grid (%zu states, %s)\n%s", n,
                          state, said[verdict], r.states, r.limit.empty() ? "all explored" : r.limit.c_str(),
-                         line.c_str());
+                         walkthroughText((won.solved ? won : r).presses).c_str());
         }
     }
 
@@ -229,7 +224,8 @@ int main(int argc, char** argv) {
     if (bench.auditSeconds > 0) {
         const int* a = bench.audited;
         std::printf("none audit: %d answers: %d proved on the finer grid, %d refuted, %d won only at one pace, "
-                    "%d undecided\n", a[0] + a[1] + a[2] + a[3], a[0], a[1], a[2], a[3]);
+                    "%d undecided\n", a[Bench::PROVED] + a[Bench::REFUTED] + a[Bench::ONE_PACE] + a[Bench::UNDECIDED],
+                    a[Bench::PROVED], a[Bench::REFUTED], a[Bench::ONE_PACE], a[Bench::UNDECIDED]);
     }
     std::printf("longest key press asking for a hint (the frame loop's share): %.1f ms\n", bench.longestKeyMs);
     std::printf("hint latency: p50 %.0f ms, p95 %.0f ms, max %.0f ms over %zu states on %d levels\n",
